@@ -1,0 +1,137 @@
+#include "acquire/driver.h"
+
+#include "core/metererror.h"
+
+namespace meter {
+
+namespace {
+bool knowntype(std::int16_t code) {
+    switch (code) {
+    case 11:
+    case 12:
+    case 13:
+    case 21:
+    case 22:
+    case 31:
+    case 51:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+Driver::Driver(Services services, FamilyTable families)
+    : services_(services), families_(std::move(families)),
+      link_(services.device, services.listener) {}
+
+std::int16_t Driver::initport(std::int16_t inputport, std::int16_t inputtype) {
+    if (reading_) return 0;
+    if (inputport > 8) return 0;
+    if (!knowntype(inputtype)) return 0;
+    state_.iport = inputport;
+    state_.itype = inputtype;
+    state_.step = 0;
+    state_.seqchar = 48;
+    state_.waitcount = 4000;
+    return 1;
+}
+
+std::string Driver::Getregisters() {
+    if (reading_.exchange(true)) {
+        // Only reachable by misuse: the front ends run one reading at a time.
+        return allzerorecord;
+    }
+    outcome_ = {};
+    gaveup_.clear();
+    failure_.clear();
+    link_.begin();
+    state_.regrecord = allzerorecord;
+
+    bool normal = true;
+    try {
+        if (state_.itype == 51) {
+            normal = vendorpath();
+        } else if (auto it = families_.find(state_.itype); it != families_.end()) {
+            normal = it->second(*this, state_.itype);
+        } else {
+            gaveup_ = "machine type " + std::to_string(state_.itype) + " has no reading sequence";
+        }
+    } catch (const MeterError& e) {
+        normal = false;
+        failure_ = e.what();
+    } catch (const std::exception& e) {
+        // Not raised on purpose anywhere; still a failed reading rather than a crash.
+        normal = false;
+        failure_ = std::string("internal error: ") + e.what();
+    }
+
+    if (normal) {
+        outcome_.end = Outcome::End::normal;
+        if (state_.regrecord.size() < recordlength) {
+            if (gaveup_.empty())
+                gaveup_ = "the record read has " + std::to_string(state_.regrecord.size()) +
+                          " characters instead of 56";
+            state_.regrecord = allzerorecord;
+        }
+        if (state_.regrecord == allzerorecord)
+            outcome_.reason = gaveup_.empty() ? "the meter gave no register values" : gaveup_;
+    } else {
+        outcome_.end = Outcome::End::failure;
+        outcome_.reason = failure_.empty() ? "the reading failed" : failure_;
+    }
+
+    std::string result = state_.regrecord;
+    if (state_.itype != 51) {
+        try {
+            link_.closeport();
+        } catch (const std::exception&) {
+            // The record is already taken; a port that will not close changes nothing in it.
+        }
+    }
+    reading_ = false;
+    return result;
+}
+
+bool Driver::vendorpath() {
+    VendorLibrary& lib = services_.vendor;
+    const std::int32_t port = state_.iport;
+    waitingfor("copote");
+    if (lib.ComOpen(port) == 0) {
+        const std::string detail = lib.lasterror();
+        return fail("the vendor library could not open port " + std::to_string(port) +
+                    (detail.empty() ? std::string() : " (" + detail + ")"));
+    }
+    state_.regrecord = lib.ReadRegister(port);
+    if (lib.ComClose(port) == 0) {
+        state_.regrecord = allzerorecord;
+        const std::string detail = lib.lasterror();
+        return fail("the vendor library voided the reading" +
+                    (detail.empty() ? std::string() : " (" + detail + ")"));
+    }
+    return true;
+}
+
+bool Driver::openport(std::int16_t code) {
+    if (link_.openport(code, state_.iport)) return true;
+    return fail(link_.openfailure());
+}
+
+void Driver::countpoll() {
+    ++pollcount;
+    if (pollcount == 10) {
+        ++retrycount;
+        pollcount = 0;
+    }
+}
+
+void Driver::waitingfor(std::string_view what) {
+    if (services_.listener) services_.listener->waiting(what);
+}
+
+bool Driver::fail(std::string reason) {
+    failure_ = std::move(reason);
+    return false;
+}
+
+} // namespace meter

@@ -1,0 +1,94 @@
+#pragma once
+// The acquisition driver: checks the port and machine type chosen (initport) and runs one
+// complete reading (Getregisters), handing over to the reading sequence of the machine type's
+// protocol family, or reading the "copote" machine through its vendor library.
+#include "acquire/listener.h"
+#include "acquire/pacer.h"
+#include "acquire/state.h"
+#include "acquire/vendor.h"
+#include "serial/link.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace meter {
+
+class Driver;
+
+// A family's whole exchange with the meter: true for the normal end, false for the failure end.
+using ReadingSequence = std::function<bool(Driver&, std::int16_t code)>;
+using FamilyTable = std::map<std::int16_t, ReadingSequence>;
+
+// The reading sequences of every protocol family, by machine type code.
+FamilyTable standardfamilies();
+
+// How the last reading ended, and why, for the front ends.
+struct Outcome {
+    enum class End { normal, failure };
+    End end = End::normal;
+    // Empty when the reading ended normally with a record other than the all-zero record.
+    std::string reason;
+    bool normal() const { return end == End::normal; }
+};
+
+class Driver {
+  public:
+    struct Services {
+        SerialDevice& device;
+        Pacer& pacer;
+        VendorLibrary& vendor;
+        ReadingListener* listener = nullptr;
+    };
+
+    explicit Driver(Services services, FamilyTable families = standardfamilies());
+
+    // 1 when the pair is accepted and stored, 0 when it is refused (port above 8, unknown
+    // machine type, or a reading running).
+    std::int16_t initport(std::int16_t inputport, std::int16_t inputtype);
+    // One complete reading with the pair stored last; returns the register record. Never
+    // raises: how it ended is in outcome().
+    std::string Getregisters();
+    const Outcome& outcome() const { return outcome_; }
+    bool reading() const { return reading_; }
+
+    // What the reading sequences work with.
+    AcquisitionState& state() { return state_; }
+    const AcquisitionState& state() const { return state_; }
+    SerialLink& link() { return link_; }
+    Pacer& pacer() { return services_.pacer; }
+
+    // Opens the port of the reading with the settings of `code`; false (with the reason kept
+    // for the failure end) when it cannot.
+    bool openport(std::int16_t code);
+
+    // The poll counter of a waiting step: every tenth poll raises retrycount by one.
+    std::int16_t pollcount = 0;
+    std::int16_t retrycount = 0;
+    void countpoll();
+    void resetpoll() { pollcount = retrycount = 0; }
+
+    // Tells the front end which register the reading now waits for.
+    void waitingfor(std::string_view what);
+    // Why the reading gave up; shown when its normal end carries no record.
+    void gaveup(std::string reason) { gaveup_ = std::move(reason); }
+    // Why the sequence takes the failure end; returns false for `return d.fail(...)`.
+    bool fail(std::string reason);
+
+  private:
+    bool vendorpath();
+
+    Services services_;
+    FamilyTable families_;
+    SerialLink link_;
+    AcquisitionState state_;
+    Outcome outcome_;
+    std::string gaveup_;
+    std::string failure_;
+    std::atomic<bool> reading_{false};
+};
+
+} // namespace meter

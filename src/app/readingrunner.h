@@ -1,0 +1,54 @@
+#pragma once
+// Runs readings on a thread of their own, so that the window stays live through the fixed
+// sleeps of a reading (up to a minute for a silent 5400 meter). The serial port is opened, used
+// and closed on that thread; the echo, the progress and the result reach the window as queued
+// signals.
+#include "acquire/driver.h"
+#include "acquire/pacer.h"
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <memory>
+
+namespace meter {
+
+class ReadingRunner : public QObject, public ReadingListener {
+    Q_OBJECT
+  public:
+    ReadingRunner(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary> vendor,
+                  FamilyTable families = standardfamilies());
+    ~ReadingRunner() override;
+
+    // Used by the window between readings only (initport); the running reading has it alone.
+    Driver& driver() { return driver_; }
+
+    // Starts Getregisters on the reading thread.
+    void start();
+    // Ends a running reading at its next poll and waits for the thread; for closing the window.
+    void shutdown();
+
+    std::string describe(int port) const { return device_->describe(port); }
+
+  signals:
+    void echosent(const QString& text);
+    void echoreceived(const QString& text);
+    void waitingon(const QString& what);
+    void finished(const QString& record, bool normal, const QString& reason);
+
+  private:
+    void run();
+    void sent(std::string_view text) override;
+    void received(std::string_view text) override;
+    void waiting(std::string_view what) override;
+
+    std::unique_ptr<SerialDevice> device_;
+    std::unique_ptr<VendorLibrary> vendor_;
+    RealPacer pacer_;
+    Driver driver_;
+    QThread thread_;
+    QObject* worker_; // lives on thread_; runs the readings
+};
+
+} // namespace meter

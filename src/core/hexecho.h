@@ -1,0 +1,18 @@
+#pragma once
+// The traffic echo: every byte becomes one blank and its value in capital hexadecimal without
+// leading zero (0 -> " 0", 10 -> " A", 254 -> " FE").
+#include "core/bytes.h"
+
+#include <string>
+
+namespace meter {
+
+std::string hexecho(ByteView bytes);
+
+// The same for a single byte.
+std::string hexecho(std::uint8_t byte);
+
+// Two capital hexadecimal digits, always ("0A"), for logs and messages.
+std::string hex2(std::uint8_t byte);
+
+} // namespace meter

@@ -1,0 +1,30 @@
+#pragma once
+// How a register record is shown: five labels, each a prefix and a field cut from the record by
+// position.
+#include <string>
+
+namespace meter {
+
+namespace prefix {
+inline constexpr const char* total = "总邮资：";
+inline constexpr const char* used = "已用邮资：";
+inline constexpr const char* unused = "未用邮资：";
+inline constexpr const char* pieces = "总件数：";
+inline constexpr const char* head = "表头：";
+// lbl_biao's text at creation, before the first reset.
+inline constexpr const char* headatstart = "表头号：";
+} // namespace prefix
+
+struct RecordFields {
+    std::string total;  // characters 1-12
+    std::string used;   // 13-24
+    std::string unused; // 25-36
+    std::string pieces; // 37-46
+    std::string head;   // the last 10
+};
+
+// Cuts by position whatever the record's length: a field beyond the end is empty, a field the
+// record only partly covers shows what is there.
+RecordFields cutrecord(const std::string& record);
+
+} // namespace meter

@@ -1,0 +1,31 @@
+#pragma once
+// What the front ends share around a reading: where the serial ports and the vendor library
+// are, the command-line options that change that, and the texts that report a reading.
+#include "acquire/driver.h"
+#include "serial/portmap.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace meter {
+
+// The vendor library's path: next to the running executable.
+std::string vendorlibrarypath();
+
+// Applies "--device N=PATH" values to the map. Returns an error message, empty when all are
+// well formed.
+QString applydevices(PortMap& map, const QStringList& entries);
+
+// Makes the map's overrides visible to the vendor library, which reads METERREADER_PORTS.
+void exportports(const PortMap& map);
+
+// One line on a running reading: machine type, the request waited for, elapsed seconds.
+QString progresstext(const QString& typetext, const QString& waiting, qint64 elapsedms);
+
+// Why a port text or a machine type text was refused; empty when initport would accept the
+// pair.
+QString refusal(std::int16_t port, std::int16_t code, const QString& typetext);
+
+} // namespace meter

@@ -1,0 +1,47 @@
+#pragma once
+// The serial communications component a reading talks through: a port selected by its number,
+// line settings, DTR asserted while open, raw bytes in and out. Implemented over QSerialPort for
+// real lines and in memory for tests.
+#include "core/bytes.h"
+
+#include <cstddef>
+#include <string>
+
+namespace meter {
+
+struct LineSettings {
+    int baud = 9600;
+    char parity = 'n'; // 'n' none, 'e' even, 'o' odd
+    int databits = 8;
+    int stopbits = 1;
+
+    // The settings text as a technician knows it: "9600,n,8,1".
+    std::string text() const;
+    bool operator==(const LineSettings&) const = default;
+};
+
+class SerialDevice {
+  public:
+    virtual ~SerialDevice() = default;
+
+    virtual bool isopen() const = 0;
+    // Kept until changed; applied by the next open.
+    virtual void setsettings(const LineSettings& settings) = 0;
+    virtual LineSettings settings() const = 0;
+    // Opens the device behind port number `port` with the current settings, raw binary, no
+    // handshaking, DTR asserted. Throws MeterError with the reason when it cannot.
+    virtual void open(int port) = 0;
+    virtual void close() = 0;
+    // Queues the bytes for sending. Throws MeterError when the port is closed or the line is
+    // lost.
+    virtual void write(ByteView bytes) = 0;
+    // Bytes received and not yet read. Throws MeterError when the line is lost.
+    virtual std::size_t byteswaiting() = 0;
+    // Every byte received and not yet read (possibly none), removed from the receive buffer.
+    // Throws MeterError when the port is closed or the line is lost.
+    virtual Bytes readall() = 0;
+    // What stands behind port number `port` (a device path), empty when nothing does.
+    virtual std::string describe(int port) const = 0;
+};
+
+} // namespace meter

@@ -1,0 +1,104 @@
+#include "serial/link.h"
+
+#include "core/hexecho.h"
+#include "core/metererror.h"
+
+namespace meter {
+
+std::string LineSettings::text() const {
+    return std::to_string(baud) + ',' + parity + ',' + std::to_string(databits) + ',' +
+           std::to_string(stopbits);
+}
+
+std::optional<LineSettings> linesettingsfor(std::int16_t code) {
+    switch (code) {
+    case 11:
+    case 22:
+    case 31:
+        return LineSettings{9600, 'n', 8, 1};
+    case 12:
+    case 13:
+        return LineSettings{4800, 'n', 8, 1};
+    case 21:
+        return LineSettings{9600, 'n', 8, 2};
+    default:
+        return std::nullopt;
+    }
+}
+
+SerialLink::SerialLink(SerialDevice& device, TrafficListener* listener)
+    : device_(device), listener_(listener) {}
+
+void SerialLink::begin() {
+    txtsend_.clear();
+    txtrece_.clear();
+    openfailure_.clear();
+}
+
+bool SerialLink::openport(std::int16_t code, std::int16_t port) {
+    openfailure_.clear();
+    try {
+        if (device_.isopen()) device_.close();
+        if (auto settings = linesettingsfor(code)) device_.setsettings(*settings);
+        device_.open(port);
+        return true;
+    } catch (const MeterError& e) {
+        openfailure_ = e.what();
+    } catch (const std::exception& e) {
+        openfailure_ =
+            std::string("port ") + std::to_string(port) + " could not be opened: " + e.what();
+    }
+    try {
+        if (device_.isopen()) device_.close();
+    } catch (...) {
+        // The port is being given up anyway.
+    }
+    return false;
+}
+
+void SerialLink::closeport() {
+    if (device_.isopen()) device_.close();
+}
+
+void SerialLink::sendbytes(ByteView frame) {
+    if (device_.isopen()) device_.write(frame);
+    appendsent(hexecho(frame) + ',');
+}
+
+void SerialLink::sendrequest(std::int16_t code, const RequestBuffer& buffer) {
+    device_.write(buffer);
+    const std::size_t echoed = (code == 12 || code == 13) ? 10 : 6;
+    appendsent(hexecho(ByteView(buffer).first(echoed)) + ',');
+}
+
+void SerialLink::write(ByteView bytes) {
+    device_.write(bytes);
+}
+
+std::size_t SerialLink::inbuffercount() {
+    return device_.byteswaiting();
+}
+
+Bytes SerialLink::input() {
+    return device_.readall();
+}
+
+void SerialLink::echoreceived(ByteView bytes) {
+    if (!bytes.empty()) appendreceived(hexecho(bytes));
+}
+
+void SerialLink::echoreceivedcomma() {
+    appendreceived(",");
+}
+
+void SerialLink::appendsent(const std::string& text) {
+    txtsend_ += text;
+    if (listener_) listener_->sent(text);
+}
+
+void SerialLink::appendreceived(const std::string& text) {
+    txtrece_ += text;
+    if (listener_) listener_->received(text);
+}
+
+} // namespace meter

@@ -1,0 +1,71 @@
+#pragma once
+// The serial link of a reading: opens the port with the line settings of the machine type,
+// writes frames, hands received bytes to the protocol families and keeps the hexadecimal echo of
+// all traffic (txt_send, txt_rece).
+#include "core/bytes.h"
+#include "serial/device.h"
+#include "serial/traffic.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace meter {
+
+// Line settings by machine type code; nullopt for a code that leaves the settings unchanged.
+std::optional<LineSettings> linesettingsfor(std::int16_t code);
+
+// The request buffer of the 5400 and Pitney families.
+using RequestBuffer = std::array<std::uint8_t, 11>;
+
+class SerialLink {
+  public:
+    explicit SerialLink(SerialDevice& device, TrafficListener* listener = nullptr);
+
+    // A new reading: both traffic texts start empty.
+    void begin();
+
+    // Opens the port `port` with the settings of machine type `code`; an open port is closed
+    // first. Never raises: any failure gives false, and openfailure() says why.
+    bool openport(std::int16_t code, std::int16_t port);
+    const std::string& openfailure() const { return openfailure_; }
+
+    // Closes the port when it is open.
+    void closeport();
+
+    // Writes the frame when the port is open (nothing otherwise) and echoes it, closed by ",".
+    void sendbytes(ByteView frame);
+
+    // Writes all 11 bytes of a request buffer (raising when the port is closed) and echoes its
+    // first 10 bytes (codes 12, 13) or first 6 bytes (other codes), closed by ",".
+    void sendrequest(std::int16_t code, const RequestBuffer& buffer);
+
+    // Writes bytes without echo (the Pitney acknowledgement block).
+    void write(ByteView bytes);
+
+    // Received bytes: the count waiting, and every byte waiting (possibly none). No echo.
+    std::size_t inbuffercount();
+    Bytes input();
+
+    // The receive echo; a received group is closed by "," where the family says so.
+    void echoreceived(ByteView bytes);
+    void echoreceivedcomma();
+
+    const std::string& txtsend() const { return txtsend_; }
+    const std::string& txtrece() const { return txtrece_; }
+
+    SerialDevice& device() { return device_; }
+
+  private:
+    void appendsent(const std::string& text);
+    void appendreceived(const std::string& text);
+
+    SerialDevice& device_;
+    TrafficListener* listener_;
+    std::string txtsend_;
+    std::string txtrece_;
+    std::string openfailure_;
+};
+
+} // namespace meter

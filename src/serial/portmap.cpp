@@ -1,0 +1,77 @@
+#include "serial/portmap.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace meter {
+
+std::string PortMap::defaultdevice(int port) {
+    if (port < 1) return {};
+#ifdef _WIN32
+    return "COM" + std::to_string(port);
+#else
+    return "/dev/ttyS" + std::to_string(port - 1);
+#endif
+}
+
+std::string PortMap::devicefor(int port) const {
+    if (port < 1) return {};
+    if (auto it = overrides_.find(port); it != overrides_.end()) return it->second;
+    return defaultdevice(port);
+}
+
+void PortMap::set(int port, std::string path) {
+    if (port < 1 || port > 8)
+        throw std::invalid_argument("port number " + std::to_string(port) + " is outside 1 to 8");
+    if (path.empty())
+        throw std::invalid_argument("no device path given for port " + std::to_string(port));
+    overrides_[port] = std::move(path);
+}
+
+void PortMap::adddevice(std::string_view entry) {
+    const auto eq = entry.find('=');
+    if (eq == std::string_view::npos || eq == 0)
+        throw std::invalid_argument("'" + std::string(entry) +
+                                    "' is not of the form N=PATH (for example 1=/dev/ttyUSB0)");
+    const std::string_view number = entry.substr(0, eq);
+    int port = 0;
+    auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), port);
+    if (ec != std::errc() || end != number.data() + number.size())
+        throw std::invalid_argument("'" + std::string(number) + "' in '" + std::string(entry) +
+                                    "' is not a port number");
+    set(port, std::string(entry.substr(eq + 1)));
+}
+
+void PortMap::addoverrides(std::string_view text) {
+    while (!text.empty()) {
+        const auto semi = text.find(';');
+        const std::string_view entry = text.substr(0, semi);
+        if (!entry.empty()) adddevice(entry);
+        if (semi == std::string_view::npos) break;
+        text.remove_prefix(semi + 1);
+    }
+}
+
+std::string PortMap::overridestext() const {
+    std::string out;
+    for (const auto& [port, path] : overrides_) {
+        if (!out.empty()) out += ';';
+        out += std::to_string(port) + '=' + path;
+    }
+    return out;
+}
+
+PortMap PortMap::fromenvironment() {
+    PortMap map;
+    if (const char* value = std::getenv(portsvariable)) {
+        try {
+            map.addoverrides(value);
+        } catch (const std::invalid_argument& e) {
+            throw std::invalid_argument(std::string(portsvariable) + ": " + e.what());
+        }
+    }
+    return map;
+}
+
+} // namespace meter

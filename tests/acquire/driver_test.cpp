@@ -1,0 +1,251 @@
+#include "acquire/driver.h"
+#include "acquire/vendor.h"
+#include "core/metererror.h"
+#include "serial/scripteddevice.h"
+#include "support/fakevendor.h"
+
+#include <gtest/gtest.h>
+
+namespace meter {
+namespace {
+
+using testing::FakeVendor;
+
+struct DriverTest : ::testing::Test {
+    VirtualPacer pacer;
+    ScriptedDevice device{[this] { return pacer.nowms(); }};
+    FakeVendor vendor;
+    FamilyTable families;
+
+    Driver make() { return Driver({device, pacer, vendor}, families); }
+
+    // A family entry for code 12 that opens the port, stores `record` and ends as told.
+    enum class Then { normal, failure, raise };
+    void family(std::string record, Then then) {
+        families[12] = [record, then](Driver& d, std::int16_t code) {
+            if (!d.openport(code)) return false;
+            d.state().regrecord = record;
+            if (then == Then::raise) throw MeterError("reply byte 1A is not packed decimal");
+            return then == Then::normal;
+        };
+    }
+};
+
+TEST_F(DriverTest, InitportAcceptsTheSevenTypesAndPortsUpToEight) {
+    Driver d = make();
+    struct Case {
+        std::int16_t port, type, result;
+    } cases[] = {
+        {9, 11, 0}, {8, 11, 1}, {0, 22, 1}, {-5, 12, 1}, {1, 14, 0}, {1, 0, 0},
+        {1, 52, 0}, {1, 13, 1}, {1, 21, 1}, {1, 31, 1},  {1, 51, 1}, {32767, 51, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(d.initport(c.port, c.type), c.result) << c.port << "," << c.type;
+}
+
+TEST_F(DriverTest, InitportStoresThePairAndResetsTheRequestState) {
+    Driver d = make();
+    d.state().step = 4;
+    d.state().seqchar = 0x37;
+    d.state().rxtext = "kept";
+    ASSERT_EQ(d.initport(3, 51), 1);
+    const AcquisitionState& s = d.state();
+    EXPECT_EQ(s.iport, 3);
+    EXPECT_EQ(s.itype, 51);
+    EXPECT_EQ(s.step, 0);
+    EXPECT_EQ(s.seqchar, 48);
+    EXPECT_EQ(s.waitcount, 4000);
+    EXPECT_EQ(s.rxtext, "kept");
+
+    // A refused call changes nothing.
+    d.state().step = 2;
+    EXPECT_EQ(d.initport(9, 11), 0);
+    EXPECT_EQ(d.state().iport, 3);
+    EXPECT_EQ(d.state().itype, 51);
+    EXPECT_EQ(d.state().step, 2);
+}
+
+TEST_F(DriverTest, EndsOfAReading) {
+    struct Case {
+        std::string record;
+        Then then;
+        std::string returned;
+        bool normal;
+        bool reason;
+    } cases[] = {
+        {std::string(56, '1'), Then::normal, std::string(56, '1'), true, false},
+        {std::string(60, '2'), Then::normal, std::string(60, '2'), true, false},
+        {std::string(30, '3'), Then::normal, allzerorecord, true, true},
+        {allzerorecord, Then::normal, allzerorecord, true, true},
+        {std::string(30, '4'), Then::failure, std::string(30, '4'), false, true},
+        {std::string(30, '5'), Then::raise, std::string(30, '5'), false, true},
+    };
+    for (const auto& c : cases) {
+        family(c.record, c.then);
+        Driver d = make();
+        ASSERT_EQ(d.initport(2, 12), 1);
+        EXPECT_EQ(d.Getregisters(), c.returned);
+        EXPECT_EQ(d.outcome().normal(), c.normal) << c.returned;
+        EXPECT_EQ(!d.outcome().reason.empty(), c.reason) << d.outcome().reason;
+        EXPECT_FALSE(device.isopen()) << "the driver closes the port on every end";
+    }
+}
+
+TEST_F(DriverTest, ARaisedErrorKeepsItsReason) {
+    family(std::string(30, '5'), Then::raise);
+    Driver d = make();
+    d.initport(2, 12);
+    d.Getregisters();
+    EXPECT_EQ(d.outcome().reason, "reply byte 1A is not packed decimal");
+}
+
+TEST_F(DriverTest, APortThatCannotBeOpenedIsAFailureWithItsReason) {
+    family(std::string(56, '1'), Then::normal);
+    device.refuseopen("port 0 has no device");
+    Driver d = make();
+    ASSERT_EQ(d.initport(0, 12), 1);
+    EXPECT_EQ(d.Getregisters(), allzerorecord);
+    EXPECT_FALSE(d.outcome().normal());
+    EXPECT_EQ(d.outcome().reason, "port 0 has no device");
+}
+
+TEST_F(DriverTest, ATypeWithoutReadingSequenceGivesTheAllZeroRecordAtTheNormalEnd) {
+    Driver d = make();
+    for (std::int16_t code : {11, 12, 13, 21, 22, 31}) {
+        ASSERT_EQ(d.initport(1, code), 1);
+        EXPECT_EQ(d.Getregisters(), allzerorecord);
+        EXPECT_TRUE(d.outcome().normal());
+        EXPECT_NE(d.outcome().reason.find("no reading sequence"), std::string::npos);
+    }
+    EXPECT_TRUE(device.opens().empty());
+}
+
+TEST_F(DriverTest, CountpollCountsGroupsOfTenPolls) {
+    Driver d = make();
+    auto counters = [&d] {
+        return std::to_string(d.pollcount) + "," + std::to_string(d.retrycount);
+    };
+    for (int poll = 1; poll <= 60; ++poll) {
+        d.countpoll();
+        if (poll == 9) {
+            EXPECT_EQ(counters(), "9,0");
+        }
+        if (poll == 10) {
+            EXPECT_EQ(counters(), "0,1");
+        }
+        if (poll == 59) {
+            EXPECT_EQ(counters(), "9,5");
+        }
+    }
+    EXPECT_EQ(d.pollcount, 0);
+    EXPECT_EQ(d.retrycount, 6);
+    d.resetpoll();
+    EXPECT_EQ(d.retrycount, 0);
+}
+
+TEST_F(DriverTest, TheVendorLibraryPath) {
+    const std::string digits56 = "00000123456700000098760000000123456000000302000012345678";
+    struct Case {
+        const char* what;
+        bool loadable;
+        std::int32_t open;
+        std::string record;
+        std::int32_t close;
+        std::string returned;
+        bool normal;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"read",
+         true,
+         1,
+         digits56,
+         1,
+         digits56,
+         true,
+         {"ComOpen 3", "ReadRegister 3", "ComClose 3"}},
+        {"ComOpen refuses", true, 0, digits56, 1, allzerorecord, false, {"ComOpen 3"}},
+        {"ComClose voids",
+         true,
+         1,
+         digits56,
+         0,
+         allzerorecord,
+         false,
+         {"ComOpen 3", "ReadRegister 3", "ComClose 3"}},
+        {"short text",
+         true,
+         1,
+         std::string(40, '9'),
+         1,
+         allzerorecord,
+         true,
+         {"ComOpen 3", "ReadRegister 3", "ComClose 3"}},
+        {"long text",
+         true,
+         1,
+         std::string(60, '8'),
+         1,
+         std::string(60, '8'),
+         true,
+         {"ComOpen 3", "ReadRegister 3", "ComClose 3"}},
+        {"missing library", false, 1, digits56, 1, allzerorecord, false, {}},
+    };
+    for (const auto& c : cases) {
+        vendor = FakeVendor{};
+        vendor.loadable = c.loadable;
+        vendor.open = c.open;
+        vendor.record = c.record;
+        vendor.close = c.close;
+        Driver d = make();
+        ASSERT_EQ(d.initport(3, 51), 1);
+        EXPECT_EQ(d.Getregisters(), c.returned) << c.what;
+        EXPECT_EQ(d.outcome().normal(), c.normal) << c.what;
+        EXPECT_EQ(vendor.calls, c.calls) << c.what;
+        EXPECT_EQ(d.outcome().reason.empty(), c.returned != allzerorecord) << c.what;
+    }
+    EXPECT_TRUE(device.opens().empty()) << "the serial link is not used for copote";
+    EXPECT_EQ(device.closes(), 0);
+}
+
+TEST_F(DriverTest, AMissingLibraryFileIsAFailureNotACrash) {
+    DynamicVendorLibrary missing("/nonexistent/libcpedfm.so");
+    Driver d({device, pacer, missing}, families);
+    ASSERT_EQ(d.initport(1, 51), 1);
+    EXPECT_EQ(d.Getregisters(), allzerorecord);
+    EXPECT_FALSE(d.outcome().normal());
+    EXPECT_NE(d.outcome().reason.find("could not be loaded"), std::string::npos);
+}
+
+TEST_F(DriverTest, TheStateBelongsToTheRunningReading) {
+    std::int16_t during = -1;
+    families[21] = [&](Driver& d, std::int16_t) {
+        during = d.initport(5, 22);
+        return true;
+    };
+    Driver d = make();
+    ASSERT_EQ(d.initport(1, 21), 1);
+    d.Getregisters();
+    EXPECT_EQ(during, 0);
+    EXPECT_EQ(d.state().iport, 1);
+    EXPECT_EQ(d.state().itype, 21);
+    EXPECT_EQ(d.initport(5, 22), 1) << "accepted again once the reading has ended";
+}
+
+TEST_F(DriverTest, ACancelledReadingEndsAtTheFailureEndAndClosesThePort) {
+    families[13] = [](Driver& d, std::int16_t code) {
+        if (!d.openport(code)) return false;
+        for (;;)
+            d.pacer().sleep(1000);
+    };
+    pacer.cancelat(5000);
+    Driver d = make();
+    ASSERT_EQ(d.initport(1, 13), 1);
+    EXPECT_EQ(d.Getregisters(), allzerorecord);
+    EXPECT_FALSE(d.outcome().normal());
+    EXPECT_EQ(d.outcome().reason, "the reading was cancelled");
+    EXPECT_FALSE(device.isopen());
+    EXPECT_EQ(pacer.nowms(), 5000);
+}
+
+} // namespace
+} // namespace meter

@@ -1,0 +1,126 @@
+#include "core/metererror.h"
+#include "serial/link.h"
+#include "serial/scripteddevice.h"
+
+#include <gtest/gtest.h>
+
+namespace meter {
+namespace {
+
+struct LinkTest : ::testing::Test {
+    std::int64_t now = 0;
+    ScriptedDevice device{[this] { return now; }};
+    SerialLink link{device};
+};
+
+TEST_F(LinkTest, SendbytesWritesOnceAndEchoesWithClosingComma) {
+    ASSERT_TRUE(link.openport(11, 1));
+    link.sendbytes(Bytes{2, 10, 255});
+    link.sendbytes(Bytes{0});
+    EXPECT_EQ(link.txtsend(), " 2 A FF, 0,");
+    ASSERT_EQ(device.writes().size(), 2u);
+    EXPECT_EQ(device.writes()[0], (Bytes{2, 10, 255}));
+}
+
+TEST_F(LinkTest, SendbytesOnClosedPortEchoesButSendsNothing) {
+    EXPECT_NO_THROW(link.sendbytes(Bytes{254, 1, 6}));
+    EXPECT_EQ(link.txtsend(), " FE 1 6,");
+    EXPECT_TRUE(device.writes().empty());
+}
+
+TEST_F(LinkTest, RequestTailWritesElevenBytesAndEchoesTenOrSix) {
+    ASSERT_TRUE(link.openport(12, 1));
+    RequestBuffer b{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x0C, 0xB2, 0x18, 0x00, 0x00};
+    struct Case {
+        std::int16_t code;
+        const char* echo;
+    } cases[] = {
+        {12, " FE 1 6 7 4 D C B2 18 0,"},
+        {13, " FE 1 6 7 4 D C B2 18 0,"},
+        {21, " FE 1 6 7 4 D,"},
+        {22, " FE 1 6 7 4 D,"},
+    };
+    for (const auto& c : cases) {
+        link.begin();
+        link.sendrequest(c.code, b);
+        EXPECT_EQ(link.txtsend(), c.echo) << c.code;
+        EXPECT_EQ(device.writes().back().size(), 11u);
+    }
+}
+
+TEST_F(LinkTest, RequestTailOnClosedPortRaises) {
+    EXPECT_THROW(link.sendrequest(12, RequestBuffer{}), MeterError);
+}
+
+TEST_F(LinkTest, OpenportAppliesTheLineSettingsOfTheMachineType) {
+    struct Case {
+        std::int16_t code;
+        const char* settings;
+    } cases[] = {
+        {11, "9600,n,8,1"}, {22, "9600,n,8,1"}, {31, "9600,n,8,1"},
+        {12, "4800,n,8,1"}, {13, "4800,n,8,1"}, {21, "9600,n,8,2"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(link.openport(c.code, 3));
+        EXPECT_EQ(device.opens().back().settings.text(), c.settings) << c.code;
+        EXPECT_EQ(device.opens().back().port, 3);
+        EXPECT_TRUE(device.dtr());
+    }
+    // A code without settings keeps those of the last open.
+    ASSERT_TRUE(link.openport(51, 3));
+    EXPECT_EQ(device.opens().back().settings.text(), "9600,n,8,2");
+}
+
+TEST_F(LinkTest, OpenportOnAnOpenPortClosesAndReopens) {
+    ASSERT_TRUE(link.openport(12, 1));
+    ASSERT_TRUE(link.openport(12, 1));
+    EXPECT_EQ(device.closes(), 1);
+    EXPECT_EQ(device.opens().size(), 2u);
+    EXPECT_TRUE(device.isopen());
+}
+
+TEST_F(LinkTest, OpenportThatFailsGivesFalseAndAReasonWithoutRaising) {
+    EXPECT_FALSE(link.openport(12, 0));
+    EXPECT_NE(link.openfailure().find("port 0"), std::string::npos);
+    device.refuseopen("port 2 is in use by another program");
+    EXPECT_FALSE(link.openport(12, 2));
+    EXPECT_EQ(link.openfailure(), "port 2 is in use by another program");
+    EXPECT_FALSE(device.isopen());
+    link.closeport(); // on a closed port: nothing
+    EXPECT_EQ(device.closes(), 0);
+}
+
+TEST_F(LinkTest, ReceiveEchoRunsTogetherUntilAFamilyClosesTheGroup) {
+    ASSERT_TRUE(link.openport(12, 1));
+    device.deliver(Bytes{5, 129});
+    link.echoreceived(link.input());
+    link.echoreceived(link.input()); // nothing waiting: nothing echoed, no error
+    device.deliver(Bytes{0x63});
+    link.echoreceived(link.input());
+    EXPECT_EQ(link.txtrece(), " 5 81 63");
+    link.echoreceivedcomma();
+    EXPECT_EQ(link.txtrece(), " 5 81 63,");
+}
+
+TEST_F(LinkTest, BytesBecomeReadableWhenTheyArrive) {
+    ASSERT_TRUE(link.openport(21, 1));
+    device.deliver(Bytes{1, 2}, 100);
+    device.deliver(Bytes{3}, 50);
+    EXPECT_EQ(link.inbuffercount(), 0u);
+    now = 60;
+    EXPECT_EQ(link.input(), Bytes{3});
+    now = 100;
+    EXPECT_EQ(link.inbuffercount(), 2u);
+    EXPECT_EQ(link.input(), (Bytes{1, 2}));
+}
+
+TEST_F(LinkTest, ALostLineRaisesOnReadAndWrite) {
+    ASSERT_TRUE(link.openport(21, 1));
+    device.droplineat(10);
+    now = 10;
+    EXPECT_THROW(link.input(), MeterError);
+    EXPECT_THROW(link.sendrequest(21, RequestBuffer{}), MeterError);
+}
+
+} // namespace
+} // namespace meter

@@ -1,0 +1,33 @@
+#pragma once
+// A vendor library whose answers the test sets, keeping a log of the calls made.
+#include "acquire/vendor.h"
+#include "core/metererror.h"
+
+#include <string>
+#include <vector>
+
+namespace meter::testing {
+
+struct FakeVendor : VendorLibrary {
+    bool loadable = true;
+    std::int32_t open = 1;
+    std::string record = std::string(56, '7');
+    std::int32_t close = 1;
+    std::vector<std::string> calls;
+
+    std::int32_t ComOpen(std::int32_t port) override {
+        if (!loadable) throw MeterError("the vendor library libcpedfm.so could not be loaded");
+        calls.push_back("ComOpen " + std::to_string(port));
+        return open;
+    }
+    std::string ReadRegister(std::int32_t port) override {
+        calls.push_back("ReadRegister " + std::to_string(port));
+        return record;
+    }
+    std::int32_t ComClose(std::int32_t port) override {
+        calls.push_back("ComClose " + std::to_string(port));
+        return close;
+    }
+};
+
+} // namespace meter::testing

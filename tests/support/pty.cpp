@@ -1,0 +1,86 @@
+#include "support/pty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+namespace meter::testing {
+
+Pty::Pty() {
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    // Raw from the start: a cooked slave would echo the meter's replies back to it.
+    termios t{};
+    tcgetattr(slave_, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave_, TCSANOW, &t);
+    path_ = name;
+}
+
+Pty::~Pty() {
+    closemaster();
+    if (slave_ >= 0) ::close(slave_);
+}
+
+void Pty::write(ByteView bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) throw std::runtime_error("write to pty master failed");
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+Bytes Pty::read(std::size_t atleast, std::chrono::milliseconds timeout) {
+    Bytes out;
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (out.size() < atleast && std::chrono::steady_clock::now() < until) {
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, 10) > 0 && (p.revents & POLLIN)) {
+            std::uint8_t buf[512];
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n > 0) out.insert(out.end(), buf, buf + n);
+        }
+    }
+    return out;
+}
+
+void Pty::closemaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+}
+
+PtyResponder::PtyResponder(Pty& pty, Answer answer)
+    : pty_(pty), answer_(std::move(answer)), thread_([this] {
+          while (!stop_) {
+              pollfd p{pty_.master(), POLLIN, 0};
+              if (poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN)) continue;
+              std::uint8_t buf[512];
+              const ssize_t n = ::read(pty_.master(), buf, sizeof buf);
+              if (n <= 0) continue;
+              Bytes sofar;
+              {
+                  std::lock_guard lock(mutex_);
+                  received_.insert(received_.end(), buf, buf + n);
+                  sofar = received_;
+              }
+              const Bytes reply = answer_(sofar);
+              if (!reply.empty()) pty_.write(reply);
+          }
+      }) {}
+
+PtyResponder::~PtyResponder() {
+    stop_ = true;
+    thread_.join();
+}
+
+Bytes PtyResponder::received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+} // namespace meter::testing

@@ -1,0 +1,9 @@
+// GoogleTest main for code that needs a Qt application object (QSerialPort, applicationDirPath).
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
