@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     qt6-base-dev qt6-serialport-dev libgl-dev
     libgtest-dev libgmock-dev
-    fonts-wqy-microhei xvfb xauth
+    fonts-wqy-microhei xvfb xauth time
 )
 
 missing=()

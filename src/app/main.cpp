@@ -1,6 +1,7 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
 #include "acquire/vendor.h"
 #include "app/form1.h"
+#include "frontend/demo.h"
 #include "frontend/station.h"
 #include "serial/qt/qtserialdevice.h"
 
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
         QStringLiteral("Reads the accounting registers of a postage meter over a serial cable."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption({QStringLiteral("demo"),
+                      QStringLiteral("Read the built-in simulated meter, which stands behind every "
+                                     "port.")});
     parser.addOption({QStringLiteral("device"),
                       QStringLiteral("Put device PATH behind port N (repeatable), e.g. "
                                      "1=/dev/ttyUSB0."),
@@ -27,9 +31,14 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     meter::PortMap ports;
+    std::unique_ptr<meter::Demo> demo;
     try {
         ports = meter::PortMap::fromenvironment();
-    } catch (const std::invalid_argument& e) {
+        if (parser.isSet(QStringLiteral("demo"))) {
+            demo = std::make_unique<meter::Demo>();
+            demo->mapallports(ports);
+        }
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "meterreader: %s\n", e.what());
         return 2;
     }
@@ -41,7 +50,8 @@ int main(int argc, char** argv) {
     meter::exportports(ports);
 
     meter::Form1 window(std::make_unique<meter::QtSerialDevice>(ports),
-                        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarypath()));
+                        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarypath()),
+                        demo != nullptr);
     window.show();
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "frontend/station.h"
 
 #include "acquire/vendor.h"
+#include "frontend/machinetypes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,7 +39,8 @@ QString progresstext(const QString& typetext, const QString& waiting, qint64 ela
 
 QString refusal(std::int16_t port, std::int16_t code, const QString& typetext) {
     if (port > 8) return QStringLiteral("port %1 is above 8").arg(port);
-    if (code == 0) return QStringLiteral("machine type \"%1\" is not in the list").arg(typetext);
+    if (code == 0 || textfor(code).empty())
+        return QStringLiteral("machine type \"%1\" is not in the list").arg(typetext);
     return {};
 }
 

@@ -1,6 +1,9 @@
 // The window on the offscreen platform, driven as an operator would.
 #include "app/form1.h"
+#include "frontend/demo.h"
+#include "frontend/station.h"
 #include "serial/portmap.h"
+#include "serial/qt/qtserialdevice.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"
 #include "support/pty.h"
@@ -234,25 +237,27 @@ class Form1Test : public QObject {
         QVERIFY(!f.device->isopen());
     }
 
-    // Not a check: a picture of the window after a copote reading through the stand-in library,
-    // for scripts/screenshot.sh.
+    // Not a check: a picture of the window after a demo reading (copote, through the stand-in
+    // library, unless METERREADER_SCREENSHOT_TYPE names another type), for
+    // scripts/screenshot.sh.
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
-        meter::testing::Pty pty;
-        meter::testing::PtyResponder meter(pty, [](const Bytes& sofar) {
-            return sofar.size() == copote::request().size()
-                       ? copote::reply("00000123456700000098760000000123456000000302000012345678")
-                       : Bytes{};
-        });
-        qputenv(portsvariable, QByteArray("1=") + QByteArray::fromStdString(pty.path()));
-        Form1 form(std::make_unique<ScriptedDevice>(wallms),
-                   std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH));
+        QString type = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_TYPE"));
+        if (type.isEmpty()) type = QStringLiteral("copote");
+        Demo demo;
+        PortMap ports;
+        demo.mapallports(ports);
+        exportports(ports);
+        Form1 form(std::make_unique<QtSerialDevice>(ports),
+                   std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
         form.show();
-        form.Combo2->setEditText(QStringLiteral("copote"));
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Combo1->setEditText(QStringLiteral("3"));
+        form.Combo2->setEditText(type);
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
-        QVERIFY(done.wait(10000));
+        QVERIFY(done.wait(120000));
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }
 };

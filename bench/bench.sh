@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Reads each machine type from metersim over a pseudo-terminal with a release build of
+# meterread and prints what a reading costs, against the protocol's own floor (the sum of its
+# fixed poll sleeps for a prompt meter).
+#   bench/bench.sh [RUNS]        (default 3 runs a type; the best and the worst are shown)
+# Targets: wall <= floor x 1.02 + 50 ms; CPU <= 2 % of wall (waiting must not spin).
+# Not part of the test suite: timing depends on the machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-3}
+scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
+bin=build/release/bin
+
+# machine type | floor in ms (empty: the protocol has no fixed floor)
+rows=(
+    "copote|"
+)
+
+printf '%-18s %9s %9s %7s %9s %7s %10s  %s\n' type wall_ms floor_ms ratio cpu_ms cpu_% peak_kb verdict
+for row in "${rows[@]}"; do
+    type=${row%%|*}
+    floor=${row#*|}
+    simlog=$(mktemp)
+    "$bin"/metersim >"$simlog" 2>&1 &
+    sim=$!
+    for _ in $(seq 50); do [ -s "$simlog" ] && break; sleep 0.05; done
+    pty=$(head -n 1 "$simlog")
+    worst_wall=0 best_wall=999999 cpu_max=0 rss_max=0
+    for _ in $(seq "$runs"); do
+        line=$(METERREAD_BENCH=1 "$bin"/meterread --type "$type" --device "1=$pty" 2>&1 >/dev/null | grep '^bench:')
+        wall=$(sed 's/.*wall_ms=\([0-9]*\).*/\1/' <<<"$line")
+        cpu=$(sed 's/.*cpu_ms=\([0-9]*\).*/\1/' <<<"$line")
+        rss=$(sed 's/.*maxrss_kb=\([0-9]*\).*/\1/' <<<"$line")
+        [ "$wall" -gt "$worst_wall" ] && worst_wall=$wall
+        [ "$wall" -lt "$best_wall" ] && best_wall=$wall
+        [ "$cpu" -gt "$cpu_max" ] && cpu_max=$cpu
+        [ "$rss" -gt "$rss_max" ] && rss_max=$rss
+    done
+    kill "$sim" 2>/dev/null || true
+    wait "$sim" 2>/dev/null || true
+    rm -f "$simlog"
+    cpupct=$(awk -v c="$cpu_max" -v w="$worst_wall" 'BEGIN { printf "%.2f", w ? 100 * c / w : 0 }')
+    if [ -n "$floor" ]; then
+        ratio=$(awk -v w="$worst_wall" -v f="$floor" 'BEGIN { printf "%.3f", w / f }')
+        ok=$(awk -v w="$worst_wall" -v f="$floor" -v p="$cpupct" 'BEGIN { print (w <= f * 1.02 + 50 && p <= 2) ? "ok" : "MISSED" }')
+    else
+        # No fixed poll sleeps to measure against, and too short a reading for a CPU share.
+        floor=- ratio=- ok=n/a
+    fi
+    printf '%-18s %9s %9s %7s %9s %7s %10s  %s\n' "$type" "$best_wall-$worst_wall" "$floor" "$ratio" "$cpu_max" "$cpupct" "$rss_max" "$ok"
+done

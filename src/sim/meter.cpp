@@ -1,0 +1,119 @@
+#include "sim/meter.h"
+
+#include "core/hexecho.h"
+#include "frontend/machinetypes.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace meter::sim {
+
+namespace {
+// Longer than any request frame of any family (the 98-byte neopost command, the 101-byte
+// acknowledgement block).
+constexpr std::size_t maxpending = 512;
+} // namespace
+
+Meter::Meter(Registers registers, Faults faults, std::int16_t code)
+    : registers_(std::move(registers)), faults_(faults), code_(code) {
+    for (auto& f : allfamilies())
+        if (code_ == 0 || f->plays(code_)) families_.push_back(std::move(f));
+}
+
+Meter::~Meter() = default;
+
+void Meter::log(const std::string& line) const {
+    if (log_) log_(line);
+}
+
+std::vector<Emission> Meter::receive(ByteView bytes) {
+    std::vector<Emission> out;
+    if (dropped_ || bytes.empty()) return out;
+    log("rx" + hexecho(bytes));
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+
+    while (!pending_.empty()) {
+        bool waiting = false;
+        bool taken = false;
+        for (auto& family : families_) {
+            const Family::Take t = family->take(pending_, registers_, code_);
+            if (t.kind == Family::Take::Kind::notmine) continue;
+            if (t.kind == Family::Take::Kind::needmore) {
+                waiting = true;
+                continue;
+            }
+            const std::size_t n = std::min(std::max<std::size_t>(t.consumed, 1), pending_.size());
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+            taken = true;
+            if (t.kind == Family::Take::Kind::rejected) {
+                rejected_.push_back(t.note);
+                log(std::string("rejected ") + family->name() + ": " + t.note);
+                break;
+            }
+            ++requests_;
+            taken_.push_back(t.note);
+            log(std::string("request ") + family->name() + ": " + t.note);
+            if (faults_.dropafter > 0 && requests_ >= faults_.dropafter) {
+                log("drop");
+                dropped_ = true;
+                out.push_back({0, {}, true});
+                return out;
+            }
+            if (!t.reply.empty() && !faults_.silent) {
+                auto emissions = answer(t.reply);
+                out.insert(out.end(), emissions.begin(), emissions.end());
+            }
+            break;
+        }
+        if (taken) continue;
+        // A frame start that never completes must not stall the meter for good.
+        if (waiting && pending_.size() <= maxpending) break;
+        // A byte that starts no frame of any family: line noise, or the idle bytes some
+        // readers send after their frames.
+        pending_.erase(pending_.begin());
+    }
+    return out;
+}
+
+std::vector<Emission> Meter::answer(Bytes reply) {
+    if (faults_.corrupt >= 0 && static_cast<std::size_t>(faults_.corrupt) < reply.size())
+        reply[static_cast<std::size_t>(faults_.corrupt)] ^= 0xFF;
+    Bytes wire(static_cast<std::size_t>(std::max(faults_.noise, 0)), 0x55);
+    wire.insert(wire.end(), reply.begin(), reply.end());
+    if (faults_.twice) wire.insert(wire.end(), reply.begin(), reply.end());
+
+    std::vector<Emission> out;
+    const std::size_t chunk =
+        faults_.chunk > 0 ? static_cast<std::size_t>(faults_.chunk) : wire.size();
+    int at = faults_.delayms;
+    for (std::size_t i = 0; i < wire.size(); i += chunk) {
+        const auto end = std::min(wire.size(), i + chunk);
+        out.push_back({at,
+                       Bytes(wire.begin() + static_cast<std::ptrdiff_t>(i),
+                             wire.begin() + static_cast<std::ptrdiff_t>(end)),
+                       false});
+        log("tx" + hexecho(out.back().bytes));
+        at += faults_.gapms;
+    }
+    return out;
+}
+
+std::int16_t parsetype(const std::string& text) {
+    if (text == "auto") return 0;
+    if (std::int16_t code = codefor(text)) return code;
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size() &&
+        !textfor(static_cast<std::int16_t>(value)).empty())
+        return static_cast<std::int16_t>(value);
+    return -1;
+}
+
+std::string digits(const std::string& value, std::size_t width) {
+    if (value.empty() || value.size() > width ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    return std::string(width - value.size(), '0') + value;
+}
+
+} // namespace meter::sim

@@ -1,0 +1,123 @@
+// meterread against metersim over pseudo-terminals: the contract scripts rely on.
+#include "support/e2e.h"
+
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace meter::testing {
+namespace {
+
+const QString allzero(56, QLatin1Char('0'));
+
+QStringList readargs(const MeterSim& sim, const QString& type,
+                     const QString& port = QStringLiteral("3")) {
+    return {QStringLiteral("--json"),
+            QStringLiteral("--port"),
+            port,
+            QStringLiteral("--type"),
+            type,
+            QStringLiteral("--device"),
+            port + QLatin1Char('=') + sim.path()};
+}
+
+TEST(MeterRead, ReadsCopoteThroughTheVendorLibrary) {
+    MeterSim sim({QStringLiteral("--type"), QStringLiteral("copote"), QStringLiteral("--used"),
+                  QStringLiteral("500"), QStringLiteral("--unused"), QStringLiteral("250")});
+    const ReadRun r = meterread(readargs(sim, QStringLiteral("copote")));
+    ASSERT_EQ(r.exitcode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json[QStringLiteral("record")].toString(),
+              QStringLiteral("000000000750000000000500000000000250") +
+                  QStringLiteral("00000043210000123456"));
+    EXPECT_EQ(r.json[QStringLiteral("end")].toString(), QStringLiteral("normal"));
+    EXPECT_EQ(r.json[QStringLiteral("reason")].toString(), QString());
+    EXPECT_EQ(r.json[QStringLiteral("port")].toInt(), 3);
+    EXPECT_EQ(r.json[QStringLiteral("code")].toInt(), 51);
+    EXPECT_EQ(r.json[QStringLiteral("type")].toString(), QStringLiteral("copote"));
+    EXPECT_EQ(r.json[QStringLiteral("device")].toString(), sim.path());
+    EXPECT_EQ(r.json[QStringLiteral("total")].toString(), QStringLiteral("000000000750"));
+    EXPECT_EQ(r.json[QStringLiteral("head")].toString(), QStringLiteral("0000123456"));
+    EXPECT_EQ(r.json[QStringLiteral("sent")].toString(), QString())
+        << "the library's traffic is its own";
+    EXPECT_EQ(r.json[QStringLiteral("received")].toString(), QString());
+}
+
+TEST(MeterRead, PrintsTheFiveLabelsByDefault) {
+    MeterSim sim;
+    const ReadRun r = meterread({QStringLiteral("--type"), QStringLiteral("51"),
+                                 QStringLiteral("--device"), QStringLiteral("1=") + sim.path()});
+    ASSERT_EQ(r.exitcode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral(
+                         "总邮资：000002111050\n已用邮资：000001234500\n未用邮资：000000876550\n"
+                         "总件数：0000004321\n表头：0000123456\n"));
+}
+
+TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
+    struct Case {
+        QStringList faults;
+        int exitcode;
+        const char* end;
+    } cases[] = {
+        {{QStringLiteral("--split"), QStringLiteral("7"), QStringLiteral("--gap"),
+          QStringLiteral("30")},
+         0,
+         "normal"},
+        {{QStringLiteral("--noise"), QStringLiteral("5"), QStringLiteral("--twice")}, 0, "normal"},
+        {{QStringLiteral("--corrupt"), QStringLiteral("10")}, 1, "failure"},
+        {{QStringLiteral("--silent")}, 1, "failure"},
+        {{QStringLiteral("--drop-after"), QStringLiteral("1")}, 1, "failure"},
+    };
+    for (const auto& c : cases) {
+        MeterSim sim(c.faults);
+        const ReadRun r = meterread(readargs(sim, QStringLiteral("copote")));
+        EXPECT_EQ(r.exitcode, c.exitcode)
+            << c.faults.join(' ').toStdString() << r.err.toStdString();
+        EXPECT_EQ(r.json[QStringLiteral("end")].toString().toStdString(), c.end);
+        if (c.exitcode != 0) {
+            EXPECT_EQ(r.json[QStringLiteral("record")].toString(), allzero);
+            EXPECT_FALSE(r.json[QStringLiteral("reason")].toString().isEmpty());
+            EXPECT_TRUE(r.err.contains(QStringLiteral("meterread:")));
+        }
+    }
+}
+
+TEST(MeterRead, AMissingDeviceIsAFailureWithExitOne) {
+    const ReadRun r =
+        meterread({QStringLiteral("--json"), QStringLiteral("--type"), QStringLiteral("copote"),
+                   QStringLiteral("--device"), QStringLiteral("1=/dev/meterreader-missing")});
+    EXPECT_EQ(r.exitcode, 1);
+    EXPECT_EQ(r.json[QStringLiteral("end")].toString(), QStringLiteral("failure"));
+    EXPECT_EQ(r.json[QStringLiteral("record")].toString(), allzero);
+    EXPECT_TRUE(
+        r.json[QStringLiteral("reason")].toString().contains(QStringLiteral("does not exist")))
+        << r.json[QStringLiteral("reason")].toString().toStdString();
+}
+
+TEST(MeterRead, RefusedInputExitsWithTwo) {
+    const QStringList refused[] = {
+        {QStringLiteral("--type"), QStringLiteral("Neopost")},
+        {QStringLiteral("--type"), QStringLiteral("14")},
+        {QStringLiteral("--port"), QStringLiteral("9")},
+        {QStringLiteral("--port"), QStringLiteral("x1")},
+        {QStringLiteral("--port"), QString()},
+        {QStringLiteral("--device"), QStringLiteral("9=/dev/ttyS0")},
+        {QStringLiteral("--colour")},
+        {QStringLiteral("--port")},
+    };
+    for (const auto& args : refused) {
+        const ReadRun r = meterread(args);
+        EXPECT_EQ(r.exitcode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
+    }
+}
+
+TEST(MeterRead, TheDemoReadsWithoutHardware) {
+    const ReadRun r =
+        meterread({QStringLiteral("--demo"), QStringLiteral("--type"), QStringLiteral("copote"),
+                   QStringLiteral("--port"), QStringLiteral("7")});
+    EXPECT_EQ(r.exitcode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("总邮资：000002111050\n")));
+}
+
+} // namespace
+} // namespace meter::testing

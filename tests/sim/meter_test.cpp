@@ -1,0 +1,125 @@
+// The simulated meter's own machinery: recognising requests in a byte stream, and the faults.
+#include "serial/scripteddevice.h"
+#include "sim/meter.h"
+#include "sim/scripted.h"
+#include "vendor/exchange.h"
+
+#include <gtest/gtest.h>
+
+namespace meter::sim {
+namespace {
+
+Bytes join(const std::vector<Emission>& es) {
+    Bytes all;
+    for (const auto& e : es)
+        all.insert(all.end(), e.bytes.begin(), e.bytes.end());
+    return all;
+}
+
+const Registers registers;
+const Bytes reply = copote::reply(registers.record());
+
+TEST(SimMeter, FindsRequestsAmongNoiseAndAcrossWrites) {
+    Meter m(registers, {}, 51);
+    const Bytes req = copote::request();
+    EXPECT_TRUE(m.receive(Bytes{0x00, 0x00, 0x7F}).empty());
+    EXPECT_TRUE(m.receive(ByteView(req).first(2)).empty()) << "half a request waits";
+    EXPECT_EQ(join(m.receive(ByteView(req).subspan(2))), reply);
+    EXPECT_EQ(m.requests(), 1);
+    EXPECT_EQ(m.taken(), std::vector<std::string>{"register record"});
+}
+
+TEST(SimMeter, PlaysOnlyItsOwnTypeUnlessAuto) {
+    Meter fivefour(registers, {}, 12);
+    EXPECT_TRUE(fivefour.receive(copote::request()).empty());
+    Meter any(registers, {}, 0);
+    EXPECT_EQ(join(any.receive(copote::request())), reply);
+}
+
+TEST(SimMeter, FaultsShapeTheReply) {
+    struct Case {
+        const char* what;
+        Faults faults;
+        std::vector<int> times;
+        Bytes wire;
+    } cases[] = {
+        {"prompt", Faults{}, {20}, reply},
+        {"silent", Faults{.silent = true}, {}, {}},
+        {"delay", Faults{.delayms = 700}, {700}, reply},
+        {"split", Faults{.delayms = 0, .chunk = 25, .gapms = 300}, {0, 300, 600}, reply},
+        {"noise",
+         Faults{.noise = 2},
+         {20},
+         [] {
+             Bytes b{0x55, 0x55};
+             b.insert(b.end(), reply.begin(), reply.end());
+             return b;
+         }()},
+        {"twice",
+         Faults{.twice = true},
+         {20},
+         [] {
+             Bytes b = reply;
+             b.insert(b.end(), reply.begin(), reply.end());
+             return b;
+         }()},
+        {"corrupt",
+         Faults{.corrupt = 3},
+         {20},
+         [] {
+             Bytes b = reply;
+             b[3] ^= 0xFF;
+             return b;
+         }()},
+    };
+    for (const auto& c : cases) {
+        Meter m(registers, c.faults, 51);
+        const auto es = m.receive(copote::request());
+        std::vector<int> times;
+        for (const auto& e : es)
+            times.push_back(e.afterms);
+        EXPECT_EQ(times, c.times) << c.what;
+        EXPECT_EQ(join(es), c.wire) << c.what;
+    }
+}
+
+TEST(SimMeter, DropsTheLineAfterKRequests) {
+    Meter m(registers, Faults{.dropafter = 2}, 51);
+    EXPECT_FALSE(m.receive(copote::request()).empty());
+    const auto es = m.receive(copote::request());
+    ASSERT_EQ(es.size(), 1u);
+    EXPECT_TRUE(es[0].drop);
+    EXPECT_TRUE(m.receive(copote::request()).empty()) << "a dropped line stays dead";
+}
+
+TEST(SimMeter, AnsweringThroughAnInMemoryDeviceFollowsItsClock) {
+    std::int64_t now = 0;
+    ScriptedDevice device([&now] { return now; });
+    Meter m(registers, Faults{.delayms = 100, .dropafter = 2}, 0);
+    attach(device, m);
+    device.open(1);
+    device.write(copote::request());
+    now = 99;
+    EXPECT_TRUE(device.readall().empty());
+    now = 100;
+    EXPECT_EQ(device.readall(), reply);
+    device.write(copote::request());
+    EXPECT_THROW(device.readall(), std::exception);
+}
+
+TEST(SimMeter, TypesAndValuesFromTheCommandLine) {
+    EXPECT_EQ(parsetype("auto"), 0);
+    EXPECT_EQ(parsetype("5400(5表头)"), 13);
+    EXPECT_EQ(parsetype("22"), 22);
+    EXPECT_EQ(parsetype("14"), -1);
+    EXPECT_EQ(parsetype("Neopost"), -1);
+    EXPECT_EQ(digits("1234", 10), "0000001234");
+    EXPECT_EQ(digits("123456789012", 12), "123456789012");
+    EXPECT_EQ(digits("1234567890123", 12), "");
+    EXPECT_EQ(digits("12a", 12), "");
+    EXPECT_EQ(digits("", 12), "");
+    EXPECT_EQ(Registers{}.record().size(), 56u);
+}
+
+} // namespace
+} // namespace meter::sim
