@@ -15,6 +15,12 @@ bin=build/release/bin
 
 # machine type | floor in ms (empty: the protocol has no fixed floor)
 rows=(
+    "5400(4表头)|5000"
+    "5400(5表头)|5000"
+    "pitneybows 950|600"
+    "pitneybows spark|600"
+    "neopost|1600"
+    "高速机|800"
     "copote|"
 )
 

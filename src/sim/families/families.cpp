@@ -4,7 +4,8 @@ namespace meter::sim {
 
 std::vector<std::unique_ptr<Family>> allfamilies() {
     std::vector<std::unique_ptr<Family>> all;
-    all.push_back(copotefamily());
+    for (auto f : {family5400, familypitney, familyframed, copotefamily})
+        if (auto family = f()) all.push_back(std::move(family));
     return all;
 }
 
