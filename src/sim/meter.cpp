@@ -26,6 +26,10 @@ void Meter::log(const std::string& line) const {
     if (log_) log_(line);
 }
 
+void Meter::sent(ByteView bytes) const {
+    log("tx" + hexecho(bytes));
+}
+
 std::vector<Emission> Meter::receive(ByteView bytes) {
     std::vector<Emission> out;
     if (dropped_ || bytes.empty()) return out;
@@ -92,7 +96,6 @@ std::vector<Emission> Meter::answer(Bytes reply) {
                        Bytes(wire.begin() + static_cast<std::ptrdiff_t>(i),
                              wire.begin() + static_cast<std::ptrdiff_t>(end)),
                        false});
-        log("tx" + hexecho(out.back().bytes));
         at += faults_.gapms;
     }
     return out;

@@ -89,7 +89,11 @@ class Meter {
     std::vector<Emission> receive(ByteView bytes);
 
     // One line per event: "rx ...", "tx ...", "request ...", "rejected ...", "drop".
+    // "tx" lines come from whoever puts the emissions on the line, through sent().
     void onlog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
+
+    // Logs bytes as they go out on the line.
+    void sent(ByteView bytes) const;
 
     const Registers& registers() const { return registers_; }
     int requests() const { return requests_; }

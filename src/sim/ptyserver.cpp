@@ -88,6 +88,7 @@ void PtyServer::run() {
                 closeall();
                 return;
             }
+            meter_.sent(e.bytes);
             writeall(fd_, e.bytes);
         }
         int timeout = 50;
