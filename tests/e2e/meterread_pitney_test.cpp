@@ -63,18 +63,6 @@ TEST(MeterReadPitney, ASilentSparkIsGivenUpAfterFiftyPolls) {
     EXPECT_GE(r.seconds, 5.0);
 }
 
-TEST(MeterReadPitney, ASplitReplyIsReadWhole) {
-    // Every reply in two pieces, the second 130 ms after the request: it arrives after the
-    // first poll, and the total request goes out once more while its reply is half in.
-    MeterSim sim({QStringLiteral("--type"), QStringLiteral("21"), QStringLiteral("--delay"),
-                  QStringLiteral("70"), QStringLiteral("--split"), QStringLiteral("7"),
-                  QStringLiteral("--gap"), QStringLiteral("60")});
-    const ReadRun r = meterread(readargs(sim, QStringLiteral("21")));
-    ASSERT_EQ(r.exitcode, 0) << r.err.toStdString();
-    EXPECT_EQ(text(r, "record"), QStringLiteral("000002111050000001234500000000876550"
-                                                "00000043210000123456"));
-}
-
 TEST(MeterReadPitney, TheDemoReadsBothModels) {
     for (const char* type : {"21", "pitneybows spark"}) {
         const ReadRun r = meterread(
