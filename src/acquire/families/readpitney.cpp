@@ -1,19 +1,121 @@
 #include "acquire/families/readpitney.h"
 
+#include "acquire/requests.h"
+
+#include <string>
+
 namespace meter {
 
-void addpitney(FamilyTable& table) { (void)table; }
+namespace {
+
+constexpr int pollms = 100;
+
+// Completed groups of ten polls after which a wait gives up: a "pitneybows 950" is given 90
+// polls for each reply, a "pitneybows spark" 50.
+std::int16_t giveuplimit(std::int16_t code) {
+    return code == 22 ? 5 : 9;
+}
+
+struct Reading {
+    Driver& d;
+    std::int16_t code;
+    PitneyCutter cutter;
+
+    void poll() { receivepitney(d, cutter); }
+
+    void request(std::string_view name) {
+        sendrequest(d, code, name);
+        d.waitingfor(name);
+    }
+
+    // Polls until register `marker` (1 to 5, asked for by `name`) has been decoded. The
+    // total-postage wait asks once more when the single poll after the request found nothing.
+    // False when the limit of polls is reached first: a reply accepted by the very poll that
+    // reaches it comes too late to ask for the `next` register (the last one has none).
+    bool await(std::size_t marker, std::string_view name, std::string_view next, bool repeat) {
+        AcquisitionState& s = d.state();
+        d.resetpoll();
+        for (;;) {
+            if (s.replyflags[marker] != 0) return true;
+            if (repeat && s.step == 1) {
+                request(name);
+                s.step = 2;
+            }
+            poll();
+            d.countpoll();
+            if (d.retrycount < giveuplimit(code)) continue;
+            const std::string polls = std::to_string(giveuplimit(code) * 10);
+            if (s.replyflags[marker] == 0)
+                d.gaveup("no reply to " + std::string(name) + " after " + polls + " polls");
+            else if (!next.empty())
+                d.gaveup("the reply to " + std::string(name) + " came only at poll " + polls +
+                         ", too late to ask for " + std::string(next));
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+void addpitney(FamilyTable& table) {
+    table[21] = readpitney;
+    table[22] = readpitney;
+}
 
 RequestBuffer requestpitney(Driver& d, std::string_view name) {
-    (void)d;
-    (void)name;
-    return {};
+    const std::uint8_t toggle = nextsequence(d, d.state().pitneytoggle);
+    return pitneyrequest(toggle, name);
 }
 
 std::uint8_t nextpitney(Driver& d, std::uint8_t& value) {
-    (void)d;
-    (void)value;
-    return 0;
+    const std::uint8_t next = pitneynexttoggle(value);
+    value = next;
+    d.state().pitneytoggle = next;
+    return next;
+}
+
+void receivepitney(Driver& d, PitneyCutter& cutter) {
+    SerialLink& link = d.link();
+    d.pacer().sleep(pollms);
+    const Bytes taken = link.input();
+    // The spark wants its acknowledgement on every poll, whether or not it has sent anything.
+    if (d.state().itype == 22) link.write(pitneyackblock());
+    link.echoreceived(taken);
+    if (!link.txtrece().empty()) link.echoreceivedcomma();
+    const std::vector<PitneyFrame> frames = cutter.cut(taken);
+    d.pacer().processevents();
+    AcquisitionState& s = d.state();
+    for (const PitneyFrame& frame : frames)
+        parsepitney(frame, {s.rxtext, s.regrecord, s.replyflags});
+}
+
+bool readpitney(Driver& d, std::int16_t code) {
+    if (!d.openport(code)) return false;
+    AcquisitionState& s = d.state();
+    s.rxtext.clear();
+    s.pitneytoggle = 0;
+    s.replyflags = {};
+    s.step = 0;
+
+    // Frames left open at one poll continue at the next, within this reading only.
+    Reading r{d, code, {}};
+    d.resetpoll();
+    r.poll();
+
+    d.resetpoll();
+    r.request(pitneyregisters[0].name);
+    s.step = 1;
+    r.poll();
+
+    for (std::size_t k = 1; k <= pitneyregisters.size(); ++k) {
+        const bool last = k == pitneyregisters.size();
+        const std::string_view next = last ? std::string_view() : pitneyregisters[k].name;
+        if (!r.await(k, pitneyregisters[k - 1].name, next, k == 1)) return true;
+        if (last) break;
+        r.request(next);
+        r.poll();
+    }
+    return true;
 }
 
 } // namespace meter

@@ -1,0 +1,141 @@
+#include "core/hexecho.h"
+#include "core/metererror.h"
+#include "protocols/pitney/pitney.h"
+
+#include <algorithm>
+
+namespace meter {
+
+namespace {
+
+std::uint8_t at(ByteView bytes, std::size_t i) {
+    return i < bytes.size() ? bytes[i] : std::uint8_t{0x00};
+}
+
+bool packed(std::uint8_t b) {
+    return (b >> 4) <= 9 && (b & 0x0F) <= 9;
+}
+
+void appenddigits(std::string& text, std::uint8_t b) {
+    text += static_cast<char>('0' + (b >> 4));
+    text += static_cast<char>('0' + (b & 0x0F));
+}
+
+// The record holds nothing read yet.
+bool allzero(const std::string& record) {
+    return record.size() == 56 &&
+           std::all_of(record.begin(), record.end(), [](char c) { return c == '0'; });
+}
+
+// Marker number and whether the field is postage, by answer code; 0 for a code of no register.
+struct Answer {
+    int marker = 0;
+    bool money = false;
+};
+Answer answerfor(std::uint8_t code) {
+    switch (code) {
+    case 0x84:
+        return {1, true};
+    case 0x82:
+        return {2, true};
+    case 0x83:
+        return {3, true};
+    case 0x85:
+        return {4, false};
+    case 0x8C:
+        return {5, false};
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+PitneyFormat pitneyformat(std::uint8_t byte) {
+    // Read from the byte's hexadecimal text, so a byte below 0x10 (a one-character text) gives
+    // its own value both as digit count and as decimals code.
+    const std::string text = hexecho(byte).substr(1);
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+    PitneyFormat f;
+    f.digits = nibble(text.front());
+    f.rawlength = f.digits + f.digits % 2;
+    f.length = f.rawlength / 2;
+    f.decimals = text.back();
+    return f;
+}
+
+void decodedigits(ByteView work, int length, std::string& rxtext) {
+    rxtext.clear();
+    bool escaped = false;
+    // Each stuffing byte lengthens the stretch; past the end of the work buffer every byte is
+    // 0x00, which adds no length, so the loop ends.
+    for (int i = 0; i < length; ++i) {
+        const std::uint8_t b = at(work, static_cast<std::size_t>(i));
+        if (!packed(b)) throw MeterError("reply byte " + hex2(b) + " is not packed decimal");
+        if (b == pitneyescape) {
+            escaped = true;
+            ++length;
+        } else if (escaped) {
+            if (b < pitneyescapeoffset)
+                throw MeterError("escaped reply byte " + hex2(b) + " is below 80");
+            appenddigits(rxtext, static_cast<std::uint8_t>(b - pitneyescapeoffset));
+            escaped = false;
+        } else {
+            appenddigits(rxtext, b);
+        }
+    }
+}
+
+std::string f10(std::string_view digits) {
+    if (digits.empty()) return {};
+    const auto first = digits.find_first_not_of('0');
+    const std::string_view value =
+        first == std::string_view::npos ? std::string_view() : digits.substr(first);
+    if (value.size() >= 10) return std::string(value);
+    return std::string(10 - value.size(), '0') + std::string(value);
+}
+
+std::optional<std::string> moneyfield(std::string_view digits, char decimals) {
+    if (decimals != 'F' && decimals != '1' && decimals != '2') return std::nullopt;
+    // A reply without digits gives none; one with only decimals has the whole part 0.
+    if (digits.empty()) return std::string();
+    const std::size_t kept = decimals == '2' ? 2 : decimals == '1' ? 1 : 0;
+    const std::size_t cut = digits.size() > kept ? digits.size() - kept : 0;
+    const std::string_view whole = digits.substr(0, cut);
+    std::string field = whole.empty() ? std::string(10, '0') : f10(whole);
+    field += digits.substr(cut);
+    if (decimals == '1') field += '0';
+    if (decimals == 'F') field += "00";
+    return field;
+}
+
+void parsepitney(ByteView frame, PitneyTarget target) {
+    if (at(frame, 0) != pitneystx) return;
+    const std::uint8_t code = at(frame, 2);
+    const Answer answer = answerfor(code);
+    if (answer.marker == 0) return;
+    auto& marker = target.replyflags[static_cast<std::size_t>(answer.marker)];
+    // Each register counts once per reading: a repeated reply changes nothing.
+    if (marker != 0) return;
+
+    const PitneyFormat format = pitneyformat(at(frame, 3));
+    std::array<std::uint8_t, 31> work{};
+    for (int i = 0; i < format.rawlength; ++i)
+        work[static_cast<std::size_t>(i)] = at(frame, 4 + static_cast<std::size_t>(i));
+    decodedigits(work, format.length, target.rxtext);
+
+    const std::string& digits = target.rxtext;
+    std::string& record = target.regrecord;
+    if (code == 0x8C || code == 0x85) {
+        record += f10(digits);
+    } else if (code == 0x84) {
+        // The total opens the record: it replaces the all-zero record it starts from.
+        if (allzero(record)) record.clear();
+        if (auto field = moneyfield(digits, format.decimals)) record = *field;
+    } else if (auto field = moneyfield(digits, format.decimals)) {
+        record += *field;
+    }
+    marker = 1;
+}
+
+} // namespace meter

@@ -1,0 +1,133 @@
+#pragma once
+// The Pitney family's frames (machine types 21 and 22): register requests with their toggle and
+// Fletcher check bytes, the cutting of reply frames out of the bytes received, and the decoding
+// of byte-stuffed packed-decimal replies into the register record. Pure: bytes in, bytes and
+// digits out.
+#include "core/bytes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace meter {
+
+inline constexpr std::uint8_t pitneystx = 0x02;
+inline constexpr std::uint8_t pitneyetx = 0x03;
+inline constexpr std::uint8_t pitneyack = 0x06;
+// Marks the byte after it as escaped: that byte stands for its value minus 0x80.
+inline constexpr std::uint8_t pitneyescape = 0x10;
+inline constexpr std::uint8_t pitneyescapeoffset = 0x80;
+// The two toggle values; a reading's requests alternate between them, starting with the first.
+inline constexpr std::uint8_t pitneytogglea = 0x21;
+inline constexpr std::uint8_t pitneytoggleb = 0xA1;
+// A reply's answer code is its request's command byte plus this.
+inline constexpr std::uint8_t pitneyanswer = 0x30;
+
+// The request buffer: the six-byte frame followed by five zero bytes, all written.
+using PitneyRequest = std::array<std::uint8_t, 11>;
+inline constexpr std::size_t pitneyframebytes = 6;
+
+// One reply as handed to the decoder: its STX at position 0, then up to 100 bytes up to and
+// including its ETX; positions the reply did not fill are 0x00.
+using PitneyFrame = std::array<std::uint8_t, 101>;
+
+// The acknowledgement block a "pitneybows spark" expects on every poll: 0x06 and 100 zero bytes.
+inline constexpr std::size_t pitneyackbytes = 101;
+Bytes pitneyackblock();
+
+// --- requests
+
+// The toggle that follows `v`: 0xA1 after 0x21, 0x21 after anything else (0 at the start).
+std::uint8_t pitneynexttoggle(std::uint8_t v);
+
+// The five registers in record order: the name a request is asked by, and its command byte.
+struct PitneyRegister {
+    std::string_view name;
+    std::uint8_t command;
+};
+inline constexpr std::array<PitneyRegister, 5> pitneyregisters{{
+    {"总邮资", 0x54},
+    {"已用邮资", 0x52},
+    {"未用邮资", 0x53},
+    {"总件数", 0x55},
+    {"表头", 0x5C},
+}};
+
+// The command byte asked for by `name` (compared exactly); nullopt for any other text.
+std::optional<std::uint8_t> pitneycommand(std::string_view name);
+
+// The two Fletcher check bytes (modulo-255 sums) that bring both sums over `bytes` followed by
+// them to zero.
+std::array<std::uint8_t, 2> fletcherbytes(ByteView bytes);
+
+// The request for `name` with `toggle`. A name outside the table still gives a frame, with
+// command and check bytes left 0x00.
+PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name);
+
+// --- reception
+
+// Cuts reply frames out of the bytes received poll after poll. A frame begins at an STX and
+// ends at the next ETX; a frame still open when a poll's bytes run out is kept and continued
+// by the next poll's bytes, so that a reply split by a poll boundary is decoded whole.
+class PitneyCutter {
+  public:
+    // The frames completed by `bytes`, in arrival order. Bytes outside a frame are skipped.
+    // Throws MeterError when a frame needs more than 100 positions after its STX; nothing of
+    // this call's frames is returned then.
+    std::vector<PitneyFrame> cut(ByteView bytes);
+
+    bool inside() const { return inside_; }
+    // Position of the last byte stored in the open frame (0: only its STX).
+    std::size_t count() const { return count_; }
+
+  private:
+    PitneyFrame frame_{};
+    bool inside_ = false;
+    std::size_t count_ = 0;
+};
+
+// --- decoding
+
+// What a reply's format byte says, read from its hexadecimal text: the digit count (the first
+// character), the bytes the value takes before stuffing, and the decimals code (the last
+// character: 'F' none, '1' one, '2' two).
+struct PitneyFormat {
+    int digits = 0;
+    int rawlength = 0; // digits rounded up to even
+    int length = 0;    // value bytes: rawlength / 2
+    char decimals = '0';
+};
+PitneyFormat pitneyformat(std::uint8_t byte);
+
+// Sets `rxtext` to the digits of `length` value bytes of `work`, packed decimal, high nibble
+// first, each stuffing byte lengthening the stretch read by one. Throws MeterError for a byte
+// with a nibble above 9 or an escaped byte below 0x80; `rxtext` then holds the digits decoded
+// before it. Bytes beyond the end of `work` read as 0x00.
+void decodedigits(ByteView work, int length, std::string& rxtext);
+
+// The value of a digit text written with at least ten digits (leading zeros beyond ten
+// dropped, zeros added up to ten). An empty text stays empty: no digits are made up for a reply
+// that carried none.
+std::string f10(std::string_view digits);
+
+// The twelve-character postage field of `digits` by decimals code; nullopt for a code other
+// than 'F', '1' and '2'.
+std::optional<std::string> moneyfield(std::string_view digits, char decimals);
+
+// The parts of the acquisition state a reply changes.
+struct PitneyTarget {
+    std::string& rxtext;
+    std::string& regrecord;
+    std::array<std::uint8_t, 6>& replyflags; // markers 1 to 5; element 0 unused
+};
+
+// Decodes one reply frame into its field of the register record and sets its marker. A frame
+// without STX, with an unknown answer code, or for a register already decoded in this reading
+// changes nothing. Positions beyond the end of `frame` read as 0x00.
+void parsepitney(ByteView frame, PitneyTarget target);
+
+} // namespace meter

@@ -1,0 +1,78 @@
+// meterread against metersim playing the two Pitney meters over pseudo-terminals, in real time.
+#include "support/e2e.h"
+
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace meter::testing {
+namespace {
+
+QStringList readargs(const MeterSim& sim, const QString& type) {
+    return {QStringLiteral("--json"),
+            QStringLiteral("--port"),
+            QStringLiteral("2"),
+            QStringLiteral("--type"),
+            type,
+            QStringLiteral("--device"),
+            QStringLiteral("2=") + sim.path()};
+}
+
+QString text(const ReadRun& r, const char* key) {
+    return r.json[QLatin1String(key)].toString();
+}
+
+TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
+    // Values whose packed bytes include STX, ETX and the stuffing byte itself.
+    const QStringList values = {QStringLiteral("--used"),   QStringLiteral("1003"),
+                                QStringLiteral("--unused"), QStringLiteral("20010"),
+                                QStringLiteral("--pieces"), QStringLiteral("1002"),
+                                QStringLiteral("--head"),   QStringLiteral("31")};
+    const QString sent = QStringLiteral(
+        " 2 21 54 F3 96 3, 2 A1 52 76 95 3, 2 21 53 F5 95 3, 2 A1 55 70 98 3, 2 21 5C E3 9E 3,");
+    const QString received = QStringLiteral(
+        " 2 21 84 A2 0 0 10 82 10 90 13 E0 B1 3, 2 A1 82 A2 0 0 0 10 90 10 83 94 91 3,"
+        " 2 21 83 A2 0 0 10 82 0 10 90 1F 87 3, 2 A1 85 AF 0 0 0 10 90 10 82 23 F3 3,"
+        " 2 21 8C AF 0 0 0 0 31 41 30 3,");
+    for (const char* type : {"pitneybows 950", "22"}) {
+        QStringList args = {QStringLiteral("--type"), QString::fromUtf8(type)};
+        MeterSim sim(args + values);
+        const ReadRun r = meterread(readargs(sim, QString::fromUtf8(type)));
+        ASSERT_EQ(r.exitcode, 0) << type << r.err.toStdString();
+        EXPECT_EQ(text(r, "record"), QStringLiteral("000000021013"
+                                                    "000000001003"
+                                                    "000000020010"
+                                                    "0000001002"
+                                                    "0000000031"));
+        EXPECT_EQ(text(r, "end"), QStringLiteral("normal"));
+        EXPECT_EQ(text(r, "reason"), QString());
+        EXPECT_EQ(text(r, "sent"), sent) << type;
+        EXPECT_EQ(text(r, "received"), received) << type;
+        EXPECT_LT(r.seconds, 3.0) << "six polls of 100 ms";
+    }
+}
+
+TEST(MeterReadPitney, ASilentSparkIsGivenUpAfterFiftyPolls) {
+    MeterSim sim({QStringLiteral("--type"), QStringLiteral("22"), QStringLiteral("--silent")});
+    const ReadRun r = meterread(readargs(sim, QStringLiteral("pitneybows spark")));
+    EXPECT_EQ(r.exitcode, 1);
+    EXPECT_EQ(text(r, "end"), QStringLiteral("normal"));
+    EXPECT_EQ(text(r, "record"), QString(56, QLatin1Char('0')));
+    EXPECT_EQ(text(r, "reason"), QStringLiteral("no reply to 总邮资 after 50 polls"));
+    EXPECT_EQ(text(r, "sent"), QStringLiteral(" 2 21 54 F3 96 3, 2 A1 54 72 97 3,"));
+    EXPECT_EQ(text(r, "received"), QString());
+    EXPECT_GE(r.seconds, 5.0);
+}
+
+TEST(MeterReadPitney, TheDemoReadsBothModels) {
+    for (const char* type : {"21", "pitneybows spark"}) {
+        const ReadRun r = meterread(
+            {QStringLiteral("--demo"), QStringLiteral("--type"), QString::fromUtf8(type)});
+        EXPECT_EQ(r.exitcode, 0) << type << r.err.toStdString();
+        EXPECT_EQ(r.out, QStringLiteral("总邮资：000002111050\n已用邮资：000001234500\n"
+                                        "未用邮资：000000876550\n总件数：0000004321\n"
+                                        "表头：0000123456\n"));
+    }
+}
+
+} // namespace
+} // namespace meter::testing
