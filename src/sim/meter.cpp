@@ -30,7 +30,7 @@ void Meter::sent(ByteView bytes) const {
     log("tx" + hexecho(bytes));
 }
 
-std::vector<Emission> Meter::receive(ByteView bytes) {
+std::vector<Emission> Meter::receive(ByteView bytes, std::int64_t nowms) {
     std::vector<Emission> out;
     if (dropped_ || bytes.empty()) return out;
     log("rx" + hexecho(bytes));
@@ -54,17 +54,18 @@ std::vector<Emission> Meter::receive(ByteView bytes) {
                 log(std::string("rejected ") + family->name() + ": " + t.note);
                 break;
             }
-            ++requests_;
             taken_.push_back(t.note);
             log(std::string("request ") + family->name() + ": " + t.note);
+            if (t.reply.empty()) break;
+            ++requests_;
             if (faults_.dropafter > 0 && requests_ >= faults_.dropafter) {
                 log("drop");
                 dropped_ = true;
                 out.push_back({0, {}, true});
                 return out;
             }
-            if (!t.reply.empty() && !faults_.silent) {
-                auto emissions = answer(t.reply);
+            if (!faults_.silent) {
+                auto emissions = answer(t.reply, nowms);
                 out.insert(out.end(), emissions.begin(), emissions.end());
             }
             break;
@@ -79,7 +80,7 @@ std::vector<Emission> Meter::receive(ByteView bytes) {
     return out;
 }
 
-std::vector<Emission> Meter::answer(Bytes reply) {
+std::vector<Emission> Meter::answer(Bytes reply, std::int64_t nowms) {
     if (faults_.corrupt >= 0 && static_cast<std::size_t>(faults_.corrupt) < reply.size())
         reply[static_cast<std::size_t>(faults_.corrupt)] ^= 0xFF;
     Bytes wire(static_cast<std::size_t>(std::max(faults_.noise, 0)), 0x55);
@@ -89,13 +90,14 @@ std::vector<Emission> Meter::answer(Bytes reply) {
     std::vector<Emission> out;
     const std::size_t chunk =
         faults_.chunk > 0 ? static_cast<std::size_t>(faults_.chunk) : wire.size();
-    int at = faults_.delayms;
+    std::int64_t at = std::max(nowms + faults_.delayms, busyuntil_);
     for (std::size_t i = 0; i < wire.size(); i += chunk) {
         const auto end = std::min(wire.size(), i + chunk);
-        out.push_back({at,
+        out.push_back({static_cast<int>(at - nowms),
                        Bytes(wire.begin() + static_cast<std::ptrdiff_t>(i),
                              wire.begin() + static_cast<std::ptrdiff_t>(end)),
                        false});
+        busyuntil_ = at;
         at += faults_.gapms;
     }
     return out;

@@ -85,8 +85,10 @@ class Meter {
     Meter(Registers registers, Faults faults, std::int16_t code = 0);
     ~Meter();
 
-    // Bytes from the reader; returns what the meter sends in response, in order.
-    std::vector<Emission> receive(ByteView bytes);
+    // Bytes from the reader, arriving at `nowms` (any clock, as long as it only moves on);
+    // returns what the meter sends in response, in order. Like a real meter, it starts a reply
+    // only once the previous one has gone out.
+    std::vector<Emission> receive(ByteView bytes, std::int64_t nowms = 0);
 
     // One line per event: "rx ...", "tx ...", "request ...", "rejected ...", "drop".
     // "tx" lines come from whoever puts the emissions on the line, through sent().
@@ -102,7 +104,7 @@ class Meter {
     const std::vector<std::string>& rejected() const { return rejected_; }
 
   private:
-    std::vector<Emission> answer(Bytes reply);
+    std::vector<Emission> answer(Bytes reply, std::int64_t nowms);
     void log(const std::string& line) const;
 
     Registers registers_;
@@ -112,6 +114,7 @@ class Meter {
     Bytes pending_;
     int requests_ = 0;
     bool dropped_ = false;
+    std::int64_t busyuntil_ = 0; // when the last reply scheduled has gone out
     std::vector<std::string> taken_;
     std::vector<std::string> rejected_;
     std::function<void(const std::string&)> log_;

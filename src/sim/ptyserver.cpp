@@ -77,6 +77,7 @@ void PtyServer::closeall() {
 void PtyServer::run() {
     // Emissions due, by the time they are due; equal times keep their order.
     std::multimap<Clock::time_point, Emission> due;
+    const auto started = Clock::now();
     while (!stop_) {
         const auto now = Clock::now();
         while (!due.empty() && due.begin()->first <= now) {
@@ -104,7 +105,8 @@ void PtyServer::run() {
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n <= 0) continue;
         const auto at = Clock::now();
-        for (Emission& e : meter_.receive(ByteView(buf, static_cast<std::size_t>(n))))
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - started).count();
+        for (Emission& e : meter_.receive(ByteView(buf, static_cast<std::size_t>(n)), ms))
             due.emplace(at + std::chrono::milliseconds(e.afterms), std::move(e));
     }
 }

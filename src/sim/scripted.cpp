@@ -5,7 +5,7 @@ namespace meter::sim {
 void attach(ScriptedDevice& device, Meter& meter) {
     device.onwrite([&meter](ScriptedDevice& d, ByteView written) {
         const std::int64_t now = d.now();
-        for (const Emission& e : meter.receive(written)) {
+        for (const Emission& e : meter.receive(written, now)) {
             if (e.drop)
                 d.droplineat(now + e.afterms);
             else

@@ -83,6 +83,18 @@ TEST(SimMeter, FaultsShapeTheReply) {
     }
 }
 
+TEST(SimMeter, AReplyStartsOnlyOnceThePreviousOneHasGoneOut) {
+    Meter m(registers, Faults{.delayms = 10, .chunk = 30, .gapms = 200}, 51);
+    const auto first = m.receive(copote::request(), 1000);
+    const auto second = m.receive(copote::request(), 1050);
+    ASSERT_EQ(first.size(), 2u);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(first[1].afterms, 210);
+    EXPECT_EQ(second[0].afterms, 1210 - 1050) << "not interleaved with the first reply";
+    EXPECT_EQ(second[1].afterms, 1410 - 1050);
+    EXPECT_EQ(m.receive(copote::request(), 5000)[0].afterms, 10) << "an idle line answers at once";
+}
+
 TEST(SimMeter, DropsTheLineAfterKRequests) {
     Meter m(registers, Faults{.dropafter = 2}, 51);
     EXPECT_FALSE(m.receive(copote::request()).empty());
