@@ -45,7 +45,7 @@ bool blockfault(Driver& d, const ReplyForm& form, const Extraction& x) {
 
 bool decodefault(Driver& d, const ReplyForm& form, const Extraction& x, const Decoding& dec) {
     if (dec.fault == Decoding::Fault::nondigit)
-        return d.fail("malformed " + std::string(form.what) + ": byte " + byteat(dec.byte) +
+        return d.fail("malformed " + std::string(form.what) + ": " + byteat(dec.byte) +
                       " at reply byte " + num(x.start + dec.index) + " is not a decimal digit");
     return d.fail("the data block of the " + std::string(form.what) +
                   " is not framed by STX and ETX");

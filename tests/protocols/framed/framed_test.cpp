@@ -9,7 +9,6 @@ namespace meter {
 namespace {
 
 using testing::hexbytes;
-using testing::neopostreply;
 
 TEST(FramedCommand, WorkedFrames) {
     Bytes zeros80(80, '0');
@@ -51,58 +50,12 @@ TEST(FramedCommand, ChecksumCharactersBySequenceCharacter) {
         }
 }
 
-TEST(FramedCommand, SequenceCharacterWrapsAfterNine) {
-    EXPECT_EQ(nextseqchar('0'), '1');
-    EXPECT_EQ(nextseqchar('8'), '9');
-    EXPECT_EQ(nextseqchar('9'), '0');
-}
-
 const std::string neopostdata = "0000654321"
                                 "0000111111"
                                 "0000765432" +
                                 std::string(20, '0') + "0000000789" + std::string(10, '0') +
                                 "1234567890"
                                 "00";
-
-TEST(FramedReply, DataBlockExtraction) {
-    using R = Extraction::Result;
-    struct Case {
-        const char* what;
-        std::size_t at; // a byte changed at this reply index (0: none)
-        std::uint8_t to;
-        R result;
-        std::size_t start, end;
-    } cases[] = {
-        {"well formed", 0, 0, R::closed, 10, 93},
-        {"extra STX before the block", 3, 0x02, R::overrun, 3, 87},
-        {"ETX inside the data", 50, 0x03, R::early, 10, 50},
-        {"STX inside the data", 40, 0x02, R::closed, 10, 93},
-    };
-    for (const auto& c : cases) {
-        Bytes reply = neopostreply(neopostdata);
-        if (c.at) reply[c.at] = c.to;
-        const Extraction x = extractblock(reply, neopostblock);
-        EXPECT_EQ(x.result, c.result) << c.what;
-        EXPECT_EQ(x.start, c.start) << c.what;
-        EXPECT_EQ(x.end, c.end) << c.what;
-        EXPECT_EQ(x.block.size(), neopostblock) << c.what;
-    }
-    EXPECT_EQ(extractblock(hexbytes("03 30 31"), 84).result, R::unclosed);
-    EXPECT_EQ(extractblock(hexbytes("03 02 31"), 84).result, R::unclosed);
-}
-
-TEST(FramedReply, FixedPositions) {
-    const ReplyForm* ack = replyform(11, 6);
-    ASSERT_NE(ack, nullptr);
-    Bytes reply = testing::ackreply();
-    EXPECT_FALSE(firstmismatch(*ack, reply));
-    EXPECT_EQ(firstmismatch(*ack, ByteView(reply).first(21))->index, 21u) << "short reply";
-    reply[8] = '5';
-    EXPECT_EQ(firstmismatch(*ack, reply)->index, 8u);
-    EXPECT_EQ(firstmismatch(*replyform(11, 5), neopostreply(neopostdata)), std::nullopt);
-    EXPECT_EQ(replyform(31, 6), nullptr);
-    EXPECT_EQ(replyform(12, 4), nullptr);
-}
 
 Bytes block(const std::string& data) {
     Bytes b{0x02};

@@ -110,7 +110,7 @@ TEST(FramedReading, FaultyRepliesEndAtTheFailureEnd) {
         {11, {noisy}, "acknowledgement has 0x55 at byte 0 where 0x01 belongs", 1},
         {11,
          {ackreply(), changed(neo, 11, 0x41)},
-         "byte 0x41 at reply byte 11 is not a decimal",
+         "register reply: 0x41 at reply byte 11 is not a decimal",
          2},
         {11, {ackreply(), changed(neo, 50, 0x03)}, "closed early: ETX at reply byte 50", 2},
         {11, {ackreply(), changed(neo, 3, 0x02)}, "starting at reply byte 3 runs past its 84", 2},
