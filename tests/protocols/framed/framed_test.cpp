@@ -24,12 +24,10 @@ TEST(FramedCommand, WorkedFrames) {
     const Bytes fast = hexbytes("01 31 34 30 33 31 02 31 03 30 30 30 30 30 30 30 30 3B 30 04");
     for (std::int16_t command : {0, 4, 2, 5, -1})
         EXPECT_EQ(buildcommand(31, command, 0x31), fast) << command;
-    for (auto [type, command] : {std::pair<int, int>{11, 6}, {11, 0}, {12, 5}, {21, 2}, {51, 0}}) {
-        EXPECT_TRUE(
-            buildcommand(static_cast<std::int16_t>(type), static_cast<std::int16_t>(command), 0x31)
-                .empty());
-        EXPECT_FALSE(
-            hascommand(static_cast<std::int16_t>(type), static_cast<std::int16_t>(command)));
+    using Pair = std::pair<std::int16_t, std::int16_t>;
+    for (auto [type, command] : {Pair{11, 6}, Pair{11, 0}, Pair{12, 5}, Pair{21, 2}, Pair{51, 0}}) {
+        EXPECT_TRUE(buildcommand(type, command, 0x31).empty()) << type << "," << command;
+        EXPECT_FALSE(hascommand(type, command));
     }
 }
 
@@ -58,8 +56,8 @@ const std::string neopostdata = "0000654321"
                                 "00";
 
 Bytes block(const std::string& data) {
-    Bytes b{0x02};
-    b.insert(b.end(), data.begin(), data.end());
+    Bytes b(data.begin(), data.end());
+    b.insert(b.begin(), 0x02);
     b.push_back(0x03);
     return b;
 }

@@ -98,8 +98,8 @@ Bytes changed(Bytes b, std::size_t at, std::uint8_t to) {
 TEST(FramedReading, FaultyRepliesEndAtTheFailureEnd) {
     const Bytes neo = neopostreply(defaultneopost);
     const Bytes ack = ackreply();
-    Bytes noisy{0x55};
-    noisy.insert(noisy.end(), ack.begin(), ack.end());
+    Bytes noisy = ack;
+    noisy.insert(noisy.begin(), 0x55);
     struct Case {
         std::int16_t code;
         std::vector<Bytes> replies;
