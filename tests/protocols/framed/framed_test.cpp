@@ -1,5 +1,5 @@
-// Command frames, reply checks, data blocks and register decoding of the framed family, against
-// byte sequences written out by hand.
+// Command frames, checksum characters and register decoding of the framed family, against byte
+// sequences written out by hand.
 #include "framedbytes.h"
 #include "protocols/framed/framed.h"
 
