@@ -1,0 +1,126 @@
+#pragma once
+// The framed command family ("neopost", machine type 11; "高速机", machine type 31): the fixed
+// command frames with their sequence and checksum characters, the fixed-position checks of the
+// replies, the data block and its decoding into the register record. Pure: bytes in, bytes and
+// digits out.
+#include "core/bytes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace meter {
+
+inline constexpr std::uint8_t framedsoh = 0x01;
+inline constexpr std::uint8_t framedstx = 0x02;
+inline constexpr std::uint8_t framedetx = 0x03;
+inline constexpr std::uint8_t framedeot = 0x04;
+
+// ---- Command frames ------------------------------------------------------------------------
+
+// Whether a frame exists for this machine type and command code: type 11 with command 5 (the
+// 98-byte frame) or 2 (17 bytes); type 31 with any command (20 bytes).
+bool hascommand(std::int16_t type, std::int16_t command);
+
+// The complete frame carrying `seqchar`; empty when hascommand() is false.
+Bytes buildcommand(std::int16_t type, std::int16_t command, std::uint8_t seqchar);
+
+// The two checksum characters over `summed`: the byte sum modulo 256 as two nibbles, each
+// written as 0x30 + nibble, so 10 to 15 become ':' to '?' and never letters.
+std::array<std::uint8_t, 2> checkchars(ByteView summed);
+
+// Where the sequence character and the first checksum character sit in a command frame of this
+// type and command (only for frames that exist).
+struct CommandLayout {
+    std::size_t length;
+    std::size_t seqindex;
+    std::size_t checkindex; // the summed part is everything before it
+};
+std::optional<CommandLayout> commandlayout(std::int16_t type, std::int16_t command);
+
+// The sequence character after `value`: one up, and past '9' back to '0'.
+std::uint8_t nextseqchar(std::uint8_t value);
+
+// ---- Replies -------------------------------------------------------------------------------
+
+struct FixedByte {
+    std::size_t index;
+    std::uint8_t value;
+};
+
+// One awaited reply, by machine type and reply code.
+struct ReplyForm {
+    std::int16_t type;
+    std::int16_t code;
+    const char* what; // for the technician: "acknowledgement", "register reply"
+    std::size_t length;
+    std::span<const FixedByte> fixed;
+    std::size_t blocksize;  // 0: no data block is decoded (the acknowledgement)
+    std::size_t blockstart; // reply index of the STX of a well-formed data block
+};
+
+// The three replies: (11, 6) the 24-byte acknowledgement, (11, 5) the 96-byte register reply,
+// (31, 4) the 75-byte register reply. nullptr for any other pair.
+const ReplyForm* replyform(std::int16_t type, std::int16_t code);
+
+// The first fixed position that `reply` does not hold (nullopt: all hold). `reply` must be at
+// least form.length bytes; a shorter one counts as not holding the positions beyond its end.
+std::optional<FixedByte> firstmismatch(const ReplyForm& form, ByteView reply);
+
+// The acknowledgement's verdict on the command: byte 15 is '1' when the meter accepts it.
+inline constexpr std::size_t ackflagindex = 15;
+inline constexpr std::uint8_t ackaccepted = 0x31;
+
+// The data block cut out of a reply: from the first STX through the ETX that closes it.
+struct Extraction {
+    enum class Result {
+        closed,   // the ETX sits at the block's last index: a block of exactly blocksize bytes
+        early,    // an ETX closed the block before its last index
+        overrun,  // the block would pass its last index before any ETX
+        unclosed, // the input ended inside the block (or holds no STX)
+    };
+    Result result = Result::unclosed;
+    Bytes block;         // blocksize bytes, zero beyond what was stored
+    std::size_t start{}; // input index of the STX
+    std::size_t end{};   // input index of the closing ETX (early, closed) or of the byte that
+                         // would pass the block's end (overrun)
+};
+Extraction extractblock(ByteView input, std::size_t blocksize);
+
+// A data block decoded into the 56-digit register record, or why it could not be.
+struct Decoding {
+    enum class Fault {
+        none,
+        unframed, // no STX at block index 0 or no ETX at the block's last index
+        nondigit, // a byte outside '0'-'9' where a register digit belongs
+    };
+    Fault fault = Fault::none;
+    std::string record;
+    std::size_t index{}; // block index of the offending byte
+    std::uint8_t byte{};
+    bool ok() const { return fault == Fault::none; }
+};
+
+// Type 11: an 84-byte block, 82 data characters between STX and ETX. The meter keeps postage
+// registers of ten digits; the record's twelve-digit postage fields get "00" in front.
+Decoding parseneopost(ByteView block);
+// Type 31: a 58-byte block, 56 data characters between STX and ETX.
+Decoding parsehighspeed(ByteView block);
+
+inline constexpr std::size_t neopostblock = 84;
+inline constexpr std::size_t highspeedblock = 58;
+
+// Where each record field lies among the data characters (1-based, as the meter numbers them),
+// in the order of the record: total, used, unused, pieces, head. The postage fields of type 11
+// are ten characters long and take "00" in front.
+struct FieldCut {
+    std::size_t first;
+    std::size_t length;
+};
+std::span<const FieldCut, 5> neopostcuts();
+std::span<const FieldCut, 5> highspeedcuts();
+
+} // namespace meter

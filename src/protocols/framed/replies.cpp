@@ -1,0 +1,116 @@
+// The replies of the framed family: fixed-position checks, the data block and its decoding.
+#include "protocols/framed/framed.h"
+
+#include <algorithm>
+
+namespace meter {
+
+namespace {
+
+constexpr FixedByte ackfixed[] = {
+    {0, framedsoh}, {7, '0'}, {8, '6'}, {10, framedstx}, {21, framedetx}};
+constexpr FixedByte neopostfixed[] = {
+    {0, framedsoh}, {7, '0'}, {8, '5'}, {10, framedstx}, {93, framedetx}};
+constexpr FixedByte highspeedfixed[] = {
+    {0, framedsoh}, {3, '1'}, {4, '3'}, {6, framedstx}, {63, framedetx}};
+
+const ReplyForm forms[] = {
+    {11, 6, "acknowledgement", 24, ackfixed, 0, 0},
+    {11, 5, "register reply", 96, neopostfixed, neopostblock, 10},
+    {31, 4, "register reply", 75, highspeedfixed, highspeedblock, 6},
+};
+
+// Total, used, unused, pieces, head. The three postage registers of type 11 are ten digits.
+constexpr FieldCut neopostfields[5] = {{21, 10}, {11, 10}, {1, 10}, {51, 10}, {71, 10}};
+constexpr FieldCut highspeedfields[5] = {{1, 12}, {35, 12}, {13, 12}, {25, 10}, {47, 10}};
+
+bool isdigit(std::uint8_t b) {
+    return b >= '0' && b <= '9';
+}
+
+// The record cut from the data characters of a block. Only the characters that end up in the
+// record must be digits: a stray byte elsewhere cannot move a field, because every field is cut
+// at its own fixed place.
+Decoding decode(ByteView block, std::size_t blocksize, std::span<const FieldCut, 5> cuts,
+                std::size_t postagepad) {
+    Decoding d;
+    const std::size_t last = blocksize - 1;
+    if (block.size() < blocksize || block[0] != framedstx || block[last] != framedetx) {
+        d.fault = Decoding::Fault::unframed;
+        return d;
+    }
+    // The offending byte nearest the start, so the reason points at the first fault on the line.
+    std::optional<std::size_t> bad;
+    for (const FieldCut& c : cuts)
+        for (std::size_t i = c.first; i < c.first + c.length; ++i)
+            if (!isdigit(block[i]) && (!bad || i < *bad)) bad = i;
+    if (bad) {
+        d.fault = Decoding::Fault::nondigit;
+        d.index = *bad;
+        d.byte = block[*bad];
+        return d;
+    }
+    for (std::size_t field = 0; field < cuts.size(); ++field) {
+        if (field < 3) d.record.append(postagepad, '0');
+        const auto from = block.begin() + static_cast<std::ptrdiff_t>(cuts[field].first);
+        d.record.append(from, from + static_cast<std::ptrdiff_t>(cuts[field].length));
+    }
+    return d;
+}
+
+} // namespace
+
+const ReplyForm* replyform(std::int16_t type, std::int16_t code) {
+    for (const ReplyForm& f : forms)
+        if (f.type == type && f.code == code) return &f;
+    return nullptr;
+}
+
+std::optional<FixedByte> firstmismatch(const ReplyForm& form, ByteView reply) {
+    for (const FixedByte& f : form.fixed)
+        if (f.index >= reply.size() || reply[f.index] != f.value) return f;
+    return std::nullopt;
+}
+
+Extraction extractblock(ByteView input, std::size_t blocksize) {
+    Extraction x;
+    x.block.assign(blocksize, 0);
+    if (blocksize == 0) return x;
+    const std::size_t last = blocksize - 1;
+    const auto stx = std::find(input.begin(), input.end(), framedstx);
+    if (stx == input.end()) return x;
+    x.start = static_cast<std::size_t>(stx - input.begin());
+    x.block[0] = framedstx;
+    std::size_t index = 0;
+    for (std::size_t i = x.start + 1; i < input.size(); ++i) {
+        if (index == last) {
+            x.result = Extraction::Result::overrun;
+            x.end = i;
+            return x;
+        }
+        x.block[++index] = input[i];
+        if (input[i] == framedetx) {
+            x.result = index == last ? Extraction::Result::closed : Extraction::Result::early;
+            x.end = i;
+            return x;
+        }
+    }
+    return x;
+}
+
+Decoding parseneopost(ByteView block) {
+    return decode(block, neopostblock, neopostfields, 2);
+}
+
+Decoding parsehighspeed(ByteView block) {
+    return decode(block, highspeedblock, highspeedfields, 0);
+}
+
+std::span<const FieldCut, 5> neopostcuts() {
+    return neopostfields;
+}
+std::span<const FieldCut, 5> highspeedcuts() {
+    return highspeedfields;
+}
+
+} // namespace meter

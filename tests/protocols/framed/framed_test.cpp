@@ -1,0 +1,121 @@
+// Command frames, checksum characters and register decoding of the framed family, against byte
+// sequences written out by hand.
+#include "framedbytes.h"
+#include "protocols/framed/framed.h"
+
+#include <gtest/gtest.h>
+
+namespace meter {
+namespace {
+
+using testing::hexbytes;
+
+TEST(FramedCommand, WorkedFrames) {
+    Bytes zeros80(80, '0');
+    Bytes five = hexbytes("01 30 30 30 31 35 3E 30 35 31 02");
+    five.insert(five.end(), zeros80.begin(), zeros80.end());
+    for (std::uint8_t b : hexbytes("32 30 03 33 32 0D 0A"))
+        five.push_back(b);
+    EXPECT_EQ(buildcommand(11, 5, 0x31), five);
+    EXPECT_EQ(buildcommand(11, 2, 0x32),
+              hexbytes("01 30 30 30 31 30 3D 30 32 32 02 20 03 3E 38 0D 0A"));
+    EXPECT_EQ(buildcommand(11, 2, 0x34),
+              hexbytes("01 30 30 30 31 30 3D 30 32 34 02 20 03 3E 3A 0D 0A"));
+    const Bytes fast = hexbytes("01 31 34 30 33 31 02 31 03 30 30 30 30 30 30 30 30 3B 30 04");
+    for (std::int16_t command : {0, 4, 2, 5, -1})
+        EXPECT_EQ(buildcommand(31, command, 0x31), fast) << command;
+    using Pair = std::pair<std::int16_t, std::int16_t>;
+    for (auto [type, command] : {Pair{11, 6}, Pair{11, 0}, Pair{12, 5}, Pair{21, 2}, Pair{51, 0}}) {
+        EXPECT_TRUE(buildcommand(type, command, 0x31).empty()) << type << "," << command;
+        EXPECT_FALSE(hascommand(type, command));
+    }
+}
+
+TEST(FramedCommand, ChecksumCharactersBySequenceCharacter) {
+    const char* tables[3][10] = {
+        {"31", "32", "33", "34", "35", "36", "37", "38", "39", "3:"},
+        {">6", ">7", ">8", ">9", ">:", ">;", "><", ">=", ">>", ">?"},
+        {":?", ";0", ";1", ";2", ";3", ";4", ";5", ";6", ";7", ";8"},
+    };
+    const std::pair<std::int16_t, std::int16_t> frames[3] = {{11, 5}, {11, 2}, {31, 0}};
+    for (int f = 0; f < 3; ++f)
+        for (int seq = 0; seq < 10; ++seq) {
+            const Bytes frame = buildcommand(frames[f].first, frames[f].second,
+                                             static_cast<std::uint8_t>('0' + seq));
+            const std::size_t at = commandlayout(frames[f].first, frames[f].second)->checkindex;
+            EXPECT_EQ(std::string(frame.begin() + at, frame.begin() + at + 2), tables[f][seq])
+                << "frame " << f << " sequence " << seq;
+        }
+}
+
+const std::string neopostdata = "0000654321"
+                                "0000111111"
+                                "0000765432" +
+                                std::string(20, '0') + "0000000789" + std::string(10, '0') +
+                                "1234567890"
+                                "00";
+
+Bytes block(const std::string& data) {
+    Bytes b(data.begin(), data.end());
+    b.insert(b.begin(), 0x02);
+    b.push_back(0x03);
+    return b;
+}
+
+TEST(FramedReply, RegisterCuts) {
+    struct Case {
+        const char* what;
+        bool neopost;
+        std::string data;
+        std::size_t at; // a data byte changed at this block index (0: none)
+        std::uint8_t to;
+        std::string record; // empty: malformed at `at`
+    } cases[] = {
+        {"neopost", true, neopostdata, 0, 0,
+         "000000765432"
+         "000000111111"
+         "000000654321"
+         "0000000789"
+         "1234567890"},
+        {"neopost, letter in a register", true, neopostdata, 1, 0x41, ""},
+        {"neopost, colon in the head", true, neopostdata, 80, 0x3A, ""},
+        {"neopost, blank where no register lies", true, neopostdata, 35, 0x20,
+         "000000765432"
+         "000000111111"
+         "000000654321"
+         "0000000789"
+         "1234567890"},
+        {"high-speed", false,
+         "000000123456"
+         "000000654321"
+         "0000000789"
+         "000000111111"
+         "1234567890",
+         0, 0,
+         "000000123456"
+         "000000111111"
+         "000000654321"
+         "0000000789"
+         "1234567890"},
+        {"high-speed, blank in the total", false, std::string(56, '1'), 12, 0x20, ""},
+    };
+    for (const auto& c : cases) {
+        Bytes b = block(c.data);
+        if (c.at) b[c.at] = c.to;
+        const Decoding d = c.neopost ? parseneopost(b) : parsehighspeed(b);
+        EXPECT_EQ(d.record, c.record) << c.what;
+        if (c.record.empty()) {
+            EXPECT_EQ(d.fault, Decoding::Fault::nondigit) << c.what;
+            EXPECT_EQ(d.index, c.at) << c.what;
+            EXPECT_EQ(d.byte, c.to) << c.what;
+        }
+    }
+    Bytes b = block(neopostdata);
+    b.back() = 0x00;
+    EXPECT_EQ(parseneopost(b).fault, Decoding::Fault::unframed);
+    EXPECT_EQ(parseneopost(ByteView(b).first(40)).fault, Decoding::Fault::unframed);
+    EXPECT_EQ(parsehighspeed(Bytes{}).fault, Decoding::Fault::unframed);
+}
+
+} // namespace
+} // namespace meter
