@@ -59,6 +59,7 @@ class Driver {
     AcquisitionState& state() { return state_; }
     const AcquisitionState& state() const { return state_; }
     SerialLink& link() { return link_; }
+    const SerialLink& link() const { return link_; }
     Pacer& pacer() { return services_.pacer; }
 
     // Opens the port of the reading with the settings of `code`; false (with the reason kept
