@@ -33,9 +33,9 @@ Registers values() {
 
 // The reply up to its value: header, address, register code, 81, count, value bytes.
 Bytes replyvalue(std::uint8_t code, Bytes value) {
-    Bytes r{0x63, 0x63, 0xFE, 0x01, 0x06, code, 0x81, static_cast<std::uint8_t>(value.size())};
-    r.insert(r.end(), value.begin(), value.end());
-    return r;
+    value.insert(value.begin(), {0x63, 0x63, 0xFE, 0x01, 0x06, code, 0x81,
+                                 static_cast<std::uint8_t>(value.size())});
+    return value;
 }
 
 TEST(Sim5400, AnswersEachRegisterInPackedDecimalLeastSignificantByteFirst) {

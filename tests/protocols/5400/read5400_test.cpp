@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -183,8 +184,9 @@ TEST(Read5400, AReplyRunningOnPastOneHundredBytesEndsTheReading) {
     for (std::size_t behind : {87u, 88u, 89u}) {
         VirtualStation st;
         script(st, [behind](int) {
-            Bytes r{0x63, 0x63, 0xFE, 0, 0, 0, 0x81, 0, 0x56, 0x34, 0x12, 0x00, 0x00};
-            r.insert(r.end(), behind, 0x55);
+            const Bytes reply{0x63, 0x63, 0xFE, 0, 0, 0, 0x81, 0, 0x56, 0x34, 0x12, 0x00, 0x00};
+            Bytes r(reply.size() + behind, 0x55);
+            std::copy(reply.begin(), reply.end(), r.begin());
             return r;
         });
         const std::string record = st.read(12);

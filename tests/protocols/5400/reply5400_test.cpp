@@ -13,9 +13,8 @@ namespace {
 
 // A reply with the header, filler where nothing is examined, and `value` from position 8 on.
 Bytes reply(Bytes value, std::uint8_t filler = 0x00) {
-    Bytes r{0x63, 0x63, 0xFE, filler, filler, filler, 0x81, filler};
-    r.insert(r.end(), value.begin(), value.end());
-    return r;
+    value.insert(value.begin(), {0x63, 0x63, 0xFE, filler, filler, filler, 0x81, filler});
+    return value;
 }
 Bytes join(std::initializer_list<Bytes> parts) {
     Bytes all;
