@@ -59,18 +59,5 @@ TEST(MeterRead5400, ReadsBothTypesWithTheirExactTraffic) {
     }
 }
 
-TEST(MeterRead5400, AReplyByteThatIsNotPackedDecimalFailsTheReading) {
-    MeterSim sim({QStringLiteral("--type"), QStringLiteral("12"), QStringLiteral("--corrupt"),
-                  QStringLiteral("8")});
-    const ReadRun r = meterread(readargs(sim, QStringLiteral("12")));
-    EXPECT_EQ(r.exitcode, 1);
-    EXPECT_EQ(r.json[QStringLiteral("end")].toString(), QStringLiteral("failure"));
-    EXPECT_EQ(r.json[QStringLiteral("record")].toString(), QString(56, QLatin1Char('0')));
-    EXPECT_EQ(r.json[QStringLiteral("reason")].toString(),
-              QStringLiteral("reply byte A9 is not packed decimal"));
-    EXPECT_EQ(r.json[QStringLiteral("sent")].toString(),
-              QStringLiteral(" FE 1 6 7 4 D C B2 18 0,"));
-}
-
 } // namespace
 } // namespace meter::testing

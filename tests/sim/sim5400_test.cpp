@@ -92,21 +92,5 @@ TEST(Sim5400, RejectsARequestThatIsNotByteExact) {
     }
 }
 
-TEST(Sim5400, FindsARequestBehindNoiseAndAcrossWrites) {
-    Meter m(values(), {}, 13);
-    EXPECT_TRUE(m.receive(Bytes{0xFE, 0xFE, 0x01}).empty());
-    EXPECT_TRUE(m.receive(Bytes(used.begin(), used.begin() + 5)).empty());
-    const Bytes wire = join(m.receive(Bytes(used.begin() + 5, used.end())));
-    EXPECT_EQ(Bytes(wire.begin(), wire.end() - 2),
-              replyvalue(0x05, {0x89, 0x67, 0x45, 0x23, 0x01}));
-}
-
-TEST(Sim5400, PlaysOnlyTheTwo5400Types) {
-    for (std::int16_t type : {11, 21, 22, 31, 51}) {
-        Meter m(values(), {}, type);
-        EXPECT_TRUE(m.receive(head).empty()) << type;
-    }
-}
-
 } // namespace
 } // namespace meter::sim

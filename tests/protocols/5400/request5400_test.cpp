@@ -35,7 +35,6 @@ TEST(Request5400, TheFourRequestLinesAndAnUnknownName) {
         {"未用邮资", {0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x06, 0x13, 0x52, 0x00, 0x00}},
         {"总件数", {0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x08, 0xF2, 0x9C, 0x00, 0x00}},
         {"总邮资", {0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x00, 0x73, 0x94, 0x00, 0x00}},
-        {"表头 ", {0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x00, 0x73, 0x94, 0x00, 0x00}},
     };
     for (const auto& c : cases) {
         const Request5400 r = build5400(c.name);
@@ -78,10 +77,6 @@ int crchivia(unsigned crc) {
 }
 
 TEST(Crc16, TheHighByteAgreesWithTheRouteThroughHexadecimalText) {
-    EXPECT_EQ(hexdigit("a"), 0);
-    EXPECT_EQ(hexdigit(""), 0);
-    EXPECT_EQ(hexdigit("0A"), 0);
-    EXPECT_EQ(hexbyte("B2"), 178);
     EXPECT_EQ(crchivia(0x0A12), 0x0A) << "the text A00 is read as 0A";
     for (unsigned crc = 0; crc <= 0xFFFF; ++crc)
         ASSERT_EQ(crchigh(static_cast<std::uint16_t>(crc)), crchivia(crc)) << crc;
@@ -105,11 +100,6 @@ TEST(DigitPair, AgreesWithTheRouteThroughHexadecimalTextForEveryByte) {
         } else {
             EXPECT_THROW(digitpair(byte), MeterError) << b;
         }
-    }
-    try {
-        digitpair(0x1A);
-    } catch (const MeterError& e) {
-        EXPECT_STREQ(e.what(), "reply byte 1A is not packed decimal");
     }
 }
 
