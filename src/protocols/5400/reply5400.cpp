@@ -1,0 +1,105 @@
+#include "protocols/5400/reply5400.h"
+
+#include "core/hexecho.h"
+#include "core/metererror.h"
+
+namespace meter {
+
+namespace {
+
+constexpr std::size_t headerlength = 7; // 63 63 FE x x x 81
+
+// The decimal digits of the value bytes at `positions`, in the order given.
+template <std::size_t N> std::string pairs(ByteView reply, const std::size_t (&positions)[N]) {
+    std::string digits;
+    for (std::size_t p : positions)
+        digits += digitpair(reply[p]);
+    return digits;
+}
+
+} // namespace
+
+std::size_t replyneeds5400(std::int16_t step) {
+    switch (step) {
+    case 1:
+        return 11;
+    case 2:
+    case 3:
+        return 13;
+    case 4:
+        return 12;
+    default:
+        return headerlength;
+    }
+}
+
+std::string digitpair(std::uint8_t byte) {
+    const int high = byte >> 4;
+    const int low = byte & 0x0F;
+    if (high > 9 || low > 9)
+        throw MeterError("reply byte " + hex2(byte) + " is not packed decimal");
+    return {static_cast<char>('0' + high), static_cast<char>('0' + low)};
+}
+
+void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext) {
+    if (reply.size() < replyneeds5400(step))
+        throw MeterError("a reply of " + std::to_string(reply.size()) + " bytes is too short");
+    switch (step) {
+    case 1:
+        rxtext = "0000" + pairs(reply, {10, 9, 8});
+        return;
+    case 2:
+    case 3: {
+        const std::string value = pairs(reply, {12, 11, 10, 9, 8});
+        if (code == 12)
+            rxtext += "00" + value;
+        else if (code == 13)
+            rxtext += "0" + value + "0";
+        return;
+    }
+    case 4:
+        rxtext += "00" + pairs(reply, {11, 10, 9, 8});
+        return;
+    default:
+        return;
+    }
+}
+
+std::optional<Reply5400> Scanner5400::feed(ByteView block, std::int16_t step) {
+    held_.insert(held_.end(), block.begin(), block.end());
+    if (inreply_) return complete(replystep_);
+
+    // Look for the first header in what is held (a candidate kept from the last block, if any)
+    // and the new block. A candidate the block ends in is kept whole for the next block.
+    const std::size_t size = held_.size();
+    for (std::size_t j = 0; j < size; ++j) {
+        if (held_[j] != 0x63) continue;
+        const bool cutoff =
+            j + 1 >= size ||
+            (held_[j + 1] == 0x63 && (j + 2 >= size || (held_[j + 2] == 0xFE && j + 6 >= size)));
+        if (cutoff) {
+            held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(j));
+            return std::nullopt;
+        }
+        if (held_[j + 1] != 0x63 || held_[j + 2] != 0xFE || held_[j + 6] != 0x81) continue;
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(j));
+        inreply_ = true;
+        replystep_ = step;
+        return complete(step);
+    }
+    held_.clear();
+    return std::nullopt;
+}
+
+std::optional<Reply5400> Scanner5400::complete(std::int16_t step) {
+    if (held_.size() < replyneeds5400(step)) return std::nullopt;
+    Reply5400 reply{std::move(held_), step};
+    held_.clear();
+    inreply_ = false;
+    if (reply.bytes.size() > replybuffer5400)
+        throw MeterError("a reply ran on for " + std::to_string(reply.bytes.size() - 1) +
+                         " bytes after its header (at most 100 fit)");
+    return reply;
+}
+
+} // namespace meter

@@ -1,0 +1,68 @@
+#pragma once
+// 5400 replies: finding them in the bytes read from the line, joining a reply that arrives over
+// several reads, and decoding its packed-BCD register value into the digit text of the reading.
+//
+// A reply begins 63 63 FE x x x 81; its register value follows from position 8 on, least
+// significant byte first. Nothing in a reply says which register it carries: the step of the
+// reading (the number of the request last sent) decides, and with it how many value bytes are
+// decoded.
+#include "core/bytes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace meter {
+
+// The reply buffer holds a reply from its first header byte on: positions 0 to 100.
+inline constexpr std::size_t replybuffer5400 = 101;
+
+// How many reply positions (from the first header byte) the decoding at `step` reads: 11 for
+// the head number, 13 for the postage registers, 12 for the piece count, and the 7 header bytes
+// for any other step.
+std::size_t replyneeds5400(std::int16_t step);
+
+// The two decimal digits of a packed-BCD byte (0x12 gives "12"); raises MeterError for a byte
+// with a nibble above 9.
+std::string digitpair(std::uint8_t byte);
+
+// Decodes a reply for `step` and machine type `code` into `rxtext`: step 1 replaces it with the
+// head number (four zeros and six digits), steps 2 and 3 append a postage field (code 12: "00"
+// and ten digits; code 13: "0", ten digits and "0", ten times the meter's value), step 4 appends
+// the piece count ("00" and eight digits); any other step leaves it alone. Raises MeterError for
+// a byte that is not packed BCD, or a reply too short for the step; `rxtext` is then unchanged.
+void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext);
+
+struct Reply5400 {
+    Bytes bytes;         // from the first header byte to the end of the read that completed it
+    std::int16_t step{}; // the step in force when the header arrived
+};
+
+// Finds replies in the blocks read from the line, one block per poll. State that lives across
+// polls lives here, for one reading:
+//  - a header cut off at the end of a block (63, 63 63, or 63 63 FE and up to three more bytes)
+//    is kept and tested once the next block is there;
+//  - a reply whose header has been seen is kept until every position its step decodes has
+//    arrived, however the line split it.
+// Only the first header counts: a block that completes a reply yields it with the rest of the
+// block behind it, undecoded, as a block holding a whole reply does. One reply may run on for at
+// most 100 bytes after its header byte.
+class Scanner5400 {
+  public:
+    // Takes the next block; returns the reply it completes, if any. Raises MeterError when the
+    // reply it completes runs on for more than 100 bytes after its header byte.
+    std::optional<Reply5400> feed(ByteView block, std::int16_t step);
+
+    // A reply or a header candidate waits for more bytes.
+    bool holding() const { return !held_.empty(); }
+    bool inreply() const { return inreply_; }
+
+  private:
+    std::optional<Reply5400> complete(std::int16_t step);
+
+    Bytes held_;
+    bool inreply_ = false;
+    std::int16_t replystep_ = 0;
+};
+
+} // namespace meter
