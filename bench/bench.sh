@@ -24,6 +24,9 @@ rows=(
     "copote|"
 )
 
+# printf pads by bytes; a Chinese character is three bytes but two columns wide.
+padtype() { printf '%s%*s' "$1" $((18 - $(printf '%s' "$1" | wc -L))) ''; }
+
 printf '%-18s %9s %9s %7s %9s %7s %10s  %s\n' type wall_ms floor_ms ratio cpu_ms cpu_% peak_kb verdict
 for row in "${rows[@]}"; do
     type=${row%%|*}
@@ -35,7 +38,12 @@ for row in "${rows[@]}"; do
     pty=$(head -n 1 "$simlog")
     worst_wall=0 best_wall=999999 cpu_max=0 rss_max=0
     for _ in $(seq "$runs"); do
-        line=$(METERREAD_BENCH=1 "$bin"/meterread --type "$type" --device "1=$pty" 2>&1 >/dev/null | grep '^bench:')
+        # A reading that gives no record still has its cost measured.
+        line=$(METERREAD_BENCH=1 "$bin"/meterread --type "$type" --device "1=$pty" 2>&1 >/dev/null | grep '^bench:' || true)
+        if [ -z "$line" ]; then
+            echo "$type: meterread gave no measurement" >&2
+            continue
+        fi
         wall=$(sed 's/.*wall_ms=\([0-9]*\).*/\1/' <<<"$line")
         cpu=$(sed 's/.*cpu_ms=\([0-9]*\).*/\1/' <<<"$line")
         rss=$(sed 's/.*maxrss_kb=\([0-9]*\).*/\1/' <<<"$line")
@@ -55,5 +63,5 @@ for row in "${rows[@]}"; do
         # No fixed poll sleeps to measure against, and too short a reading for a CPU share.
         floor=- ratio=- ok=n/a
     fi
-    printf '%-18s %9s %9s %7s %9s %7s %10s  %s\n' "$type" "$best_wall-$worst_wall" "$floor" "$ratio" "$cpu_max" "$cpupct" "$rss_max" "$ok"
+    printf '%s %9s %9s %7s %9s %7s %10s  %s\n' "$(padtype "$type")" "$best_wall-$worst_wall" "$floor" "$ratio" "$cpu_max" "$cpupct" "$rss_max" "$ok"
 done

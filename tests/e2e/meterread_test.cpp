@@ -1,8 +1,13 @@
 // meterread against metersim over pseudo-terminals: the contract scripts rely on.
 #include "support/e2e.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 namespace meter::testing {
 namespace {
@@ -111,12 +116,41 @@ TEST(MeterRead, RefusedInputExitsWithTwo) {
     }
 }
 
-TEST(MeterRead, TheDemoReadsWithoutHardware) {
-    const ReadRun r =
-        meterread({QStringLiteral("--demo"), QStringLiteral("--type"), QStringLiteral("copote"),
-                   QStringLiteral("--port"), QStringLiteral("7")});
-    EXPECT_EQ(r.exitcode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("总邮资：000002111050\n")));
+TEST(MeterRead, TheDemoReadsEveryMachineTypeWithoutHardware) {
+    // The demo meter answers 5400 requests in the 4-head scale (the requests of both 5400 types
+    // are the same), so "5400(5表头)" shows its postage ten times larger.
+    const QString values =
+        QStringLiteral("00000211105000000123450000000087655000000043210000123456");
+    const QString fivehead =
+        QStringLiteral("00002111050000001234500000000876550000000043210000123456");
+    const struct {
+        const char* type;
+        const char* port;
+        QString record;
+    } cases[] = {
+        {"pitneybows 950", "1", values}, {"pitneybows spark", "2", values},
+        {"高速机", "3", values},         {"neopost", "4", values},
+        {"copote", "5", values},         {"5400(4表头)", "6", values},
+        {"5400(5表头)", "8", fivehead},
+    };
+    // Each run has a demo meter of its own, so the seven readings run side by side.
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const auto& c : cases) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->start(QStringLiteral(METERREAD_PATH),
+                           {QStringLiteral("--demo"), QStringLiteral("--json"),
+                            QStringLiteral("--type"), QString::fromUtf8(c.type),
+                            QStringLiteral("--port"), QString::fromUtf8(c.port)});
+    }
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        QProcess& p = *runs[i];
+        ASSERT_TRUE(p.waitForFinished(60000)) << cases[i].type;
+        const QJsonObject j = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+        EXPECT_EQ(p.exitCode(), 0) << cases[i].type << p.readAllStandardError().toStdString();
+        EXPECT_EQ(j[QStringLiteral("type")].toString(), QString::fromUtf8(cases[i].type));
+        EXPECT_EQ(j[QStringLiteral("end")].toString(), QStringLiteral("normal")) << cases[i].type;
+        EXPECT_EQ(j[QStringLiteral("record")].toString(), cases[i].record) << cases[i].type;
+    }
 }
 
 } // namespace

@@ -19,8 +19,7 @@ struct VirtualStation {
     std::unique_ptr<sim::Meter> meter;
 
     // Puts a simulated meter with these values and faults on the line (`code` 0: auto).
-    sim::Meter& play(std::int16_t code, sim::Faults faults = {},
-                     sim::Registers registers = {}) {
+    sim::Meter& play(std::int16_t code, sim::Faults faults = {}, sim::Registers registers = {}) {
         meter = std::make_unique<sim::Meter>(std::move(registers), faults, code);
         sim::attach(device, *meter);
         return *meter;
