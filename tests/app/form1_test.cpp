@@ -60,6 +60,18 @@ struct Fixture {
     }
 };
 
+// The window as ./run.sh starts it: the demo meter behind every port, the stand-in vendor
+// library, real serial devices.
+std::unique_ptr<Form1> demoform(const Demo& demo) {
+    PortMap ports;
+    demo.mapallports(ports);
+    exportports(ports);
+    auto form = std::make_unique<Form1>(std::make_unique<QtSerialDevice>(ports),
+                                        std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
+    form->show();
+    return form;
+}
+
 const QStringList prefixesonly{QStringLiteral("总邮资："), QStringLiteral("已用邮资："),
                                QStringLiteral("未用邮资："), QStringLiteral("总件数："),
                                QStringLiteral("表头：")};
@@ -241,12 +253,8 @@ class Form1Test : public QObject {
     // reading runs on its thread, the traffic reaches the boxes and the record the labels.
     void readsEveryMachineTypeOnTheDemoMeter() {
         Demo demo;
-        PortMap ports;
-        demo.mapallports(ports);
-        exportports(ports);
-        Form1 form(std::make_unique<QtSerialDevice>(ports),
-                   std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
-        form.show();
+        auto window = demoform(demo);
+        Form1& form = *window;
         QVERIFY(form.windowTitle().contains(QStringLiteral("demo")));
         const QStringList values{
             QStringLiteral("总邮资：000002111050"), QStringLiteral("已用邮资：000001234500"),
@@ -283,12 +291,8 @@ class Form1Test : public QObject {
         QString type = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_TYPE"));
         if (type.isEmpty()) type = QStringLiteral("copote");
         Demo demo;
-        PortMap ports;
-        demo.mapallports(ports);
-        exportports(ports);
-        Form1 form(std::make_unique<QtSerialDevice>(ports),
-                   std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
-        form.show();
+        auto window = demoform(demo);
+        Form1& form = *window;
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.Combo1->setEditText(QStringLiteral("3"));
         form.Combo2->setEditText(type);

@@ -11,16 +11,6 @@ namespace {
 const QString sent = QStringLiteral(" FE 1 6 7 4 D C B2 18 0, FE 1 6 7 4 D 5 23 31 0,"
                                     " FE 1 6 7 4 D 6 13 52 0, FE 1 6 7 4 D 8 F2 9C 0,");
 
-QStringList readargs(const MeterSim& sim, const QString& type) {
-    return {QStringLiteral("--json"),
-            QStringLiteral("--port"),
-            QStringLiteral("2"),
-            QStringLiteral("--type"),
-            type,
-            QStringLiteral("--device"),
-            QStringLiteral("2=") + sim.path()};
-}
-
 TEST(MeterRead5400, ReadsBothTypesWithTheirExactTraffic) {
     struct Case {
         const char* type;
@@ -47,7 +37,7 @@ TEST(MeterRead5400, ReadsBothTypesWithTheirExactTraffic) {
     };
     for (const auto& c : cases) {
         MeterSim sim(c.simargs);
-        const ReadRun r = meterread(readargs(sim, QString::fromUtf8(c.type)));
+        const ReadRun r = meterread(jsonreading(sim, QString::fromUtf8(c.type)));
         ASSERT_EQ(r.exitcode, 0) << c.type << r.err.toStdString();
         EXPECT_EQ(r.json[QStringLiteral("record")].toString(), c.record) << c.type;
         EXPECT_EQ(r.json[QStringLiteral("end")].toString(), QStringLiteral("normal"));

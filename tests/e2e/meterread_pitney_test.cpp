@@ -7,16 +7,6 @@
 namespace meter::testing {
 namespace {
 
-QStringList readargs(const MeterSim& sim, const QString& type) {
-    return {QStringLiteral("--json"),
-            QStringLiteral("--port"),
-            QStringLiteral("2"),
-            QStringLiteral("--type"),
-            type,
-            QStringLiteral("--device"),
-            QStringLiteral("2=") + sim.path()};
-}
-
 QString text(const ReadRun& r, const char* key) {
     return r.json[QLatin1String(key)].toString();
 }
@@ -36,7 +26,7 @@ TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
     for (const char* type : {"pitneybows 950", "22"}) {
         QStringList args = {QStringLiteral("--type"), QString::fromUtf8(type)};
         MeterSim sim(args + values);
-        const ReadRun r = meterread(readargs(sim, QString::fromUtf8(type)));
+        const ReadRun r = meterread(jsonreading(sim, QString::fromUtf8(type)));
         ASSERT_EQ(r.exitcode, 0) << type << r.err.toStdString();
         EXPECT_EQ(text(r, "record"), QStringLiteral("000000021013"
                                                     "000000001003"
@@ -53,7 +43,7 @@ TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
 
 TEST(MeterReadPitney, ASilentSparkIsGivenUpAfterFiftyPolls) {
     MeterSim sim({QStringLiteral("--type"), QStringLiteral("22"), QStringLiteral("--silent")});
-    const ReadRun r = meterread(readargs(sim, QStringLiteral("pitneybows spark")));
+    const ReadRun r = meterread(jsonreading(sim, QStringLiteral("pitneybows spark")));
     EXPECT_EQ(r.exitcode, 1);
     EXPECT_EQ(text(r, "end"), QStringLiteral("normal"));
     EXPECT_EQ(text(r, "record"), QString(56, QLatin1Char('0')));

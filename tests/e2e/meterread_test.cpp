@@ -14,21 +14,10 @@ namespace {
 
 const QString allzero(56, QLatin1Char('0'));
 
-QStringList readargs(const MeterSim& sim, const QString& type,
-                     const QString& port = QStringLiteral("3")) {
-    return {QStringLiteral("--json"),
-            QStringLiteral("--port"),
-            port,
-            QStringLiteral("--type"),
-            type,
-            QStringLiteral("--device"),
-            port + QLatin1Char('=') + sim.path()};
-}
-
 TEST(MeterRead, ReadsCopoteThroughTheVendorLibrary) {
     MeterSim sim({QStringLiteral("--type"), QStringLiteral("copote"), QStringLiteral("--used"),
                   QStringLiteral("500"), QStringLiteral("--unused"), QStringLiteral("250")});
-    const ReadRun r = meterread(readargs(sim, QStringLiteral("copote")));
+    const ReadRun r = meterread(jsonreading(sim, QStringLiteral("copote"), QStringLiteral("3")));
     ASSERT_EQ(r.exitcode, 0) << r.err.toStdString();
     EXPECT_EQ(r.json[QStringLiteral("record")].toString(),
               QStringLiteral("000000000750000000000500000000000250") +
@@ -73,7 +62,8 @@ TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
     };
     for (const auto& c : cases) {
         MeterSim sim(c.faults);
-        const ReadRun r = meterread(readargs(sim, QStringLiteral("copote")));
+        const ReadRun r =
+            meterread(jsonreading(sim, QStringLiteral("copote"), QStringLiteral("3")));
         EXPECT_EQ(r.exitcode, c.exitcode)
             << c.faults.join(' ').toStdString() << r.err.toStdString();
         EXPECT_EQ(r.json[QStringLiteral("end")].toString().toStdString(), c.end);

@@ -2,6 +2,7 @@
 #include "serial/scripteddevice.h"
 #include "sim/meter.h"
 #include "sim/scripted.h"
+#include "support/simwire.h"
 #include "vendor/exchange.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,7 @@
 namespace meter::sim {
 namespace {
 
-Bytes join(const std::vector<Emission>& es) {
-    Bytes all;
-    for (const auto& e : es)
-        all.insert(all.end(), e.bytes.begin(), e.bytes.end());
-    return all;
-}
+using testing::wire;
 
 const Registers registers;
 const Bytes reply = copote::reply(registers.record());
@@ -24,7 +20,7 @@ TEST(SimMeter, FindsRequestsAmongNoiseAndAcrossWrites) {
     const Bytes req = copote::request();
     EXPECT_TRUE(m.receive(Bytes{0x00, 0x00, 0x7F}).empty());
     EXPECT_TRUE(m.receive(ByteView(req).first(2)).empty()) << "half a request waits";
-    EXPECT_EQ(join(m.receive(ByteView(req).subspan(2))), reply);
+    EXPECT_EQ(wire(m.receive(ByteView(req).subspan(2))), reply);
     EXPECT_EQ(m.requests(), 1);
     EXPECT_EQ(m.taken(), std::vector<std::string>{"register record"});
 }
@@ -33,7 +29,7 @@ TEST(SimMeter, PlaysOnlyItsOwnTypeUnlessAuto) {
     Meter fivefour(registers, {}, 12);
     EXPECT_TRUE(fivefour.receive(copote::request()).empty());
     Meter any(registers, {}, 0);
-    EXPECT_EQ(join(any.receive(copote::request())), reply);
+    EXPECT_EQ(wire(any.receive(copote::request())), reply);
 }
 
 TEST(SimMeter, FaultsShapeTheReply) {
@@ -41,7 +37,7 @@ TEST(SimMeter, FaultsShapeTheReply) {
         const char* what;
         Faults faults;
         std::vector<int> times;
-        Bytes wire;
+        Bytes line;
     } cases[] = {
         {"prompt", Faults{}, {20}, reply},
         {"silent", Faults{.silent = true}, {}, {}},
@@ -79,7 +75,7 @@ TEST(SimMeter, FaultsShapeTheReply) {
         for (const auto& e : es)
             times.push_back(e.afterms);
         EXPECT_EQ(times, c.times) << c.what;
-        EXPECT_EQ(join(es), c.wire) << c.what;
+        EXPECT_EQ(wire(es), c.line) << c.what;
     }
 }
 

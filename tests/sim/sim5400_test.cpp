@@ -1,6 +1,7 @@
 // The simulated 5400 meter: which requests it answers, and with which bytes, for both machine
 // types and in auto mode.
 #include "sim/meter.h"
+#include "support/simwire.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,7 @@
 namespace meter::sim {
 namespace {
 
-Bytes join(const std::vector<Emission>& es) {
-    Bytes all;
-    for (const auto& e : es)
-        all.insert(all.end(), e.bytes.begin(), e.bytes.end());
-    return all;
-}
+using testing::wire;
 
 const Bytes head{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x0C, 0xB2, 0x18, 0x00, 0x00};
 const Bytes used{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x05, 0x23, 0x31, 0x00, 0x00};
@@ -56,9 +52,9 @@ TEST(Sim5400, AnswersEachRegisterInPackedDecimalLeastSignificantByteFirst) {
     };
     for (const auto& c : cases) {
         Meter m(values(), {}, c.type);
-        const Bytes wire = join(m.receive(c.request));
-        ASSERT_EQ(wire.size(), c.reply.size() + 2) << c.note << ": the value and two check bytes";
-        EXPECT_EQ(Bytes(wire.begin(), wire.end() - 2), c.reply) << c.type << " " << c.note;
+        const Bytes sent = wire(m.receive(c.request));
+        ASSERT_EQ(sent.size(), c.reply.size() + 2) << c.note << ": the value and two check bytes";
+        EXPECT_EQ(Bytes(sent.begin(), sent.end() - 2), c.reply) << c.type << " " << c.note;
         EXPECT_EQ(m.taken(), std::vector<std::string>{c.note});
     }
 }
@@ -88,7 +84,7 @@ TEST(Sim5400, RejectsARequestThatIsNotByteExact) {
         EXPECT_TRUE(m.receive(c.request).empty()) << c.what;
         EXPECT_EQ(m.requests(), 0) << c.what;
         EXPECT_EQ(m.rejected().size(), c.rejected ? 1u : 0u) << c.what;
-        EXPECT_FALSE(join(m.receive(used)).empty()) << c.what << ": the next request is answered";
+        EXPECT_FALSE(wire(m.receive(used)).empty()) << c.what << ": the next request is answered";
     }
 }
 

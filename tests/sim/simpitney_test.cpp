@@ -3,18 +3,14 @@
 #include "core/hexecho.h"
 #include "protocols/pitney/pitney.h"
 #include "sim/meter.h"
+#include "support/simwire.h"
 
 #include <gtest/gtest.h>
 
 namespace meter::sim {
 namespace {
 
-Bytes join(const std::vector<Emission>& es) {
-    Bytes all;
-    for (const auto& e : es)
-        all.insert(all.end(), e.bytes.begin(), e.bytes.end());
-    return all;
-}
+using testing::wire;
 
 Bytes line(std::uint8_t toggle, std::string_view name) {
     const PitneyRequest r = pitneyrequest(toggle, name);
@@ -45,7 +41,7 @@ TEST(SimPitney, AnswersTheRequestLinesOfTheProtocol) {
     EXPECT_EQ(m.taken(), std::vector<std::string>{"总邮资 (toggle 21)"});
 
     const Bytes second{0x02, 0xA1, 0x54, 0x72, 0x97, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(hexecho(join(m.receive(second))), " 2 A1 84 A2 0 10 82 11 10 90 50 9B 28 3");
+    EXPECT_EQ(hexecho(wire(m.receive(second))), " 2 A1 84 A2 0 10 82 11 10 90 50 9B 28 3");
 }
 
 TEST(SimPitney, EveryRegisterDecodesToTheMetersValue) {
@@ -61,7 +57,7 @@ TEST(SimPitney, EveryRegisterDecodesToTheMetersValue) {
         std::uint8_t toggle = 0;
         for (std::size_t i = 0; i < pitneyregisters.size(); ++i) {
             toggle = pitneynexttoggle(toggle);
-            const Bytes reply = join(m.receive(line(toggle, pitneyregisters[i].name)));
+            const Bytes reply = wire(m.receive(line(toggle, pitneyregisters[i].name)));
             ASSERT_GE(reply.size(), 6u);
             EXPECT_EQ(reply[1], toggle);
             EXPECT_EQ(reply[2], pitneyregisters[i].command + 0x30);

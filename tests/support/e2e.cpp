@@ -53,4 +53,14 @@ ReadRun meterread(const QStringList& args) {
     return r;
 }
 
+QStringList jsonreading(const MeterSim& sim, const QString& type, const QString& port) {
+    return {QStringLiteral("--json"),
+            QStringLiteral("--port"),
+            port,
+            QStringLiteral("--type"),
+            type,
+            QStringLiteral("--device"),
+            port + QLatin1Char('=') + sim.path()};
+}
+
 } // namespace meter::testing

@@ -32,4 +32,8 @@ struct ReadRun {
 
 ReadRun meterread(const QStringList& args);
 
+// The arguments of a JSON reading of `type` on `port`, with the port put on `sim`'s device.
+QStringList jsonreading(const MeterSim& sim, const QString& type,
+                        const QString& port = QStringLiteral("2"));
+
 } // namespace meter::testing

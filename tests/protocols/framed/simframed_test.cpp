@@ -2,6 +2,7 @@
 // builds from its registers.
 #include "framedbytes.h"
 #include "sim/meter.h"
+#include "support/simwire.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,7 @@ namespace {
 
 using meter::testing::hexbytes;
 
-Bytes join(const std::vector<Emission>& es) {
-    Bytes all;
-    for (const auto& e : es)
-        all.insert(all.end(), e.bytes.begin(), e.bytes.end());
-    return all;
-}
+using testing::wire;
 
 Bytes command5(const char* check) {
     Bytes f = hexbytes("01 30 30 30 31 35 3E 30 35 31 02");
@@ -41,15 +37,15 @@ TEST(SimFramed, AnswersTheFramesAsWrittenOut) {
                          "1234567890"};
     for (std::int16_t code : {11, 0}) {
         Meter m(worked, {}, code);
-        EXPECT_EQ(join(m.receive(command5("32"))), testing::ackreply());
+        EXPECT_EQ(wire(m.receive(command5("32"))), testing::ackreply());
         // A frame split over two writes is answered once complete.
         EXPECT_TRUE(m.receive(ByteView(command2).first(6)).empty());
-        EXPECT_EQ(join(m.receive(ByteView(command2).subspan(6))), testing::neopostreply(neodata));
+        EXPECT_EQ(wire(m.receive(ByteView(command2).subspan(6))), testing::neopostreply(neodata));
         EXPECT_EQ(m.requests(), 2);
     }
     for (std::int16_t code : {31, 0}) {
         Meter m(fast, {}, code);
-        EXPECT_EQ(join(m.receive(highspeed)), testing::highspeedreply("000000123456"
+        EXPECT_EQ(wire(m.receive(highspeed)), testing::highspeedreply("000000123456"
                                                                       "000000654321"
                                                                       "0000000789"
                                                                       "000000111111"
