@@ -260,9 +260,13 @@ class Form1Test : public QObject {
             QStringLiteral("总邮资：000002111050"), QStringLiteral("已用邮资：000001234500"),
             QStringLiteral("未用邮资：000000876550"), QStringLiteral("总件数：0000004321"),
             QStringLiteral("表头：0000123456")};
+        // The demo meter answers 5400 requests in the 4-head scale, so "5400(5表头)" shows its
+        // postage ten times larger.
+        const QStringList fivehead{QStringLiteral("总邮资：000021110500"),
+                                   QStringLiteral("已用邮资：000012345000"),
+                                   QStringLiteral("未用邮资：000008765500"), values[3], values[4]};
         for (int i = 0; i < form.Combo2->count(); ++i) {
             const QString type = form.Combo2->itemText(i);
-            if (type == QStringLiteral("5400(5表头)")) continue; // the same path as 5400(4表头)
             form.Combo1->setEditText(QString::number(i + 1));
             form.Combo2->setCurrentIndex(i);
             QSignalSpy done(&form, &Form1::readingfinished);
@@ -271,7 +275,7 @@ class Form1Test : public QObject {
             const QStringList shown{form.lbl_total->text(), form.lbl_use->text(),
                                     form.lbl_unuse->text(), form.lbl_num->text(),
                                     form.lbl_biao->text()};
-            QCOMPARE(shown, values);
+            QCOMPARE(shown, type == QStringLiteral("5400(5表头)") ? fivehead : values);
             QVERIFY2(form.status().startsWith(QStringLiteral("读取完成")), qPrintable(type));
             if (type != QStringLiteral("copote")) {
                 QVERIFY2(form.txt_send->toPlainText().endsWith(QLatin1Char(',')), qPrintable(type));
