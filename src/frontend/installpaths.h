@@ -1,0 +1,22 @@
+#pragma once
+// Where the reader's private files are: the vendor library and the helper programs it starts.
+// They are always loaded by full path, never through a search path, so that a library planted
+// in the working directory is never picked up.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace meter {
+
+// The absolute folder of the running executable; empty where the system does not tell.
+std::string executabledir();
+
+// The places a private file may be, in the order they are tried: next to the executable (the
+// build tree, a portable folder, Windows), then ../lib/meterreader beside it (installed under
+// a prefix such as /usr).
+std::vector<std::string> privatefilecandidates(std::string_view name);
+
+// The first of those places where the file exists; empty when there is none.
+std::string findprivatefile(std::string_view name);
+
+} // namespace meter
