@@ -11,9 +11,7 @@ const char* const cancelledreason = "the reading was cancelled";
 }
 
 void RealPacer::sleep(int ms) {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return cancelled_; });
-    if (cancelled_) throw MeterError(cancelledreason);
+    if (cancellation_.waitfor(ms)) throw MeterError(cancelledreason);
 }
 
 void RealPacer::processevents() {
@@ -24,24 +22,6 @@ void RealPacer::processevents() {
 std::int64_t RealPacer::nowms() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void RealPacer::cancel() {
-    {
-        std::lock_guard lock(mutex_);
-        cancelled_ = true;
-    }
-    wake_.notify_all();
-}
-
-void RealPacer::reset() {
-    std::lock_guard lock(mutex_);
-    cancelled_ = false;
-}
-
-bool RealPacer::cancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
 }
 
 void RealPacer::throwifcancelled() const {

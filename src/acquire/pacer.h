@@ -1,10 +1,10 @@
 #pragma once
 // Time as a reading sees it: the fixed sleeps between polls and the moments where the host may
 // run (repaint, react to the operator). Injected, so that tests run readings on virtual time.
-#include <condition_variable>
+#include "core/cancellation.h"
+
 #include <cstdint>
 #include <functional>
-#include <mutex>
 
 namespace meter {
 
@@ -28,19 +28,19 @@ class RealPacer : public Pacer {
     void processevents() override;
     std::int64_t nowms() const override;
 
-    void cancel();
+    void cancel() { cancellation_.cancel(); }
     // Ready for the next reading after a cancel.
-    void reset();
-    bool cancelled() const;
+    void reset() { cancellation_.reset(); }
+    bool cancelled() const { return cancellation_.cancelled(); }
+    // The flag itself, for whatever else the reading waits on (the line, the vendor library).
+    Cancellation& cancellation() { return cancellation_; }
     // Called on every processevents(), on the reading's thread.
     void onevents(std::function<void()> hook) { hook_ = std::move(hook); }
 
   private:
     void throwifcancelled() const;
 
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool cancelled_ = false;
+    Cancellation cancellation_;
     std::function<void()> hook_;
 };
 
