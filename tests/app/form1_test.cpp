@@ -127,6 +127,10 @@ class Form1Test : public QObject {
         QCOMPARE(QApplication::focusWidget(), f.form->Combo1);
         QVERIFY(f.form->status().contains(QStringLiteral("读取完成")));
 
+        // Closing the window ends its reading thread; shown again, it clears and reads as before.
+        f.form->close();
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
         f.form->txt_send->setPlainText(QStringLiteral(" 1,"));
         f.click();
         QCOMPARE(f.labels(), prefixesonly);
@@ -135,6 +139,11 @@ class Form1Test : public QObject {
         QCOMPARE(f.form->Combo2->currentText(), QStringLiteral("pitneybows 950"));
         QVERIFY(f.form->txt_send->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
+
+        f.choose(QStringLiteral("3"), QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QCOMPARE(f.vendor->calls.size(), std::size_t{6});
+        QCOMPARE(f.labels()[4], QStringLiteral("表头：0012345678"));
     }
 
     void failedAndOddRecordsAreShownByPosition() {
