@@ -146,7 +146,6 @@ class Form1Test : public QObject {
         // Closing the window ends its reading thread; shown again, it clears and reads as before.
         f.form->close();
         f.form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
         f.form->txt_send->setPlainText(QStringLiteral(" 1,"));
         f.click();
         QCOMPARE(f.labels(), prefixesonly);
@@ -156,7 +155,10 @@ class Form1Test : public QObject {
         QVERIFY(f.form->txt_send->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
 
-        f.choose(QStringLiteral("3"), QStringLiteral("copote"));
+        // Typed exactly, a list text reads as when picked.
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        f.type(f.form->Combo1, QStringLiteral("3"));
+        f.type(f.form->Combo2, QStringLiteral("copote"));
         QVERIFY(f.click());
         QCOMPARE(f.vendor->calls.size(), std::size_t{6});
         QCOMPARE(f.labels()[4], QStringLiteral("表头：0012345678"));
