@@ -221,7 +221,8 @@ class Form1Test : public QObject {
             bool enter;
             QString status;
         } cases[] = {
-            {QStringLiteral("1"), QStringLiteral("Neopost"), false, QStringLiteral("not in the list")},
+            {QStringLiteral("1"), QStringLiteral("Neopost"), false,
+             QStringLiteral("not in the list")},
             {QStringLiteral("1"), QStringLiteral("neopost "), false,
              QStringLiteral("not in the list")},
             {QStringLiteral("1"), QStringLiteral("copo"), true, QStringLiteral("\"copo\" is not")},
