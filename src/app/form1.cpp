@@ -32,6 +32,8 @@ template <typename W> W* place(QWidget* parent, const char* name, QRect where) {
 
 QLabel* label(QWidget* parent, const char* name, const char* text, QRect where) {
     auto* l = place<QLabel>(parent, name, where);
+    // Labels show register text from the line or the vendor library: never read it as markup.
+    l->setTextFormat(Qt::PlainText);
     l->setText(QString::fromUtf8(text));
     return l;
 }
@@ -85,6 +87,11 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     for (QComboBox* c : {Combo1, Combo2}) {
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
+        // A typed text is taken exactly as typed. Qt's default completer ignores case and
+        // completes inline, and on Enter or focus-out replaces "Neopost" with "neopost" or
+        // "copo" with "copote", which would start a reading the operator did not name. Without
+        // a completer the list matches case-sensitively.
+        c->setCompleter(nullptr);
     }
     Label3 = label(client, "Label3", "发送信息：", twips(600, 3960, 1455, 255));
     txt_send = trafficbox(client, "txt_send", twips(840, 4320, 8175, 1455));
@@ -99,10 +106,15 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     setTabOrder(Combo2, txt_send);
     setTabOrder(txt_send, txt_rece);
 
+    // The status line repeats typed texts and the reasons of failed readings (which may come
+    // from the vendor library): plain text, selectable so the operator can copy a reason.
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));
+    status_->setTextFormat(Qt::PlainText);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     device_ = new QLabel(this);
     device_->setObjectName(QStringLiteral("device"));
+    device_->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(status_, 1);
     statusBar()->addPermanentWidget(device_);
     statusBar()->setSizeGripEnabled(false);

@@ -7,12 +7,8 @@ namespace meter {
 ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
                              std::unique_ptr<VendorLibrary> vendor, FamilyTable families)
     : device_(std::move(device)), vendor_(std::move(vendor)),
-      driver_(Driver::Services{*device_, pacer_, *vendor_, this}, std::move(families)),
-      worker_(new QObject) {
+      driver_(Driver::Services{*device_, pacer_, *vendor_, this}, std::move(families)) {
     thread_.setObjectName(QStringLiteral("reading"));
-    worker_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    thread_.start();
 }
 
 ReadingRunner::~ReadingRunner() {
@@ -21,6 +17,14 @@ ReadingRunner::~ReadingRunner() {
 
 void ReadingRunner::start() {
     pacer_.reset();
+    if (!thread_.isRunning()) {
+        // The first reading, or the first since shutdown() (the window was closed and shown
+        // again): the thread ended and took its worker with it, so both start afresh.
+        worker_ = new QObject;
+        worker_->moveToThread(&thread_);
+        connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+        thread_.start();
+    }
     QMetaObject::invokeMethod(
         worker_, [this] { run(); }, Qt::QueuedConnection);
 }
@@ -30,6 +34,7 @@ void ReadingRunner::shutdown() {
     pacer_.cancel();
     thread_.quit();
     thread_.wait();
+    worker_ = nullptr; // deleted as the thread finished
 }
 
 void ReadingRunner::run() {

@@ -24,9 +24,10 @@ class ReadingRunner : public QObject, public ReadingListener {
     // Used by the window between readings only (initport); the running reading has it alone.
     Driver& driver() { return driver_; }
 
-    // Starts Getregisters on the reading thread.
+    // Starts Getregisters on the reading thread, starting the thread when it is not running.
     void start();
-    // Ends a running reading at its next poll and waits for the thread; for closing the window.
+    // Ends a running reading at its next poll and ends the thread; for closing the window. A
+    // later start() starts a new thread.
     void shutdown();
 
     std::string describe(int port) const { return device_->describe(port); }
@@ -48,7 +49,7 @@ class ReadingRunner : public QObject, public ReadingListener {
     RealPacer pacer_;
     Driver driver_;
     QThread thread_;
-    QObject* worker_; // lives on thread_; runs the readings
+    QObject* worker_ = nullptr; // lives on thread_ while it runs; runs the readings
 };
 
 } // namespace meter

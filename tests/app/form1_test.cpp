@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -49,6 +50,15 @@ struct Fixture {
         form->Combo1->setEditText(port);
         form->Combo2->setEditText(type);
     }
+    // As the operator types: click into the list's text, select it all, type over it, and
+    // Enter when told. The click on the button then takes the focus from the list.
+    void type(QComboBox* list, const QString& text, bool enter = false) {
+        QLineEdit* edit = list->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+        if (enter) QTest::keyClick(edit, Qt::Key_Return);
+    }
     bool click() {
         QSignalSpy done(form.get(), &Form1::readingfinished);
         QTest::mouseClick(form->cmd_begin, Qt::LeftButton);
@@ -70,6 +80,12 @@ std::unique_ptr<Form1> demoform(const Demo& demo) {
                                         std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
     form->show();
     return form;
+}
+
+// What a result label shows, as the operator would select and copy it.
+QString shown(QLabel* label) {
+    label->setSelection(0, static_cast<int>(label->text().size()));
+    return label->selectedText();
 }
 
 const QStringList prefixesonly{QStringLiteral("总邮资："), QStringLiteral("已用邮资："),
@@ -127,6 +143,9 @@ class Form1Test : public QObject {
         QCOMPARE(QApplication::focusWidget(), f.form->Combo1);
         QVERIFY(f.form->status().contains(QStringLiteral("读取完成")));
 
+        // Closing the window ends its reading thread; shown again, it clears and reads as before.
+        f.form->close();
+        f.form->show();
         f.form->txt_send->setPlainText(QStringLiteral(" 1,"));
         f.click();
         QCOMPARE(f.labels(), prefixesonly);
@@ -135,6 +154,14 @@ class Form1Test : public QObject {
         QCOMPARE(f.form->Combo2->currentText(), QStringLiteral("pitneybows 950"));
         QVERIFY(f.form->txt_send->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
+
+        // Typed exactly, a list text reads as when picked.
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        f.type(f.form->Combo1, QStringLiteral("3"));
+        f.type(f.form->Combo2, QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QCOMPARE(f.vendor->calls.size(), std::size_t{6});
+        QCOMPARE(f.labels()[4], QStringLiteral("表头：0012345678"));
     }
 
     void failedAndOddRecordsAreShownByPosition() {
@@ -156,6 +183,13 @@ class Form1Test : public QObject {
               QStringLiteral("未用邮资：YZabcdefghij"), QStringLiteral("总件数：klmnopqrst"),
               QStringLiteral("表头：yz01234567")},
              QStringLiteral("读取完成")},
+            // Whatever the vendor library returns is shown as text, never as markup.
+            {"<b>1234</b>5<i>&amp;</i><u>x</u>9999<br>1234560000<s>0</s>12",
+             1,
+             {QStringLiteral("总邮资：<b>1234</b>5"), QStringLiteral("已用邮资：<i>&amp;</i>"),
+              QStringLiteral("未用邮资：<u>x</u>9999"), QStringLiteral("总件数：<br>123456"),
+              QStringLiteral("表头：<s>0</s>12")},
+             QStringLiteral("读取完成")},
             {std::string(40, '9'),
              1,
              {QStringLiteral("总邮资：000000000000"), QStringLiteral("已用邮资：000000000000"),
@@ -163,36 +197,55 @@ class Form1Test : public QObject {
               QStringLiteral("表头：0000000000")},
              QStringLiteral("没有读到数据")},
         };
+        // One window through all the cases: nothing of one reading's end shows in the next.
+        Fixture f;
         for (const auto& c : cases) {
-            Fixture f;
             f.vendor->record = c.record;
             f.vendor->close = c.close;
             f.choose(QStringLiteral("1"), QStringLiteral("copote"));
             QVERIFY(f.click());
             QCOMPARE(f.labels(), c.labels);
+            for (QLabel* l : {f.form->lbl_total, f.form->lbl_use, f.form->lbl_unuse,
+                              f.form->lbl_num, f.form->lbl_biao})
+                QCOMPARE(shown(l), l->text());
             QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("结束"));
             QVERIFY2(f.form->status().startsWith(c.status), qPrintable(f.form->status()));
+            f.click(); // 结束
         }
     }
 
+    // Typed with real key events: the lists complete nothing and compare exactly.
     void refusedChoicesRunNoReading() {
         struct Case {
-            QString port, type, status;
+            QString port, type;
+            bool enter;
+            QString status;
         } cases[] = {
-            {QStringLiteral("1"), QStringLiteral("Neopost"), QStringLiteral("not in the list")},
-            {QStringLiteral("1"), QStringLiteral("5400"), QStringLiteral("not in the list")},
-            {QStringLiteral("9"), QStringLiteral("copote"), QStringLiteral("above 8")},
-            {QStringLiteral("abc"), QStringLiteral("copote"), QStringLiteral("not a whole number")},
-            {QStringLiteral("70000"), QStringLiteral("copote"),
+            {QStringLiteral("1"), QStringLiteral("Neopost"), false,
+             QStringLiteral("not in the list")},
+            {QStringLiteral("1"), QStringLiteral("neopost "), false,
+             QStringLiteral("not in the list")},
+            {QStringLiteral("1"), QStringLiteral("copo"), true, QStringLiteral("\"copo\" is not")},
+            {QStringLiteral("1"), QStringLiteral("5400"), false, QStringLiteral("not in the list")},
+            {QStringLiteral("1"), QStringLiteral("<b>neopost</b>"), false,
+             QStringLiteral("\"<b>neopost</b>\" is not")},
+            {QStringLiteral("9"), QStringLiteral("copote"), false, QStringLiteral("above 8")},
+            {QStringLiteral("abc"), QStringLiteral("copote"), false,
+             QStringLiteral("not a whole number")},
+            {QStringLiteral("70000"), QStringLiteral("copote"), false,
              QStringLiteral("not a whole number")},
         };
         for (const auto& c : cases) {
             Fixture f;
-            f.choose(c.port, c.type);
-            QVERIFY(!f.click());
+            QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+            f.type(f.form->Combo1, c.port);
+            f.type(f.form->Combo2, c.type, c.enter);
+            QVERIFY2(!f.click(), qPrintable(c.type));
+            QCOMPARE(QApplication::focusWidget(), f.form->cmd_begin);
             QVERIFY(f.vendor->calls.empty());
             QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("开始"));
             QVERIFY2(f.form->status().contains(c.status), qPrintable(f.form->status()));
+            QCOMPARE(shown(f.form->findChild<QLabel*>(QStringLiteral("status"))), f.form->status());
         }
     }
 
