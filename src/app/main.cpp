@@ -84,9 +84,10 @@ int main(int argc, char** argv) {
     }
     meter::exportports(ports);
 
-    meter::Form1 window(std::make_unique<meter::QtSerialDevice>(ports),
-                        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarycandidates()),
-                        demo != nullptr);
+    meter::Form1 window(
+        std::make_unique<meter::QtSerialDevice>(ports),
+        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarycandidates()),
+        demo != nullptr);
     window.show();
     return app->exec();
 }
