@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing meterreader needs on Debian 12, and only what is missing.
+#   scripts/setup.sh [PACKAGE...]    the packages named are wanted as well
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     libgtest-dev libgmock-dev
     fonts-wqy-microhei xvfb xauth time
+    "$@"
 )
 
 missing=()

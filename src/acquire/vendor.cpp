@@ -4,6 +4,8 @@
 #include "vendor/cpedfm.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,7 +46,11 @@ struct DynamicVendorLibrary::Loaded {
     ComLastErrorFn comlasterror = nullptr;
 };
 
-DynamicVendorLibrary::DynamicVendorLibrary(std::string path) : path_(std::move(path)) {}
+DynamicVendorLibrary::DynamicVendorLibrary(std::string path)
+    : DynamicVendorLibrary(std::vector<std::string>{std::move(path)}) {}
+
+DynamicVendorLibrary::DynamicVendorLibrary(std::vector<std::string> candidates)
+    : candidates_(std::move(candidates)) {}
 
 DynamicVendorLibrary::~DynamicVendorLibrary() = default;
 
@@ -58,6 +64,23 @@ std::string DynamicVendorLibrary::filename() {
 
 DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
     if (loaded_) return *loaded_;
+    namespace fs = std::filesystem;
+    std::string found, looked;
+    for (const std::string& candidate : candidates_) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec)) {
+            // Always a full path: a bare file name would send the loader searching.
+            found = fs::absolute(candidate, ec).string();
+            if (!ec) break;
+            found.clear();
+        }
+        looked += (looked.empty() ? "" : " or ") + candidate;
+    }
+    if (found.empty())
+        throw MeterError("the vendor library " + filename() + " was not found" +
+                         (looked.empty() ? std::string(" (the program's own folder is unknown)")
+                                         : " at " + looked));
+    path_ = found;
     auto lib = std::make_unique<Loaded>();
     const std::string which = "the vendor library " + path_;
 #ifdef _WIN32

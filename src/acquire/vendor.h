@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace meter {
 
@@ -22,10 +23,14 @@ class VendorLibrary {
 class DynamicVendorLibrary : public VendorLibrary {
   public:
     explicit DynamicVendorLibrary(std::string path);
+    // From the first of these places where the file exists, looked up on first use; when it is
+    // in none of them, the reason names them all.
+    explicit DynamicVendorLibrary(std::vector<std::string> candidates);
     ~DynamicVendorLibrary() override;
 
     // The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
     static std::string filename();
+    // The file it was loaded (or last tried) from; empty before the first use.
     const std::string& path() const { return path_; }
 
     std::int32_t ComOpen(std::int32_t port) override;
@@ -37,6 +42,7 @@ class DynamicVendorLibrary : public VendorLibrary {
     struct Loaded;
     Loaded& load();
 
+    std::vector<std::string> candidates_;
     std::string path_;
     std::unique_ptr<Loaded> loaded_;
 };

@@ -9,12 +9,39 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <stdexcept>
 
+namespace {
+
+bool isset(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+// Whether a window can open. On Linux and the BSDs Qt needs an X11 or Wayland display (or a
+// platform named in QT_QPA_PLATFORM) and aborts without one.
+bool hasdisplay() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    return isset("DISPLAY") || isset("WAYLAND_DISPLAY") || isset("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("meterreader"));
-    QApplication::setApplicationVersion(QStringLiteral(METERREADER_VERSION));
+    // Without a display only --help and --version can be answered; those need no window.
+    const bool display = hasdisplay();
+    std::unique_ptr<QCoreApplication> app;
+    if (display)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("meterreader"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(METERREADER_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -28,7 +55,15 @@ int main(int argc, char** argv) {
                       QStringLiteral("Put device PATH behind port N (repeatable), e.g. "
                                      "1=/dev/ttyUSB0."),
                       QStringLiteral("N=PATH")});
-    parser.process(app);
+    parser.process(*app);
+    if (!display) {
+        std::fprintf(stderr, "meterreader: there is no display to open the window on (DISPLAY and "
+                             "WAYLAND_DISPLAY are not set). Start it on the desktop, or read from "
+                             "the command line with meterread (try: meterread --demo).\n");
+        return 1;
+    }
+    // Matches the desktop entry, so that desktops show the window with its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.meterreader.MeterReader"));
 
     meter::PortMap ports;
     std::unique_ptr<meter::Demo> demo;
@@ -49,9 +84,10 @@ int main(int argc, char** argv) {
     }
     meter::exportports(ports);
 
-    meter::Form1 window(std::make_unique<meter::QtSerialDevice>(ports),
-                        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarypath()),
-                        demo != nullptr);
+    meter::Form1 window(
+        std::make_unique<meter::QtSerialDevice>(ports),
+        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarycandidates()),
+        demo != nullptr);
     window.show();
-    return app.exec();
+    return app->exec();
 }

@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
     exportports(ports);
 
     QtSerialDevice device(ports);
-    DynamicVendorLibrary vendor(vendorlibrarypath());
+    DynamicVendorLibrary vendor(vendorlibrarycandidates());
     Progress progress(stderristerminal(), QString::fromStdString(typetext), pacer);
     pacer.onevents([&progress] { progress.show(); });
     Driver driver({device, pacer, vendor, &progress});

@@ -1,19 +1,17 @@
 #include "frontend/station.h"
 
 #include "acquire/vendor.h"
+#include "frontend/installpaths.h"
 #include "frontend/machinetypes.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <QByteArray>
 
 #include <stdexcept>
 
 namespace meter {
 
-std::string vendorlibrarypath() {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QString::fromStdString(DynamicVendorLibrary::filename()))
-        .toStdString();
+std::vector<std::string> vendorlibrarycandidates() {
+    return privatefilecandidates(DynamicVendorLibrary::filename());
 }
 
 QString applydevices(PortMap& map, const QStringList& entries) {

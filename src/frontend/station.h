@@ -8,11 +8,13 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 namespace meter {
 
-// The vendor library's path: next to the running executable.
-std::string vendorlibrarypath();
+// Where the vendor library may be, in the order they are tried: next to the running
+// executable, then in ../lib/meterreader beside it.
+std::vector<std::string> vendorlibrarycandidates();
 
 // Applies "--device N=PATH" values to the map. Returns an error message, empty when all are
 // well formed.

@@ -213,13 +213,27 @@ TEST_F(DriverTest, TheVendorLibraryPath) {
     EXPECT_EQ(device.closes(), 0);
 }
 
-TEST_F(DriverTest, AMissingLibraryFileIsAFailureNotACrash) {
-    DynamicVendorLibrary missing("/nonexistent/libcpedfm.so");
-    Driver d({device, pacer, missing}, families);
-    ASSERT_EQ(d.initport(1, 51), 1);
-    EXPECT_EQ(d.Getregisters(), allzerorecord);
-    EXPECT_FALSE(d.outcome().normal());
-    EXPECT_NE(d.outcome().reason.find("could not be loaded"), std::string::npos);
+TEST_F(DriverTest, AMissingOrBrokenLibraryIsAFailureThatSaysWhereItLooked) {
+    const struct {
+        std::vector<std::string> candidates;
+        std::vector<std::string> inreason;
+    } cases[] = {
+        {{"/nonexistent/libcpedfm.so"}, {"not found at /nonexistent/libcpedfm.so"}},
+        {{"/nonexistent/bin/libcpedfm.so", "/nonexistent/lib/meterreader/libcpedfm.so"},
+         {"/nonexistent/bin/libcpedfm.so or /nonexistent/lib/meterreader/libcpedfm.so"}},
+        {{}, {"not found", "folder is unknown"}},
+        // A file that is there but no library (this source): the loader's reason and its path.
+        {{"/nonexistent/libcpedfm.so", __FILE__}, {std::string(__FILE__) + " could not be loaded"}},
+    };
+    for (const auto& c : cases) {
+        DynamicVendorLibrary missing(c.candidates);
+        Driver d({device, pacer, missing}, families);
+        ASSERT_EQ(d.initport(1, 51), 1);
+        EXPECT_EQ(d.Getregisters(), allzerorecord);
+        EXPECT_FALSE(d.outcome().normal());
+        for (const std::string& part : c.inreason)
+            EXPECT_NE(d.outcome().reason.find(part), std::string::npos) << d.outcome().reason;
+    }
 }
 
 TEST_F(DriverTest, TheStateBelongsToTheRunningReading) {
