@@ -46,16 +46,18 @@ tcflag_t sizefor(int databits) {
     }
 }
 
-// A pseudo-terminal has no modem lines: DTR is meaningless there, not a fault.
-bool ispseudoterminal(int fd) {
+// Whether a refused DTR (error `err`) is harmless: a pseudo-terminal has no modem lines, so DTR
+// is meaningless there, not a fault.
+bool withoutmodemlines(int fd, int err) {
 #ifdef __linux__
+    (void)err;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
     const unsigned m = major(st.st_rdev);
     return m >= 136 && m <= 143; // Unix98 pseudo-terminal slaves
 #else
     (void)fd;
-    return errno == ENOTTY || errno == EINVAL;
+    return err == ENOTTY || err == EINVAL;
 #endif
 }
 
@@ -131,8 +133,8 @@ class PosixSerialDevice : public SerialDevice {
             // The line's output buffer is full: wait for room, a slice at a time.
             if (cancel_ && cancel_->cancelled()) throw MeterError("the reading was cancelled");
             if (clock::now() >= deadline)
-                throw MeterError("the line to " + path_ + " took no bytes for " +
-                                 std::to_string(writetimeoutms / 1000) + " s while writing");
+                throw MeterError("the line to " + path_ + " did not take the bytes within " +
+                                 std::to_string(writetimeoutms / 1000) + " s");
             pollfd p{fd_, POLLOUT, 0};
             if (::poll(&p, 1, writeslicems) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
                 lost("while writing");
@@ -208,9 +210,12 @@ class PosixSerialDevice : public SerialDevice {
                              settings_.text() + " did not take)");
 
         int dtr = TIOCM_DTR;
-        if (::ioctl(fd_, TIOCMBIS, &dtr) != 0 && !ispseudoterminal(fd_))
-            throw MeterError(named + ": DTR could not be asserted (" + std::strerror(errno) +
-                             ")");
+        if (::ioctl(fd_, TIOCMBIS, &dtr) != 0) {
+            const int e = errno;
+            if (!withoutmodemlines(fd_, e))
+                throw MeterError(named + ": DTR could not be asserted (" + std::strerror(e) +
+                                 ")");
+        }
 
         // A fresh port has an empty receive buffer: whatever arrived while nobody read the
         // device (a late reply to an earlier reading) is not this reading's.

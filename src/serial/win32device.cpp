@@ -108,8 +108,8 @@ class Win32SerialDevice : public SerialDevice {
             // The write time-out of one slice ran out with bytes left: the line is slow or stuck.
             if (cancel_ && cancel_->cancelled()) throw MeterError("the reading was cancelled");
             if (clock::now() >= deadline)
-                throw MeterError("the line to " + path_ + " took no bytes for " +
-                                 std::to_string(writetimeoutms / 1000) + " s while writing");
+                throw MeterError("the line to " + path_ + " did not take the bytes within " +
+                                 std::to_string(writetimeoutms / 1000) + " s");
         }
     }
 
