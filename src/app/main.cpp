@@ -3,7 +3,7 @@
 #include "app/form1.h"
 #include "frontend/demo.h"
 #include "frontend/station.h"
-#include "serial/qt/qtserialdevice.h"
+#include "serial/nativedevice.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     meter::exportports(ports);
 
     meter::Form1 window(
-        std::make_unique<meter::QtSerialDevice>(ports),
+        meter::makeserialdevice(ports),
         std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarycandidates()),
         demo != nullptr);
     window.show();

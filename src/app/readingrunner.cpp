@@ -8,6 +8,7 @@ ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
                              std::unique_ptr<VendorLibrary> vendor, FamilyTable families)
     : device_(std::move(device)), vendor_(std::move(vendor)),
       driver_(Driver::Services{*device_, pacer_, *vendor_, this}, std::move(families)) {
+    device_->setcancellation(&pacer_.cancellation());
     thread_.setObjectName(QStringLiteral("reading"));
 }
 

@@ -6,7 +6,7 @@
 #include "frontend/machinetypes.h"
 #include "frontend/recordview.h"
 #include "frontend/station.h"
-#include "serial/qt/qtserialdevice.h"
+#include "serial/nativedevice.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -224,7 +224,9 @@ int main(int argc, char** argv) {
         refuse(error.toStdString());
     exportports(ports);
 
-    QtSerialDevice device(ports);
+    const std::unique_ptr<SerialDevice> line = makeserialdevice(ports);
+    SerialDevice& device = *line;
+    device.setcancellation(&pacer.cancellation());
     DynamicVendorLibrary vendor(vendorlibrarycandidates());
     Progress progress(stderristerminal(), QString::fromStdString(typetext), pacer);
     pacer.onevents([&progress] { progress.show(); });

@@ -62,6 +62,14 @@ std::string PortMap::overridestext() const {
     return out;
 }
 
+std::string win32devicename(std::string_view path) {
+    const auto digits = path.size() > 3 ? path.substr(3) : std::string_view();
+    const bool com = path.size() > 3 && (path[0] == 'C' || path[0] == 'c') &&
+                     (path[1] == 'O' || path[1] == 'o') && (path[2] == 'M' || path[2] == 'm') &&
+                     digits.find_first_not_of("0123456789") == std::string_view::npos;
+    return com ? "\\\\.\\" + std::string(path) : std::string(path);
+}
+
 PortMap PortMap::fromenvironment() {
     PortMap map;
     if (const char* value = std::getenv(portsvariable)) {

@@ -35,4 +35,8 @@ class PortMap {
     std::map<int, std::string> overrides_;
 };
 
+// The name the Win32 CreateFile opens for a device path: a bare "COMn" gets the "\\.\" prefix
+// that COM numbers above 9 need (and lower ones accept); anything else stays as it is.
+std::string win32devicename(std::string_view path);
+
 } // namespace meter

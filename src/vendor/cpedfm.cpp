@@ -5,7 +5,7 @@
 
 #include "core/metererror.h"
 #include "serial/portmap.h"
-#include "serial/qt/qtserialdevice.h"
+#include "serial/nativedevice.h"
 #include "vendor/exchange.h"
 
 #include <chrono>
@@ -27,7 +27,7 @@ constexpr int pollms = 20;
 
 struct Session {
     std::mutex mutex;
-    std::unique_ptr<QtSerialDevice> device;
+    std::unique_ptr<SerialDevice> device;
     int port = 0;
     bool recordread = false;
     std::string lasterror;
@@ -44,7 +44,7 @@ char* copyout(const std::string& text) {
     return out;
 }
 
-std::string readrecord(QtSerialDevice& device, std::string& error) {
+std::string readrecord(SerialDevice& device, std::string& error) {
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         device.readall(); // whatever an earlier exchange left behind
         device.write(copote::request());
@@ -71,7 +71,7 @@ CPEDFM_EXPORT int32_t CPEDFM_CALL ComOpen(int32_t port) {
     s.lasterror.clear();
     s.recordread = false;
     try {
-        auto device = std::make_unique<QtSerialDevice>(PortMap::fromenvironment());
+        auto device = makeserialdevice(PortMap::fromenvironment());
         device->setsettings(LineSettings{9600, 'n', 8, 1});
         device->open(port);
         s.device = std::move(device);

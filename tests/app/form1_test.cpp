@@ -3,7 +3,7 @@
 #include "frontend/demo.h"
 #include "frontend/station.h"
 #include "serial/portmap.h"
-#include "serial/qt/qtserialdevice.h"
+#include "serial/nativedevice.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"
 #include "support/pty.h"
@@ -76,7 +76,7 @@ std::unique_ptr<Form1> demoform(const Demo& demo) {
     PortMap ports;
     demo.mapallports(ports);
     exportports(ports);
-    auto form = std::make_unique<Form1>(std::make_unique<QtSerialDevice>(ports),
+    auto form = std::make_unique<Form1>(makeserialdevice(ports),
                                         std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
     form->show();
     return form;

@@ -1,6 +1,7 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/scripteddevice.h"
+#include "support/virtualstation.h"
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,22 @@ TEST_F(LinkTest, ALostLineRaisesOnReadAndWrite) {
     now = 10;
     EXPECT_THROW(link.input(), MeterError);
     EXPECT_THROW(link.sendrequest(21, RequestBuffer{}), MeterError);
+}
+
+// A meter answers the first reading too late; its reply arrives after that reading gave up. The
+// next reading, against a meter with other values, reads those values and not the stale reply.
+TEST(StaleReply, ALateReplyIsNotTakenByTheNextReading) {
+    for (const std::int16_t code : {11, 12, 21, 22, 31}) {
+        testing::VirtualStation st;
+        st.play(code, {.delayms = 120000});
+        EXPECT_EQ(st.read(code), std::string(56, '0')) << code;
+        st.pacer.advance(240000);
+        sim::Registers other{"000000000300", "000000000100", "000000000200", "0000000007",
+                             "0000000099"};
+        st.play(code, {}, other);
+        EXPECT_EQ(st.read(code), other.record()) << code;
+        EXPECT_TRUE(st.driver.outcome().normal()) << code << ": " << st.driver.outcome().reason;
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// GoogleTest main for code that needs a Qt application object (QSerialPort, applicationDirPath).
+// GoogleTest main for code that needs a Qt application object (applicationDirPath).
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 

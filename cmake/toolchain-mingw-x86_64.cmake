@@ -1,0 +1,3 @@
+# 64-bit Windows programs: the reader and its unit tests.
+set(METERREADER_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

@@ -1,0 +1,249 @@
+// The serial device over termios: a non-blocking descriptor in raw mode, reads that take only
+// what has arrived, writes that wait for the line in short slices.
+#include "core/cancellation.h"
+#include "core/metererror.h"
+#include "serial/nativedevice.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
+
+namespace meter {
+
+namespace {
+
+bool speedfor(int baud, speed_t& speed) {
+    switch (baud) {
+    case 1200: speed = B1200; return true;
+    case 2400: speed = B2400; return true;
+    case 4800: speed = B4800; return true;
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    case 57600: speed = B57600; return true;
+    case 115200: speed = B115200; return true;
+    default: return false;
+    }
+}
+
+tcflag_t sizefor(int databits) {
+    switch (databits) {
+    case 5: return CS5;
+    case 6: return CS6;
+    case 7: return CS7;
+    default: return CS8;
+    }
+}
+
+// Whether a refused DTR (error `err`) is harmless: a pseudo-terminal has no modem lines, so DTR
+// is meaningless there, not a fault.
+bool withoutmodemlines(int fd, int err) {
+#ifdef __linux__
+    (void)err;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const unsigned m = major(st.st_rdev);
+    return m >= 136 && m <= 143; // Unix98 pseudo-terminal slaves
+#else
+    (void)fd;
+    return err == ENOTTY || err == EINVAL;
+#endif
+}
+
+class PosixSerialDevice : public SerialDevice {
+  public:
+    explicit PosixSerialDevice(PortMap map) : map_(std::move(map)) {}
+    ~PosixSerialDevice() override { close(); }
+    PosixSerialDevice(const PosixSerialDevice&) = delete;
+    PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
+
+    bool isopen() const override { return fd_ >= 0; }
+    void setsettings(const LineSettings& settings) override { settings_ = settings; }
+    LineSettings settings() const override { return settings_; }
+    void setcancellation(const Cancellation* cancellation) override { cancel_ = cancellation; }
+    std::string describe(int port) const override { return map_.devicefor(port); }
+
+    void open(int port) override {
+        close();
+        const std::string path = map_.devicefor(port);
+        const std::string which = "port " + std::to_string(port);
+        if (path.empty()) throw MeterError(which + " has no device (ports are numbered from 1)");
+        const std::string named = which + " (" + path + ")";
+
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            const int e = errno;
+            switch (e) {
+            case ENOENT:
+            case ENODEV:
+            case ENXIO:
+                throw MeterError(named + " does not exist");
+            case EACCES:
+            case EPERM:
+                throw MeterError(named + ": permission denied; add the user to the dialout "
+                                         "group (sudo usermod -aG dialout $USER) and log in again");
+            case EBUSY:
+                throw MeterError(named + " is in use by another program");
+            default:
+                throw MeterError(named + " could not be opened (" + std::strerror(e) + ")");
+            }
+        }
+        fd_ = fd;
+        path_ = path;
+        try {
+            setup(named);
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
+
+    void close() override {
+        if (fd_ < 0) return;
+        // Exclusive use ends with our use, even while others keep the device open.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_); // also drops the advisory lock
+        fd_ = -1;
+    }
+
+    void write(ByteView bytes) override {
+        if (!isopen()) throw MeterError("cannot write: the port is not open");
+        using clock = std::chrono::steady_clock;
+        const auto deadline = clock::now() + std::chrono::milliseconds(writetimeoutms);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) lost("while writing");
+            // The line's output buffer is full: wait for room, a slice at a time.
+            if (cancel_ && cancel_->cancelled()) throw MeterError("the reading was cancelled");
+            if (clock::now() >= deadline)
+                throw MeterError("the line to " + path_ + " did not take the bytes within " +
+                                 std::to_string(writetimeoutms / 1000) + " s");
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, writeslicems) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+                lost("while writing");
+        }
+    }
+
+    std::size_t byteswaiting() override {
+        if (!isopen()) throw MeterError("cannot read: the port is not open");
+        int count = 0;
+        if (::ioctl(fd_, FIONREAD, &count) != 0) lost("");
+        if (count <= 0) {
+            checkhangup();
+            return 0;
+        }
+        return static_cast<std::size_t>(count);
+    }
+
+    Bytes readall() override {
+        if (!isopen()) throw MeterError("cannot read: the port is not open");
+        Bytes out;
+        for (;;) {
+            std::uint8_t buf[4096];
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n > 0) {
+                out.insert(out.end(), buf, buf + n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                if (!out.empty()) break; // what arrived is read; the loss shows on the next read
+                lost("");
+            }
+            break; // nothing more waiting, or end of file (a hang-up, checked below)
+        }
+        if (out.empty()) checkhangup();
+        return out;
+    }
+
+  private:
+    void setup(const std::string& named) {
+        // One reader at a time: refuse a device another program (or another of our devices)
+        // holds, and keep others out while we hold it.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+            throw MeterError(named + " is in use by another program");
+        ::ioctl(fd_, TIOCEXCL);
+
+        speed_t speed{};
+        if (!speedfor(settings_.baud, speed))
+            throw MeterError(named + " could not be set up (baud rate " +
+                             std::to_string(settings_.baud) + " is not supported)");
+        termios t{};
+        if (::tcgetattr(fd_, &t) != 0) throw MeterError(named + " is not a serial device");
+        ::cfmakeraw(&t);
+        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+        t.c_cflag |= CLOCAL | CREAD | sizefor(settings_.databits);
+        if (settings_.parity == 'e' || settings_.parity == 'o') t.c_cflag |= PARENB;
+        if (settings_.parity == 'o') t.c_cflag |= PARODD;
+        if (settings_.stopbits == 2) t.c_cflag |= CSTOPB;
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
+        if (::tcsetattr(fd_, TCSANOW, &t) != 0)
+            throw MeterError(named + " could not be set up (the line settings " +
+                             settings_.text() + " were refused)");
+        // tcsetattr succeeds when any part was applied: check that all of it was.
+        termios back{};
+        if (::tcgetattr(fd_, &back) != 0 || ::cfgetospeed(&back) != speed ||
+            (back.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) !=
+                (t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)))
+            throw MeterError(named + " could not be set up (the line settings " +
+                             settings_.text() + " did not take)");
+
+        int dtr = TIOCM_DTR;
+        if (::ioctl(fd_, TIOCMBIS, &dtr) != 0) {
+            const int e = errno;
+            if (!withoutmodemlines(fd_, e))
+                throw MeterError(named + ": DTR could not be asserted (" + std::strerror(e) +
+                                 ")");
+        }
+
+        // A fresh port has an empty receive buffer: whatever arrived while nobody read the
+        // device (a late reply to an earlier reading) is not this reading's.
+        ::tcflush(fd_, TCIFLUSH);
+    }
+
+    // With nothing to read, a hung-up or failed device is a lost line.
+    void checkhangup() {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lost("");
+    }
+
+    [[noreturn]] void lost(const std::string& when) const {
+        throw MeterError("the line to " + path_ + " was lost" + (when.empty() ? "" : " " + when) +
+                         " (the device hung up or was removed)");
+    }
+
+    PortMap map_;
+    LineSettings settings_;
+    const Cancellation* cancel_ = nullptr;
+    int fd_ = -1;
+    std::string path_;
+};
+
+} // namespace
+
+std::unique_ptr<SerialDevice> makeserialdevice(PortMap map) {
+    return std::make_unique<PosixSerialDevice>(std::move(map));
+}
+
+} // namespace meter

@@ -1,0 +1,234 @@
+// The device of this operating system against real pseudo-terminals made by the test.
+#include "acquire/driver.h"
+#include "core/cancellation.h"
+#include "core/metererror.h"
+#include "serial/link.h"
+#include "serial/nativedevice.h"
+#include "support/pty.h"
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace meter {
+namespace {
+
+using testing::Pty;
+
+std::unique_ptr<SerialDevice> deviceon(const Pty& pty, int port = 1) {
+    PortMap map;
+    map.set(port, pty.path());
+    return makeserialdevice(map);
+}
+
+Bytes readsome(SerialDevice& device) {
+    for (int i = 0; i < 200; ++i) {
+        Bytes got = device.readall();
+        if (!got.empty()) return got;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return {};
+}
+
+std::string openfailure(SerialDevice& device, int port) {
+    try {
+        device.open(port);
+    } catch (const MeterError& e) {
+        return e.what();
+    }
+    return "opened";
+}
+
+TEST(NativeDevice, OpenportSetsTheLineOfEachMachineTypeOnTheDevice) {
+    struct Case {
+        std::int16_t code;
+        speed_t speed;
+        bool twostop;
+    } cases[] = {
+        {12, B4800, false}, {13, B4800, false}, {21, B9600, true},
+        {11, B9600, false}, {22, B9600, false}, {31, B9600, false},
+    };
+    Pty pty;
+    auto device = deviceon(pty);
+    SerialLink link(*device);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(link.openport(c.code, 1)) << link.openfailure();
+        termios t{};
+        ASSERT_EQ(tcgetattr(pty.slave(), &t), 0);
+        EXPECT_EQ(cfgetospeed(&t), c.speed) << c.code;
+        EXPECT_EQ(cfgetispeed(&t), c.speed) << c.code;
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8)) << c.code;
+        EXPECT_FALSE(t.c_cflag & PARENB) << c.code;
+        EXPECT_EQ(static_cast<bool>(t.c_cflag & CSTOPB), c.twostop) << c.code;
+        EXPECT_FALSE(t.c_cflag & CRTSCTS) << "no handshaking: " << c.code;
+        EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP)) << "raw binary: " << c.code;
+        EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG)) << "raw binary: " << c.code;
+        EXPECT_FALSE(t.c_oflag & OPOST) << "raw binary: " << c.code;
+    }
+    // Opening again while open closes and reopens.
+    EXPECT_TRUE(link.openport(21, 1));
+    EXPECT_TRUE(device->isopen());
+    link.closeport();
+    EXPECT_FALSE(device->isopen());
+}
+
+TEST(NativeDevice, PortsThatCannotBeOpenedGiveAReason) {
+    Pty pty, held;
+    PortMap map;
+    map.set(1, pty.path());
+    map.set(2, "/dev/meterreader-no-such-device");
+    map.set(3, "/dev/null");
+    map.set(4, held.path());
+    auto holder = deviceon(held, 4);
+    holder->open(4);
+    auto device = makeserialdevice(map);
+    // Not a permission problem for root; for anyone else the device is simply made unreadable.
+    struct Case {
+        int port;
+        const char* reason;
+    } cases[] = {
+        {0, "port 0 has no device"},
+        {2, "port 2 (/dev/meterreader-no-such-device) does not exist"},
+        {3, "is not a serial device"},
+        {4, "is in use by another program"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NE(openfailure(*device, c.port).find(c.reason), std::string::npos)
+            << openfailure(*device, c.port);
+        EXPECT_FALSE(device->isopen()) << c.port;
+    }
+    // The device held elsewhere opens as soon as it is given up.
+    holder->close();
+    EXPECT_EQ(openfailure(*device, 4), "opened");
+}
+
+TEST(NativeDevice, PermissionDeniedNamesTheDialoutGroup) {
+    Pty pty;
+    auto device = deviceon(pty);
+    std::string reason;
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(pty.path().c_str(), 0), 0);
+        reason = openfailure(*device, 1);
+    } else {
+        // Root opens anything: try as an unprivileged user in a child process.
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody) GTEST_SKIP() << "no unprivileged user to try as";
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(out[0]);
+            if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(1);
+            const std::string r = openfailure(*device, 1);
+            if (::write(out[1], r.data(), r.size()) < 0) _exit(1);
+            _exit(0);
+        }
+        ::close(out[1]);
+        char buf[512];
+        ssize_t n = 0;
+        while ((n = ::read(out[0], buf, sizeof buf)) > 0)
+            reason.append(buf, static_cast<std::size_t>(n));
+        ::close(out[0]);
+        waitpid(child, nullptr, 0);
+    }
+    EXPECT_NE(reason.find("permission denied"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("dialout"), std::string::npos) << reason;
+}
+
+TEST(NativeDevice, BytesCrossTheLineBothWaysUnchanged) {
+    Pty pty;
+    auto device = deviceon(pty);
+    device->open(1);
+    EXPECT_TRUE(device->readall().empty());
+    EXPECT_EQ(device->byteswaiting(), 0u);
+    Bytes all; // every byte value, the flow-control and line-end ones included
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<std::uint8_t>(b));
+    device->write(all);
+    EXPECT_EQ(pty.read(all.size()), all);
+    pty.write(all);
+    for (int i = 0; i < 200 && device->byteswaiting() < all.size(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(device->byteswaiting(), all.size());
+    EXPECT_EQ(device->readall(), all);
+    EXPECT_EQ(device->byteswaiting(), 0u);
+}
+
+TEST(NativeDevice, WhatArrivedWhileThePortWasClosedIsNotRead) {
+    Pty pty;
+    auto device = deviceon(pty);
+    device->open(1);
+    device->close();
+    pty.write(Bytes{0x63, 0x63, 0xFE}); // a late reply to the last reading
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    device->open(1);
+    EXPECT_TRUE(device->readall().empty());
+    pty.write(Bytes{0x02, 0x03});
+    EXPECT_EQ(readsome(*device), (Bytes{0x02, 0x03}));
+}
+
+TEST(NativeDevice, AnUnpluggedLineIsReportedAsLost) {
+    Pty pty;
+    auto device = deviceon(pty);
+    device->open(1);
+    pty.closemaster();
+    EXPECT_THROW(device->readall(), MeterError);
+    EXPECT_THROW(device->byteswaiting(), MeterError);
+    EXPECT_THROW(device->write(Bytes{1}), MeterError);
+}
+
+TEST(NativeDevice, AWriteTheLineDoesNotTakeEndsWhenTheReadingIsCancelled) {
+    Pty pty;
+    auto device = deviceon(pty);
+    Cancellation cancellation;
+    device->setcancellation(&cancellation);
+    device->open(1);
+    cancellation.cancel();
+    // Nobody reads the far end: far more than the line buffers hold.
+    const Bytes flood(1 << 20, 0x55);
+    try {
+        device->write(flood);
+        FAIL() << "the write returned";
+    } catch (const MeterError& e) {
+        EXPECT_STREQ(e.what(), "the reading was cancelled");
+    }
+    // Without a cancellation the wait is bounded all the same.
+    device->setcancellation(nullptr);
+    EXPECT_THROW(device->write(flood), MeterError);
+}
+
+TEST(NativeDevice, AReadingWhoseLineVanishesEndsAtTheFailureEnd) {
+    Pty pty;
+    auto device = deviceon(pty);
+    RealPacer pacer;
+    struct NoLibrary : VendorLibrary {
+        std::int32_t ComOpen(std::int32_t) override { return 0; }
+        std::string ReadRegister(std::int32_t) override { return {}; }
+        std::int32_t ComClose(std::int32_t) override { return 0; }
+    } nolibrary;
+    FamilyTable table{{12, [&](Driver& d, std::int16_t code) {
+                           if (!d.openport(code)) return false;
+                           d.state().regrecord = "123";
+                           for (int poll = 0; poll < 50; ++poll) {
+                               d.pacer().sleep(10);
+                               d.link().echoreceived(d.link().input());
+                               if (poll == 3) pty.closemaster();
+                           }
+                           return true;
+                       }}};
+    Driver driver({*device, pacer, nolibrary}, table);
+    ASSERT_EQ(driver.initport(1, 12), 1);
+    EXPECT_EQ(driver.Getregisters(), "123");
+    EXPECT_FALSE(driver.outcome().normal());
+    EXPECT_NE(driver.outcome().reason.find("lost"), std::string::npos) << driver.outcome().reason;
+    EXPECT_FALSE(device->isopen());
+}
+
+} // namespace
+} // namespace meter

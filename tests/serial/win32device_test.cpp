@@ -1,0 +1,125 @@
+// The Win32 device against real lines: run under serialpeer, which puts pseudo-terminals behind
+// COM1 and COM12 and answers on them ("?" gives the line's settings, anything else comes back).
+#include "core/metererror.h"
+#include "serial/link.h"
+#include "serial/nativedevice.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace meter {
+namespace {
+
+struct Win32Device : ::testing::Test {
+    void SetUp() override {
+        if (!std::getenv("METERREADER_SERIALPEER"))
+            GTEST_SKIP() << "needs serialpeer behind COM1 and COM12";
+    }
+};
+
+Bytes readatleast(SerialDevice& device, std::size_t count) {
+    Bytes got;
+    for (int i = 0; i < 400 && got.size() < count; ++i) {
+        const Bytes more = device.readall();
+        got.insert(got.end(), more.begin(), more.end());
+        if (got.size() < count) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return got;
+}
+
+std::string lineof(SerialDevice& device) {
+    device.write(Bytes{'?'});
+    const Bytes reply = readatleast(device, 11);
+    std::string text(reply.begin(), reply.end());
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+std::string openfailure(SerialDevice& device, int port) {
+    try {
+        device.open(port);
+    } catch (const MeterError& e) {
+        return e.what();
+    }
+    return "opened";
+}
+
+TEST_F(Win32Device, TheSettingsOfEachMachineTypeReachTheLine) {
+    struct Case {
+        std::int16_t code;
+        const char* line;
+    } cases[] = {
+        {12, "4800,n,8,1"}, {13, "4800,n,8,1"}, {21, "9600,n,8,2"},
+        {11, "9600,n,8,1"}, {22, "9600,n,8,1"}, {31, "9600,n,8,1"},
+    };
+    auto device = makeserialdevice(PortMap{});
+    SerialLink link(*device);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(link.openport(c.code, 1)) << link.openfailure();
+        EXPECT_EQ(lineof(*device), c.line) << c.code;
+    }
+    link.closeport();
+    EXPECT_FALSE(device->isopen());
+}
+
+TEST_F(Win32Device, BytesCrossTheLineBothWaysUnchanged) {
+    auto device = makeserialdevice(PortMap{});
+    device->open(1);
+    Bytes all; // every byte value but the peer's "?", the flow-control and line-end ones included
+    for (int b = 0; b < 256; ++b)
+        if (b != '?') all.push_back(static_cast<std::uint8_t>(b));
+    device->write(all);
+    EXPECT_EQ(readatleast(*device, all.size()), all);
+    EXPECT_EQ(device->byteswaiting(), 0u);
+}
+
+TEST_F(Win32Device, ComNumbersAboveNineAndTheDeviceNamespaceOpen) {
+    PortMap map;
+    map.adddevice("2=COM12");
+    map.adddevice("3=\\\\.\\COM12");
+    auto device = makeserialdevice(map);
+    for (int port : {2, 3}) {
+        device->setsettings({4800, 'n', 8, 1});
+        ASSERT_EQ(openfailure(*device, port), "opened") << port;
+        EXPECT_EQ(lineof(*device), "4800,n,8,1") << port;
+        device->close();
+    }
+}
+
+TEST_F(Win32Device, PortsThatCannotBeOpenedGiveAReason) {
+    PortMap map;
+    map.adddevice("5=COM57");
+    map.adddevice("6=\\\\.\\COM99");
+    auto device = makeserialdevice(map);
+    // A port in use is refused by Windows itself; Wine does not, so it is not tried here.
+    struct Case {
+        int port;
+        const char* reason;
+    } cases[] = {
+        {0, "port 0 has no device (ports are numbered from 1)"},
+        {5, "port 5 (COM57) does not exist"},
+        {6, "port 6 (\\\\.\\COM99) does not exist"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(openfailure(*device, c.port), c.reason);
+        EXPECT_FALSE(device->isopen());
+    }
+}
+
+TEST_F(Win32Device, WhatArrivedWhileThePortWasClosedIsNotRead) {
+    auto device = makeserialdevice(PortMap{});
+    device->open(1);
+    device->write(Bytes{'?', 1, 2, 3}); // answered after the port is closed
+    device->close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    device->open(1);
+    EXPECT_TRUE(device->readall().empty());
+    device->write(Bytes{7});
+    EXPECT_EQ(readatleast(*device, 1), Bytes{7});
+}
+
+} // namespace
+} // namespace meter
