@@ -1,5 +1,7 @@
 #include "support/soak.h"
 
+#include "support/simwire.h"
+
 #include <algorithm>
 #include <limits>
 

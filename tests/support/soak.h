@@ -3,7 +3,6 @@
 // against random faults on the line (seeded, so a run can be repeated), each checked against
 // the promises a reading makes whatever the line does. Shared by the soak test and the soak
 // benchmark.
-#include "support/simwire.h"
 #include "support/virtualstation.h"
 
 #include <cstdint>
@@ -46,7 +45,6 @@ class RenewedLine : public SerialDevice {
   public:
     explicit RenewedLine(ScriptedDevice::Clock now);
     ScriptedDevice& renew();
-    ScriptedDevice& line() { return *line_; }
 
     bool isopen() const override { return line_->isopen(); }
     void setsettings(const LineSettings& s) override { line_->setsettings(s); }
@@ -68,7 +66,6 @@ class Run {
     explicit Run(std::uint32_t seed);
     Reading next();
 
-    int readings() const { return readings_; }
     int readnormally() const { return readnormally_; }
     int failed() const { return failed_; }
 
