@@ -83,7 +83,7 @@ struct Case {
     Port port = Port::opens;
 };
 
-TEST(FaultMatrix, EveryTypeAgainstEveryFault) {
+TEST(FaultMatrix, AnySerialTypeAnyFault_EndsAsItShouldAndTheNextReadingIsClean) {
     const char* const head = "no reply to 表头 after 60 polls";
     const char* const total90 = "no reply to 总邮资 after 90 polls";
     const char* const total50 = "no reply to 总邮资 after 50 polls";
@@ -200,7 +200,7 @@ TEST(FaultMatrix, EveryTypeAgainstEveryFault) {
 
 // Ten thousand readings of random types against random faults, one station all along as in a
 // long session at the window. Under the sanitizers this also proves the readings leak nothing.
-TEST(FaultSoak, TenThousandReadingsWithRandomFaultsKeepTheirPromises) {
+TEST(FaultSoak, TenThousandReadingsWithRandomFaults_KeepEveryPromise) {
     soak::Run run(20260607);
     for (int i = 0; i < 10000; ++i) {
         const soak::Reading r = run.next();
