@@ -64,26 +64,71 @@ PitneyFormat pitneyformat(std::uint8_t byte) {
     return f;
 }
 
-void decodedigits(ByteView work, int length, std::string& rxtext) {
-    rxtext.clear();
+namespace {
+
+// One pass over the value: the digits, how many bytes of `work` it read, and the fault that
+// stopped it, if any.
+struct Walk {
+    std::string digits;
+    std::size_t read = 0;
+    std::string fault;
+};
+
+Walk walkdigits(ByteView work, int length) {
+    Walk w;
     bool escaped = false;
     // Each stuffing byte lengthens the stretch; past the end of the work buffer every byte is
     // 0x00, which adds no length, so the loop ends.
     for (int i = 0; i < length; ++i) {
         const std::uint8_t b = at(work, static_cast<std::size_t>(i));
-        if (!packed(b)) throw MeterError("reply byte " + hex2(b) + " is not packed decimal");
+        w.read = static_cast<std::size_t>(i) + 1;
+        if (!packed(b)) {
+            w.fault = "reply byte " + hex2(b) + " is not packed decimal";
+            return w;
+        }
         if (b == pitneyescape) {
             escaped = true;
             ++length;
         } else if (escaped) {
-            if (b < pitneyescapeoffset)
-                throw MeterError("escaped reply byte " + hex2(b) + " is below 80");
-            appenddigits(rxtext, static_cast<std::uint8_t>(b - pitneyescapeoffset));
+            if (b < pitneyescapeoffset) {
+                w.fault = "escaped reply byte " + hex2(b) + " is below 80";
+                return w;
+            }
+            appenddigits(w.digits, static_cast<std::uint8_t>(b - pitneyescapeoffset));
             escaped = false;
         } else {
-            appenddigits(rxtext, b);
+            appenddigits(w.digits, b);
         }
     }
+    return w;
+}
+
+// The value as the decoder sees it: the raw-length bytes after the format byte, 0x00 beyond.
+std::array<std::uint8_t, 31> workbuffer(ByteView frame, const PitneyFormat& format) {
+    std::array<std::uint8_t, 31> work{};
+    for (int i = 0; i < format.rawlength; ++i)
+        work[static_cast<std::size_t>(i)] = at(frame, 4 + static_cast<std::size_t>(i));
+    return work;
+}
+
+} // namespace
+
+void decodedigits(ByteView work, int length, std::string& rxtext) {
+    Walk w = walkdigits(work, length);
+    rxtext = std::move(w.digits);
+    if (!w.fault.empty()) throw MeterError(w.fault);
+}
+
+bool pitneyreply(std::uint8_t code) {
+    return answerfor(code).marker != 0;
+}
+
+PitneyValueSpan pitneyvaluespan(ByteView frame) {
+    const PitneyFormat format = pitneyformat(at(frame, 3));
+    const Walk w = walkdigits(workbuffer(frame, format), format.length);
+    // Work bytes beyond the raw length are zeros of the decoder's own, not frame bytes.
+    const std::size_t fromframe = std::min(w.read, static_cast<std::size_t>(format.rawlength));
+    return {3 + fromframe, !w.fault.empty()};
 }
 
 std::string f10(std::string_view digits) {
@@ -119,10 +164,7 @@ void parsepitney(ByteView frame, PitneyTarget target) {
     if (marker != 0) return;
 
     const PitneyFormat format = pitneyformat(at(frame, 3));
-    std::array<std::uint8_t, 31> work{};
-    for (int i = 0; i < format.rawlength; ++i)
-        work[static_cast<std::size_t>(i)] = at(frame, 4 + static_cast<std::size_t>(i));
-    decodedigits(work, format.length, target.rxtext);
+    decodedigits(workbuffer(frame, format), format.length, target.rxtext);
 
     const std::string& digits = target.rxtext;
     std::string& record = target.regrecord;

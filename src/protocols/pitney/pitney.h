@@ -71,13 +71,20 @@ PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name);
 // --- reception
 
 // Cuts reply frames out of the bytes received poll after poll. A frame begins at an STX and
-// ends at the next ETX; a frame still open when a poll's bytes run out is kept and continued
-// by the next poll's bytes, so that a reply split by a poll boundary is decoded whole.
+// ends at the next ETX. Each poll's own frame, the one beginning at its first STX, is cut and
+// handed over as a poll taken alone would: its ETX ends it, an STX inside it is stored, a poll
+// that ends inside it hands it over once its value is complete, and running past 100 positions
+// is a fault. What goes beyond that only ever adds readings, never faults:
+//  - a frame whose value is still incomplete when its poll ends is carried over to the next poll
+//    and handed over as soon as its value is complete, ETX or not; a carried frame ends at a new
+//    STX, and one whose answer code is no reply is not carried;
+//  - a poll's further frames are handed over too, but only when their value is complete and
+//    decodes cleanly; carried frames likewise. Those that run past 100 positions are dropped.
 class PitneyCutter {
   public:
     // The frames completed by `bytes`, in arrival order. Bytes outside a frame are skipped.
-    // Throws MeterError when a frame needs more than 100 positions after its STX; nothing of
-    // this call's frames is returned then.
+    // Throws MeterError when the poll's own frame needs more than 100 positions after its STX;
+    // nothing of this call's frames is returned then.
     std::vector<PitneyFrame> cut(ByteView bytes);
 
     bool inside() const { return inside_; }
@@ -85,9 +92,17 @@ class PitneyCutter {
     std::size_t count() const { return count_; }
 
   private:
+    void open();
+    // Ends the open frame; hands it over when `handover`.
+    void close(std::vector<PitneyFrame>& done, bool handover);
+    // Whether the open frame, now ended, is handed over.
+    bool wanted() const;
+
     PitneyFrame frame_{};
     bool inside_ = false;
     std::size_t count_ = 0;
+    bool carried_ = false; // the open frame began in an earlier poll
+    bool own_ = false;     // the open frame is its poll's own frame
 };
 
 // --- decoding
@@ -117,6 +132,19 @@ std::string f10(std::string_view digits);
 // The twelve-character postage field of `digits` by decimals code; nullopt for a code other
 // than 'F', '1' and '2'.
 std::optional<std::string> moneyfield(std::string_view digits, char decimals);
+
+// Whether `code` is the answer code of one of the five registers.
+bool pitneyreply(std::uint8_t code);
+
+// How much of a frame its decoding depends on: the last frame position it reads (the format
+// byte at least) and whether it meets a byte it cannot decode. Positions beyond the end of
+// `frame` read as 0x00. A frame whose bytes up to `last` have arrived decodes the same whatever
+// follows.
+struct PitneyValueSpan {
+    std::size_t last = 3;
+    bool faulty = false;
+};
+PitneyValueSpan pitneyvaluespan(ByteView frame);
 
 // The parts of the acquisition state a reply changes.
 struct PitneyTarget {
