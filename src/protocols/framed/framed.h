@@ -41,7 +41,7 @@ struct CommandLayout {
 };
 std::optional<CommandLayout> commandlayout(std::int16_t type, std::int16_t command);
 
-// The sequence character after `value`: one up, and past '9' back to '0'.
+// The sequence character after `value`: one up, and anything past '9' (0xFF too) back to '0'.
 std::uint8_t nextseqchar(std::uint8_t value);
 
 // ---- Replies -------------------------------------------------------------------------------
