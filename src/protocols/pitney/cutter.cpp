@@ -3,15 +3,6 @@
 
 namespace meter {
 
-namespace {
-
-// The frame's decoding no longer depends on bytes still to come.
-bool complete(const PitneyFrame& frame, std::size_t count) {
-    return pitneyvaluespan(frame).last <= count;
-}
-
-} // namespace
-
 void PitneyCutter::open() {
     frame_.fill(0x00);
     frame_[0] = pitneystx;
@@ -27,10 +18,21 @@ void PitneyCutter::close(std::vector<PitneyFrame>& done, bool handover) {
     count_ = 0;
 }
 
+void PitneyCutter::settle(std::vector<PitneyFrame>& done) {
+    // A frame that is no register's reply decodes to nothing.
+    if (count_ >= 2 && !pitneyreply(frame_[2])) {
+        close(done, false);
+        return;
+    }
+    const PitneyValueSpan span = pitneyvaluespan(frame_);
+    if (span.last > count_) return;
+    // The poll's own frame goes to the decoder as it stands, faults and all; any other only
+    // when it decodes cleanly.
+    close(done, own_ || !span.faulty);
+}
+
 bool PitneyCutter::wanted() const {
-    // The poll's own frame goes to the decoder as it stands, faults and all.
     if (own_) return true;
-    // Any other frame only when it is a register's reply whose value is all there and clean.
     if (!pitneyreply(frame_[2])) return false;
     const PitneyValueSpan span = pitneyvaluespan(frame_);
     return span.last <= count_ && !span.faulty;
@@ -67,21 +69,11 @@ std::vector<PitneyFrame> PitneyCutter::cut(ByteView bytes) {
             close(done, wanted());
             continue;
         }
-        if (carried_) {
-            if (count_ >= 2 && !pitneyreply(frame_[2]))
-                close(done, false);
-            else if (complete(frame_, count_))
-                close(done, wanted());
-        }
+        if (carried_ && count_ >= 2) settle(done);
     }
-    if (inside_) {
-        // The poll ends inside a frame: hand it over once its value is complete; carry it over
-        // to the next poll while it may still become a register's reply.
-        if (count_ >= 2 && !pitneyreply(frame_[2]))
-            close(done, false);
-        else if (complete(frame_, count_))
-            close(done, wanted());
-    }
+    // The poll ends inside a frame: hand it over once its value is complete; carry it over to
+    // the next poll while it may still become a register's reply.
+    if (inside_) settle(done);
     return done;
 }
 

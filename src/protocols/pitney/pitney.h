@@ -95,8 +95,11 @@ class PitneyCutter {
     void open();
     // Ends the open frame; hands it over when `handover`.
     void close(std::vector<PitneyFrame>& done, bool handover);
-    // Whether the open frame, now ended, is handed over.
+    // Whether the open frame, ended by its ETX, is handed over.
     bool wanted() const;
+    // Ends the open frame, handing it over or not, once what it decodes to is settled: it is no
+    // register's reply, or its value is complete. Otherwise it stays open.
+    void settle(std::vector<PitneyFrame>& done);
 
     PitneyFrame frame_{};
     bool inside_ = false;
@@ -145,6 +148,16 @@ struct PitneyValueSpan {
     bool faulty = false;
 };
 PitneyValueSpan pitneyvaluespan(ByteView frame);
+
+// One frame decoded on its own, as parsepitney decodes it while its register is still open.
+struct PitneyDecoded {
+    int marker = 0;                   // the register's marker, 1 to 5; 0: the frame is ignored
+    std::string digits;               // what rxtext holds afterwards
+    std::optional<std::string> field; // the field for the register record; nullopt: none
+    std::string fault;                // why decoding stopped; empty when it did not
+    bool operator==(const PitneyDecoded&) const = default;
+};
+PitneyDecoded decodepitney(ByteView frame);
 
 // The parts of the acquisition state a reply changes.
 struct PitneyTarget {

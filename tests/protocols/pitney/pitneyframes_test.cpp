@@ -348,18 +348,18 @@ TEST(PitneyCutter, IntactRepliesReadTheSameHoweverThePollsCutThem) {
     Line line;
     auto values = [](const std::vector<Bytes>& polls) {
         PitneyCutter cutter;
-        std::vector<onepoll::Value> out;
+        std::vector<PitneyDecoded> out;
         for (const Bytes& p : polls)
             for (const PitneyFrame& f : cutter.cut(p))
-                if (onepoll::Value v = onepoll::decode(f); v.marker != 0) out.push_back(v);
+                if (PitneyDecoded v = decodepitney(f); v.marker != 0) out.push_back(v);
         return out;
     };
     for (int run = 0; run < 2000; ++run) {
         Bytes stream;
-        std::vector<onepoll::Value> expected;
+        std::vector<PitneyDecoded> expected;
         for (std::size_t n = 1 + line.below(6); n > 0; --n) {
             const Bytes r = line.reply();
-            expected.push_back(onepoll::decode(r));
+            expected.push_back(decodepitney(r));
             stream.insert(stream.end(), r.begin(), r.end());
             // Noise between replies, never an STX.
             for (std::size_t k = line.below(3); k > 0; --k)
