@@ -74,8 +74,8 @@ printf '%-22s %12s %12s\n' fuzzer inputs inputs/s
 for fuzzer in "${fuzzers[@]}"; do
     name=$(basename "$fuzzer")
     log=build/fuzz/$name.log
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" 2>/dev/null | tail -n 1)
-    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" 2>/dev/null | tail -n 1)
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" 2>/dev/null | tail -n 1 || true)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" 2>/dev/null | tail -n 1 || true)
     printf '%-22s %12s %12s\n' "$name" "${runs:--}" "${rate:--}"
     total=$((total + ${runs:-0}))
 done
