@@ -111,8 +111,9 @@ Walk walkdigits(ByteView work, int length, bool keepdigits) {
 // The value as the decoder sees it: the raw-length bytes after the format byte, 0x00 beyond.
 std::array<std::uint8_t, 31> workbuffer(ByteView frame, const PitneyFormat& format) {
     std::array<std::uint8_t, 31> work{};
-    for (int i = 0; i < format.rawlength; ++i)
-        work[static_cast<std::size_t>(i)] = at(frame, 4 + static_cast<std::size_t>(i));
+    const std::size_t there = frame.size() > 4 ? frame.size() - 4 : 0;
+    const std::size_t n = std::min(static_cast<std::size_t>(format.rawlength), there);
+    std::copy_n(frame.begin() + (n > 0 ? 4 : 0), n, work.begin());
     return work;
 }
 

@@ -62,8 +62,11 @@ inline std::optional<PitneyDecoded> soundvalue(const Cut& c, const PitneyDecoded
 // The first way the reader differs from the poll taken alone in `polls`, or "" when it never
 // does: the reader must read every value a poll alone reads soundly, in that same poll, and may
 // raise a fault only where the poll alone raises one too.
-// `polls` holds the bytes of each poll (Bytes or ByteView).
-template <class Polls> std::string firstdifference(const Polls& polls) {
+// `polls` holds the bytes of each poll (Bytes or ByteView); `seen` is shown every value the
+// reader decodes.
+template <class Polls, class Seen = void (*)(const PitneyDecoded&)>
+std::string firstdifference(
+    const Polls& polls, Seen seen = [](const PitneyDecoded&) {}) {
     PitneyCutter cutter;
     for (std::size_t p = 0; p < polls.size(); ++p) {
         const Cut alone = cutpoll(polls[p]);
@@ -73,6 +76,7 @@ template <class Polls> std::string firstdifference(const Polls& polls) {
         try {
             for (const PitneyFrame& f : cutter.cut(polls[p])) {
                 read.push_back(decodepitney(f));
+                seen(read.back());
                 fault = fault || !read.back().fault.empty();
             }
         } catch (const MeterError&) {
