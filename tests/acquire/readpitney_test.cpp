@@ -205,25 +205,58 @@ TEST(ReadPitney, AReplyCutByAPollBoundaryIsJoined) {
     }
 }
 
-TEST(ReadPitney, EveryFrameOfAPollIsDecoded) {
+TEST(ReadPitney, EveryReplyAPollCouldReadIsRead) {
+    const Bytes junk(120, 0x55);
+    auto piece = [](const Bytes& b, std::size_t from, std::size_t to) {
+        return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(to));
+    };
     struct Case {
         const char* what;
         std::function<Deliveries(const Bytes& request, const Bytes& reply)> line;
+        int polls; // 0: the late replies make the count depend on the meter's answers to repeats
     } cases[] = {
         {"a line that echoes each request before the reply",
          [](const Bytes& request, const Bytes& reply) -> Deliveries {
              return {{5, request}, {20, reply}};
-         }},
+         },
+         6},
         {"every reply twice",
          [](const Bytes&, const Bytes& reply) -> Deliveries {
              Bytes both = reply;
              both.insert(both.end(), reply.begin(), reply.end());
              return {{20, both}};
-         }},
+         },
+         6},
         {"noise and an empty frame before the reply",
          [](const Bytes&, const Bytes& reply) -> Deliveries {
              return {{10, {0x55, 0x02, 0x03, 0x55}}, {20, reply}};
-         }},
+         },
+         6},
+        {"every reply without its ETX",
+         [&](const Bytes&, const Bytes& reply) -> Deliveries {
+             return {{20, piece(reply, 0, reply.size() - 1)}};
+         },
+         6},
+        {"a lone STX a poll before every reply",
+         [](const Bytes&, const Bytes& reply) -> Deliveries {
+             return {{20, {0x02}}, {120, reply}};
+         },
+         0},
+        {"an STX and junk running on behind every reply",
+         [&](const Bytes&, const Bytes& reply) -> Deliveries {
+             Bytes after = reply;
+             after.push_back(0x02);
+             after.insert(after.end(), junk.begin(), junk.end());
+             return {{20, after}};
+         },
+         6},
+        {"an STX and junk over two polls before every reply",
+         [&](const Bytes&, const Bytes& reply) -> Deliveries {
+             Bytes first{0x02};
+             first.insert(first.end(), junk.begin(), junk.begin() + 60);
+             return {{5, first}, {105, piece(junk, 60, 120)}, {110, reply}};
+         },
+         0},
     };
     for (const auto& c : cases) {
         for (std::int16_t code : {21, 22}) {
@@ -235,7 +268,11 @@ TEST(ReadPitney, EveryFrameOfAPollIsDecoded) {
                         d.deliver(bytes, d.now() + at);
             });
             EXPECT_EQ(st.read(code), record) << c.what << " " << code;
-            EXPECT_EQ(st.device.reads(), 6) << c.what;
+            EXPECT_TRUE(st.driver.outcome().normal()) << c.what << " " << code;
+            EXPECT_EQ(st.driver.outcome().reason, "") << c.what << " " << code;
+            if (c.polls) {
+                EXPECT_EQ(st.device.reads(), c.polls) << c.what;
+            }
         }
     }
 }
@@ -256,12 +293,12 @@ TEST(ReadPitney, FaultsEndTheReadingWithTheRecordAsItStands) {
     } cases[] = {
         {"a value byte that is not packed decimal", flipped(2, 5), registers.total + registers.used,
          "reply byte FF is not packed decimal"},
-        {"a frame without its end byte",
+        {"a poll whose frame runs on without its end byte",
          [](std::size_t reg, const Bytes& reply) -> Deliveries {
              if (reg != 1) return {{20, reply}};
              Bytes runaway(reply.begin(), reply.end() - 1);
-             runaway.resize(60, 0x44);
-             return {{20, runaway}, {120, Bytes(50, 0x44)}};
+             runaway.resize(110, 0x44);
+             return {{20, runaway}};
          },
          registers.total, "a reply frame runs past 100 bytes without its end byte 03"},
     };

@@ -111,23 +111,26 @@ bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound) {
                       num(received) + " of " + num(form->length) + " bytes");
 
     const ByteView reply(buffer.data(), received);
-    if (const auto bad = firstmismatch(*form, reply))
-        return d.fail("the " + std::string(form->what) + " has " + byteat(reply[bad->index]) +
-                      " at byte " + num(bad->index) + " where " + byteat(bad->value) + " belongs");
-
-    if (form->blocksize == 0) {
-        if (reply[ackflagindex] == ackaccepted) return true;
+    const Verdict v = judgereply(*form, reply);
+    switch (v.kind) {
+    case Verdict::Kind::accepted:
+        return true;
+    case Verdict::Kind::record:
+        d.state().regrecord = v.record;
+        return true;
+    case Verdict::Kind::mismatch:
+        return d.fail("the " + std::string(form->what) + " has " + byteat(v.found) + " at byte " +
+                      num(v.mismatch.index) + " where " + byteat(v.mismatch.value) + " belongs");
+    case Verdict::Kind::refused:
         return d.fail("the meter did not accept the command: byte " + num(ackflagindex) +
-                      " of the acknowledgement is " + byteat(reply[ackflagindex]) + ", not " +
+                      " of the acknowledgement is " + byteat(v.found) + ", not " +
                       byteat(ackaccepted));
+    case Verdict::Kind::block:
+        return blockfault(d, *form, v.extraction);
+    case Verdict::Kind::decoding:
+        return decodefault(d, *form, v.extraction, v.decoding);
     }
-
-    const Extraction x = extractblock(reply, form->blocksize);
-    if (x.result != Extraction::Result::closed) return blockfault(d, *form, x);
-    const Decoding dec = form->type == 11 ? parseneopost(x.block) : parsehighspeed(x.block);
-    if (!dec.ok()) return decodefault(d, *form, x, dec);
-    d.state().regrecord = dec.record;
-    return true;
+    return d.fail("the " + std::string(form->what) + " was judged in no known way");
 }
 
 bool readneopost(Driver& d, std::int16_t code) {

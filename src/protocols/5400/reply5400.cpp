@@ -9,11 +9,18 @@ namespace {
 
 constexpr std::size_t headerlength = 7; // 63 63 FE x x x 81
 
-// The decimal digits of the value bytes at `positions`, in the order given.
+MeterError tooshort(ByteView reply) {
+    return MeterError("a reply of " + std::to_string(reply.size()) + " bytes is too short");
+}
+
+// The decimal digits of the value bytes at `positions`, in the order given. Every position is
+// checked against the reply's end, whatever length the step was thought to need.
 template <std::size_t N> std::string pairs(ByteView reply, const std::size_t (&positions)[N]) {
     std::string digits;
-    for (std::size_t p : positions)
+    for (std::size_t p : positions) {
+        if (p >= reply.size()) throw tooshort(reply);
         digits += digitpair(reply[p]);
+    }
     return digits;
 }
 
@@ -42,8 +49,7 @@ std::string digitpair(std::uint8_t byte) {
 }
 
 void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext) {
-    if (reply.size() < replyneeds5400(step))
-        throw MeterError("a reply of " + std::to_string(reply.size()) + " bytes is too short");
+    if (reply.size() < replyneeds5400(step)) throw tooshort(reply);
     switch (step) {
     case 1:
         rxtext = "0000" + pairs(reply, {10, 9, 8});

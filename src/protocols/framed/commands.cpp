@@ -61,8 +61,9 @@ Bytes buildcommand(std::int16_t type, std::int16_t command, std::uint8_t seqchar
 }
 
 std::uint8_t nextseqchar(std::uint8_t value) {
-    const auto next = static_cast<std::uint8_t>(value + 1);
-    return next > 0x39 ? std::uint8_t{0x30} : next;
+    // Counted in a wider type, so that 0xFF steps past '9' like any other byte above it.
+    const unsigned next = value + 1u;
+    return next > 0x39 ? std::uint8_t{0x30} : static_cast<std::uint8_t>(next);
 }
 
 } // namespace meter

@@ -41,7 +41,7 @@ struct CommandLayout {
 };
 std::optional<CommandLayout> commandlayout(std::int16_t type, std::int16_t command);
 
-// The sequence character after `value`: one up, and past '9' back to '0'.
+// The sequence character after `value`: one up, and anything past '9' (0xFF too) back to '0'.
 std::uint8_t nextseqchar(std::uint8_t value);
 
 // ---- Replies -------------------------------------------------------------------------------
@@ -109,6 +109,26 @@ struct Decoding {
 Decoding parseneopost(ByteView block);
 // Type 31: a 58-byte block, 56 data characters between STX and ETX.
 Decoding parsehighspeed(ByteView block);
+
+// What a reply that arrived whole says, by its form.
+struct Verdict {
+    enum class Kind {
+        accepted, // the acknowledgement accepts the command
+        record,   // a register reply decoded into `record`
+        mismatch, // a fixed position does not hold: `mismatch`, the byte found at `found`
+        refused,  // the acknowledgement refuses the command: its flag byte is `found`
+        block,    // the data block is not closed where it belongs: `extraction`
+        decoding, // the data block does not decode: `extraction`, `decoding`
+    };
+    Kind kind = Kind::mismatch;
+    std::string record;
+    FixedByte mismatch{};
+    std::uint8_t found{};
+    Extraction extraction;
+    Decoding decoding;
+};
+// `reply` holds at least form.length bytes.
+Verdict judgereply(const ReplyForm& form, ByteView reply);
 
 inline constexpr std::size_t neopostblock = 84;
 inline constexpr std::size_t highspeedblock = 58;

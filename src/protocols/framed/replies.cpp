@@ -113,4 +113,33 @@ std::span<const FieldCut, 5> highspeedcuts() {
     return highspeedfields;
 }
 
+Verdict judgereply(const ReplyForm& form, ByteView reply) {
+    Verdict v;
+    if (const auto bad = firstmismatch(form, reply)) {
+        v.kind = Verdict::Kind::mismatch;
+        v.mismatch = *bad;
+        v.found = bad->index < reply.size() ? reply[bad->index] : std::uint8_t{0};
+        return v;
+    }
+    if (form.blocksize == 0) {
+        v.found = ackflagindex < reply.size() ? reply[ackflagindex] : std::uint8_t{0};
+        v.kind = v.found == ackaccepted ? Verdict::Kind::accepted : Verdict::Kind::refused;
+        return v;
+    }
+    v.extraction = extractblock(reply, form.blocksize);
+    if (v.extraction.result != Extraction::Result::closed) {
+        v.kind = Verdict::Kind::block;
+        return v;
+    }
+    v.decoding =
+        form.type == 11 ? parseneopost(v.extraction.block) : parsehighspeed(v.extraction.block);
+    if (!v.decoding.ok()) {
+        v.kind = Verdict::Kind::decoding;
+        return v;
+    }
+    v.kind = Verdict::Kind::record;
+    v.record = v.decoding.record;
+    return v;
+}
+
 } // namespace meter

@@ -54,36 +54,87 @@ Answer answerfor(std::uint8_t code) {
 PitneyFormat pitneyformat(std::uint8_t byte) {
     // Read from the byte's hexadecimal text, so a byte below 0x10 (a one-character text) gives
     // its own value both as digit count and as decimals code.
-    const std::string text = hexecho(byte).substr(1);
-    auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+    const int first = byte >= 0x10 ? byte >> 4 : byte;
+    const int last = byte & 0x0F;
     PitneyFormat f;
-    f.digits = nibble(text.front());
+    f.digits = first;
     f.rawlength = f.digits + f.digits % 2;
     f.length = f.rawlength / 2;
-    f.decimals = text.back();
+    f.decimals = static_cast<char>(last < 10 ? '0' + last : 'A' + last - 10);
     return f;
 }
 
-void decodedigits(ByteView work, int length, std::string& rxtext) {
-    rxtext.clear();
+namespace {
+
+// One pass over the value: the digits (when kept), how many bytes of `work` it read, and the
+// byte that stopped it, if any.
+struct Walk {
+    std::string digits;
+    std::size_t read = 0;
+    bool faulty = false;
+    bool escapedfault = false; // the fault is an escaped byte below 0x80
+    std::uint8_t bad = 0;
+
+    std::string fault() const {
+        if (!faulty) return {};
+        if (escapedfault) return "escaped reply byte " + hex2(bad) + " is below 80";
+        return "reply byte " + hex2(bad) + " is not packed decimal";
+    }
+};
+
+Walk walkdigits(ByteView work, int length, bool keepdigits) {
+    Walk w;
     bool escaped = false;
     // Each stuffing byte lengthens the stretch; past the end of the work buffer every byte is
     // 0x00, which adds no length, so the loop ends.
     for (int i = 0; i < length; ++i) {
         const std::uint8_t b = at(work, static_cast<std::size_t>(i));
-        if (!packed(b)) throw MeterError("reply byte " + hex2(b) + " is not packed decimal");
+        w.read = static_cast<std::size_t>(i) + 1;
+        if (!packed(b) || (escaped && b != pitneyescape && b < pitneyescapeoffset)) {
+            w.faulty = true;
+            w.escapedfault = packed(b);
+            w.bad = b;
+            return w;
+        }
         if (b == pitneyescape) {
             escaped = true;
             ++length;
-        } else if (escaped) {
-            if (b < pitneyescapeoffset)
-                throw MeterError("escaped reply byte " + hex2(b) + " is below 80");
-            appenddigits(rxtext, static_cast<std::uint8_t>(b - pitneyescapeoffset));
-            escaped = false;
-        } else {
-            appenddigits(rxtext, b);
+            continue;
         }
+        if (keepdigits)
+            appenddigits(w.digits, escaped ? static_cast<std::uint8_t>(b - pitneyescapeoffset) : b);
+        escaped = false;
     }
+    return w;
+}
+
+// The value as the decoder sees it: the raw-length bytes after the format byte, 0x00 beyond.
+std::array<std::uint8_t, 31> workbuffer(ByteView frame, const PitneyFormat& format) {
+    std::array<std::uint8_t, 31> work{};
+    const std::size_t there = frame.size() > 4 ? frame.size() - 4 : 0;
+    const std::size_t n = std::min(static_cast<std::size_t>(format.rawlength), there);
+    std::copy_n(frame.begin() + (n > 0 ? 4 : 0), n, work.begin());
+    return work;
+}
+
+} // namespace
+
+void decodedigits(ByteView work, int length, std::string& rxtext) {
+    Walk w = walkdigits(work, length, true);
+    rxtext = std::move(w.digits);
+    if (w.faulty) throw MeterError(w.fault());
+}
+
+bool pitneyreply(std::uint8_t code) {
+    return answerfor(code).marker != 0;
+}
+
+PitneyValueSpan pitneyvaluespan(ByteView frame) {
+    const PitneyFormat format = pitneyformat(at(frame, 3));
+    const Walk w = walkdigits(workbuffer(frame, format), format.length, false);
+    // Work bytes beyond the raw length are zeros of the decoder's own, not frame bytes.
+    const std::size_t fromframe = std::min(w.read, static_cast<std::size_t>(format.rawlength));
+    return {3 + fromframe, w.faulty};
 }
 
 std::string f10(std::string_view digits) {
@@ -109,6 +160,24 @@ std::optional<std::string> moneyfield(std::string_view digits, char decimals) {
     return field;
 }
 
+PitneyDecoded decodepitney(ByteView frame) {
+    PitneyDecoded d;
+    if (at(frame, 0) != pitneystx) return d;
+    const std::uint8_t code = at(frame, 2);
+    const Answer answer = answerfor(code);
+    if (answer.marker == 0) return d;
+    d.marker = answer.marker;
+    const PitneyFormat format = pitneyformat(at(frame, 3));
+    Walk w = walkdigits(workbuffer(frame, format), format.length, true);
+    d.digits = std::move(w.digits);
+    if (w.faulty) {
+        d.fault = w.fault();
+        return d;
+    }
+    d.field = answer.money ? moneyfield(d.digits, format.decimals) : f10(d.digits);
+    return d;
+}
+
 void parsepitney(ByteView frame, PitneyTarget target) {
     if (at(frame, 0) != pitneystx) return;
     const std::uint8_t code = at(frame, 2);
@@ -118,22 +187,16 @@ void parsepitney(ByteView frame, PitneyTarget target) {
     // Each register counts once per reading: a repeated reply changes nothing.
     if (marker != 0) return;
 
-    const PitneyFormat format = pitneyformat(at(frame, 3));
-    std::array<std::uint8_t, 31> work{};
-    for (int i = 0; i < format.rawlength; ++i)
-        work[static_cast<std::size_t>(i)] = at(frame, 4 + static_cast<std::size_t>(i));
-    decodedigits(work, format.length, target.rxtext);
-
-    const std::string& digits = target.rxtext;
+    PitneyDecoded d = decodepitney(frame);
+    target.rxtext = std::move(d.digits);
+    if (!d.fault.empty()) throw MeterError(d.fault);
     std::string& record = target.regrecord;
-    if (code == 0x8C || code == 0x85) {
-        record += f10(digits);
-    } else if (code == 0x84) {
+    if (code == 0x84) {
         // The total opens the record: it replaces the all-zero record it starts from.
         if (allzero(record)) record.clear();
-        if (auto field = moneyfield(digits, format.decimals)) record = *field;
-    } else if (auto field = moneyfield(digits, format.decimals)) {
-        record += *field;
+        if (d.field) record = *d.field;
+    } else if (d.field) {
+        record += *d.field;
     }
     marker = 1;
 }

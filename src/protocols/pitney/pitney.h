@@ -71,13 +71,20 @@ PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name);
 // --- reception
 
 // Cuts reply frames out of the bytes received poll after poll. A frame begins at an STX and
-// ends at the next ETX; a frame still open when a poll's bytes run out is kept and continued
-// by the next poll's bytes, so that a reply split by a poll boundary is decoded whole.
+// ends at the next ETX. Each poll's own frame, the one beginning at its first STX, is cut and
+// handed over as a poll taken alone would: its ETX ends it, an STX inside it is stored, a poll
+// that ends inside it hands it over once its value is complete, and running past 100 positions
+// is a fault. What goes beyond that only ever adds readings, never faults:
+//  - a frame whose value is still incomplete when its poll ends is carried over to the next poll
+//    and handed over as soon as its value is complete, ETX or not; a carried frame ends at a new
+//    STX, and one whose answer code is no reply is not carried;
+//  - a poll's further frames are handed over too, but only when their value is complete and
+//    decodes cleanly; carried frames likewise. Those that run past 100 positions are dropped.
 class PitneyCutter {
   public:
     // The frames completed by `bytes`, in arrival order. Bytes outside a frame are skipped.
-    // Throws MeterError when a frame needs more than 100 positions after its STX; nothing of
-    // this call's frames is returned then.
+    // Throws MeterError when the poll's own frame needs more than 100 positions after its STX;
+    // nothing of this call's frames is returned then.
     std::vector<PitneyFrame> cut(ByteView bytes);
 
     bool inside() const { return inside_; }
@@ -85,9 +92,20 @@ class PitneyCutter {
     std::size_t count() const { return count_; }
 
   private:
+    void open();
+    // Ends the open frame; hands it over when `handover`.
+    void close(std::vector<PitneyFrame>& done, bool handover);
+    // Whether the open frame, ended by its ETX, is handed over.
+    bool wanted() const;
+    // Ends the open frame, handing it over or not, once what it decodes to is settled: it is no
+    // register's reply, or its value is complete. Otherwise it stays open.
+    void settle(std::vector<PitneyFrame>& done);
+
     PitneyFrame frame_{};
     bool inside_ = false;
     std::size_t count_ = 0;
+    bool carried_ = false; // the open frame began in an earlier poll
+    bool own_ = false;     // the open frame is its poll's own frame
 };
 
 // --- decoding
@@ -117,6 +135,29 @@ std::string f10(std::string_view digits);
 // The twelve-character postage field of `digits` by decimals code; nullopt for a code other
 // than 'F', '1' and '2'.
 std::optional<std::string> moneyfield(std::string_view digits, char decimals);
+
+// Whether `code` is the answer code of one of the five registers.
+bool pitneyreply(std::uint8_t code);
+
+// How much of a frame its decoding depends on: the last frame position it reads (the format
+// byte at least) and whether it meets a byte it cannot decode. Positions beyond the end of
+// `frame` read as 0x00. A frame whose bytes up to `last` have arrived decodes the same whatever
+// follows.
+struct PitneyValueSpan {
+    std::size_t last = 3;
+    bool faulty = false;
+};
+PitneyValueSpan pitneyvaluespan(ByteView frame);
+
+// One frame decoded on its own, as parsepitney decodes it while its register is still open.
+struct PitneyDecoded {
+    int marker = 0;                   // the register's marker, 1 to 5; 0: the frame is ignored
+    std::string digits;               // what rxtext holds afterwards
+    std::optional<std::string> field; // the field for the register record; nullopt: none
+    std::string fault;                // why decoding stopped; empty when it did not
+    bool operator==(const PitneyDecoded&) const = default;
+};
+PitneyDecoded decodepitney(ByteView frame);
 
 // The parts of the acquisition state a reply changes.
 struct PitneyTarget {

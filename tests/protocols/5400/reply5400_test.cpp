@@ -167,6 +167,37 @@ TEST(Scanner5400, AReplyBelongsToTheStepItsHeaderArrivedAt) {
     EXPECT_EQ(r->bytes, head);
 }
 
+TEST(Scanner5400, AReplyOneByteShortOfItsStepIsHeldBack) {
+    const Bytes value{0x90, 0x78, 0x56, 0x34, 0x12};
+    struct Case {
+        std::int16_t step;
+        std::size_t needs; // reply positions the step decodes, counted from the header
+        std::string rxtext;
+    } cases[] = {
+        {1, 11, "0000567890"},
+        {2, 13, "001234567890"},
+        {3, 13, "001234567890"},
+        {4, 12, "0034567890"},
+        {0, 7, ""},
+    };
+    for (const auto& c : cases) {
+        const Bytes whole = reply(value);
+        const Bytes shorter(whole.begin(), whole.begin() + static_cast<long>(c.needs) - 1);
+        std::string rxtext;
+        if (c.needs > 7) {
+            EXPECT_THROW(parse5400(shorter, c.step, 12, rxtext), MeterError) << c.step;
+        }
+        Scanner5400 s;
+        EXPECT_FALSE(s.feed(shorter, c.step)) << c.step;
+        EXPECT_EQ(s.inreply(), c.needs > 7) << c.step;
+        const auto r = s.feed(Bytes{whole[c.needs - 1]}, c.step);
+        ASSERT_TRUE(r) << c.step;
+        EXPECT_EQ(r->bytes.size(), c.needs);
+        parse5400(r->bytes, r->step, 12, rxtext);
+        EXPECT_EQ(rxtext, c.rxtext) << c.step;
+    }
+}
+
 TEST(Scanner5400, AReplyRunsOnForAtMost100BytesAfterItsHeader) {
     const Bytes used = reply({0x90, 0x78, 0x56, 0x34, 0x12});
     struct Case {

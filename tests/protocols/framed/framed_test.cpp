@@ -48,6 +48,17 @@ TEST(FramedCommand, ChecksumCharactersBySequenceCharacter) {
         }
 }
 
+TEST(FramedCommand, SequenceCharacterSteps) {
+    // One up; anything above '9' after the step, 0xFF included, starts again at '0'.
+    for (auto [from, to] : {std::pair<int, int>{'0', '1'},
+                            {'8', '9'},
+                            {'9', '0'},
+                            {0xFF, '0'},
+                            {0x7F, '0'},
+                            {0x00, 0x01}})
+        EXPECT_EQ(nextseqchar(static_cast<std::uint8_t>(from)), to) << from;
+}
+
 const std::string neopostdata = "0000654321"
                                 "0000111111"
                                 "0000765432" +

@@ -1,7 +1,11 @@
 // Pitney frames without a line: requests and their check bytes, the format byte, stuffed
 // packed decimal, the record fields, and cutting frames out of polls.
+#include "core/hexecho.h"
 #include "core/metererror.h"
+#include "onepoll.h"
 #include "protocols/pitney/pitney.h"
+
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -189,22 +193,54 @@ TEST(PitneyCutter, FramesFromPolls) {
     const Bytes wire{0x06, 0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67, 0x5B, 0x0C, 0x03};
     const PitneyFrame reply =
         frame({0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67, 0x5B, 0x0C, 0x03});
-    Bytes twice = wire;
-    twice.insert(twice.end(), wire.begin(), wire.end());
-    twice.push_back(0x02);
+    // The reply up to the end of its value, as handed over when no ETX came with it.
+    const PitneyFrame value = frame({0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67});
+    const Bytes noetx(wire.begin(), wire.end() - 1);
+    const Bytes junk(120, 0x44);
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& p : parts)
+            all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const Bytes stx{0x02};
+    const Bytes bad{0x02, 0xA1, 0x82, 0xA2, 0x00, 0x1A, 0x00, 0x00, 0x00, 0x03};
     struct Case {
         const char* what;
         std::vector<Bytes> polls;
         std::vector<std::vector<PitneyFrame>> frames;
     } cases[] = {
         {"a stray byte before the frame", {wire}, {{reply}}},
-        {"two frames in one poll, both handed over", {twice}, {{reply, reply}}},
+        {"two frames in one poll, both handed over", {join({wire, wire, stx})}, {{reply, reply}}},
         {"an STX inside a frame is stored",
          {{0x02, 0x11, 0x02, 0x03}},
          {{frame({0x02, 0x11, 0x02, 0x03})}}},
-        {"an open frame waits through empty polls",
+        {"a split reply is carried through empty polls to the end of its value",
          {Bytes(wire.begin(), wire.begin() + 5), {}, Bytes(wire.begin() + 5, wire.end())},
+         {{}, {}, {value}}},
+        {"a reply without its ETX",
+         {noetx},
+         {{frame({0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67, 0x5B, 0x0C})}}},
+        {"a reply without its ETX, split",
+         {Bytes(noetx.begin(), noetx.begin() + 7), Bytes(noetx.begin() + 7, noetx.end())},
+         {{}, {value}}},
+        {"a stray STX a poll before the reply", {stx, wire}, {{}, {reply}}},
+        {"an open frame ends at an STX in a later poll",
+         {Bytes(wire.begin(), wire.begin() + 6), join({Bytes{0x01}, wire})},
+         {{}, {reply}}},
+        {"junk that runs on after a reply in the same poll",
+         {join({wire, stx, junk}), wire},
+         {{reply}, {reply}}},
+        {"junk that runs on over two polls",
+         {join({stx, Bytes(60, 0x44)}), Bytes(60, 0x44), wire},
          {{}, {}, {reply}}},
+        {"junk with a reply's answer code, carried, then bytes that do not decode",
+         {Bytes(wire.begin(), wire.begin() + 6), join({Bytes{0x1A, 0x44}, junk, wire})},
+         {{}, {reply}}},
+        {"a poll's further frame that does not decode is dropped", {join({wire, bad})}, {{reply}}},
+        {"the poll's own frame goes to the decoder as it is",
+         {join({bad, wire})},
+         {{frame({0x02, 0xA1, 0x82, 0xA2, 0x00, 0x1A, 0x00, 0x00, 0x00, 0x03}), reply}}},
     };
     for (const auto& c : cases) {
         PitneyCutter cutter;
@@ -215,20 +251,124 @@ TEST(PitneyCutter, FramesFromPolls) {
     }
 }
 
-TEST(PitneyCutter, AFrameHasAtMostOneHundredPositionsAfterItsStx) {
+TEST(PitneyCutter, APollsOwnFrameHasAtMostOneHundredPositionsAfterItsStx) {
     Bytes full(101, 0x44);
     full.front() = 0x02;
     full.back() = 0x03;
     EXPECT_EQ(PitneyCutter().cut(full).size(), 1u);
 
-    // One byte more, joined across two polls: a fault.
+    // One byte more: a fault in one poll; over two polls, no fault: the second poll has no
+    // frame of its own, and the first poll's is no register's reply.
     Bytes over = full;
     over.back() = 0x44;
     over.push_back(0x03);
+    EXPECT_THROW(PitneyCutter().cut(over), MeterError);
     PitneyCutter c;
     EXPECT_TRUE(c.cut(ByteView(over).first(60)).empty());
-    EXPECT_EQ(c.count(), 59u);
-    EXPECT_THROW(c.cut(ByteView(over).subspan(60)), MeterError);
+    EXPECT_FALSE(c.inside());
+    EXPECT_TRUE(c.cut(ByteView(over).subspan(60)).empty());
+}
+
+// Random polls of a line: bytes drawn mostly from what replies are made of, cut at random.
+struct Line {
+    std::mt19937 random{20261207};
+    std::size_t below(std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    }
+
+    // An intact reply to a register: stuffed packed-decimal value, any check bytes, ETX.
+    Bytes reply() {
+        static constexpr std::uint8_t codes[] = {0x84, 0x82, 0x83, 0x85, 0x8C};
+        static constexpr std::uint8_t decimals[] = {0x0F, 0x01, 0x02};
+        const int digits = 1 + static_cast<int>(below(15));
+        Bytes r{0x02, below(2) ? std::uint8_t{0x21} : std::uint8_t{0xA1}, codes[below(5)],
+                static_cast<std::uint8_t>(digits << 4 | decimals[below(3)])};
+        for (int i = 0; i < (digits + 1) / 2; ++i) {
+            const auto b = static_cast<std::uint8_t>(below(10) << 4 | below(10));
+            if (b == 0x02 || b == 0x03 || b == 0x10) r.push_back(0x10);
+            r.push_back(b == 0x02 || b == 0x03 || b == 0x10 ? b + 0x80 : b);
+        }
+        r.insert(r.end(), {static_cast<std::uint8_t>(below(256)),
+                           static_cast<std::uint8_t>(below(256)), 0x03});
+        return r;
+    }
+    // Anything: pieces of replies, control bytes, noise.
+    Bytes anything(std::size_t pieces) {
+        static constexpr std::uint8_t likely[] = {0x02, 0x03, 0x10, 0x84, 0x82, 0x83, 0x85,
+                                                  0x8C, 0xA2, 0x1A, 0x8F, 0x05, 0x00, 0x99};
+        Bytes out;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            switch (below(4)) {
+            case 0: {
+                const Bytes r = reply();
+                const std::size_t from = below(2) ? 0 : below(r.size());
+                out.insert(out.end(), r.begin() + static_cast<long>(from),
+                           r.end() - static_cast<long>(below(2)));
+                break;
+            }
+            case 1:
+                out.push_back(likely[below(sizeof likely)]);
+                break;
+            case 2:
+                out.insert(out.end(), below(40), static_cast<std::uint8_t>(below(256)));
+                break;
+            default:
+                out.push_back(static_cast<std::uint8_t>(below(256)));
+            }
+        }
+        return out;
+    }
+    std::vector<Bytes> polls(const Bytes& stream) {
+        std::vector<Bytes> out;
+        for (std::size_t at = 0; at < stream.size();) {
+            const std::size_t n = std::min(below(2) ? below(8) : below(60), stream.size() - at);
+            out.emplace_back(stream.begin() + static_cast<long>(at),
+                             stream.begin() + static_cast<long>(at + n));
+            at += n;
+        }
+        return out;
+    }
+};
+
+TEST(PitneyCutter, ReadsWhateverAPollAloneReadsSoundly) {
+    Line line;
+    for (int run = 0; run < 3000; ++run) {
+        const std::vector<Bytes> polls = line.polls(line.anything(1 + line.below(12)));
+        const std::string difference = onepoll::firstdifference(polls);
+        if (!difference.empty()) {
+            std::string shown;
+            for (const Bytes& p : polls)
+                shown += hexecho(p) + " |";
+            FAIL() << difference << " in" << shown;
+        }
+    }
+}
+
+TEST(PitneyCutter, IntactRepliesReadTheSameHoweverThePollsCutThem) {
+    Line line;
+    auto values = [](const std::vector<Bytes>& polls) {
+        PitneyCutter cutter;
+        std::vector<PitneyDecoded> out;
+        for (const Bytes& p : polls)
+            for (const PitneyFrame& f : cutter.cut(p))
+                if (PitneyDecoded v = decodepitney(f); v.marker != 0) out.push_back(v);
+        return out;
+    };
+    for (int run = 0; run < 2000; ++run) {
+        Bytes stream;
+        std::vector<PitneyDecoded> expected;
+        for (std::size_t n = 1 + line.below(6); n > 0; --n) {
+            const Bytes r = line.reply();
+            expected.push_back(decodepitney(r));
+            stream.insert(stream.end(), r.begin(), r.end());
+            // Noise between replies, never an STX.
+            for (std::size_t k = line.below(3); k > 0; --k)
+                stream.push_back(static_cast<std::uint8_t>(0x03 + line.below(250)));
+        }
+        ASSERT_EQ(values({stream}), expected) << hexecho(stream);
+        const std::vector<Bytes> polls = line.polls(stream);
+        ASSERT_EQ(values(polls), expected) << hexecho(stream) << " in " << polls.size() << " polls";
+    }
 }
 
 } // namespace
