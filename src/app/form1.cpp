@@ -157,9 +157,10 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
 
     createmenus();
     cmd_begin->installEventFilter(this);
-    for (QObject* o : {static_cast<QObject*>(Combo1->lineEdit()),
-                       static_cast<QObject*>(Combo2->lineEdit())})
-        o->installEventFilter(this);
+    for (QComboBox* c : {Combo1, Combo2}) {
+        c->installEventFilter(this);
+        c->lineEdit()->installEventFilter(this);
+    }
     // A USB adapter plugged in or pulled out shows in the status bar without a reading.
     devicecheck_.setInterval(2000);
     connect(&devicecheck_, &QTimer::timeout, this, &Form1::showdevice);
@@ -242,6 +243,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // window copies its five results.
         auto* key = static_cast<QKeyEvent*>(event);
         auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (auto* list = qobject_cast<QComboBox*>(watched)) edit = list->lineEdit();
         if (edit && key->matches(QKeySequence::Copy) && !edit->hasSelectedText()) {
             event->ignore();
             return true;
