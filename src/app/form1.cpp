@@ -135,7 +135,8 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     // from the vendor library): plain text, selectable so the operator can copy a reason.
     statusicon_ = new QLabel(this);
     statusicon_->setObjectName(QStringLiteral("statusicon"));
-    status_ = new StatusText(this);
+    status_ = new StatusText(Qt::ElideRight, this);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     status_->setObjectName(QStringLiteral("status"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     progressbar = new QProgressBar(this);
@@ -143,9 +144,10 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     progressbar->setMaximumWidth(120);
     progressbar->setTextVisible(false);
     progressbar->hide();
-    device_ = new QLabel(this);
+    device_ = new StatusText(Qt::ElideMiddle, this);
     device_->setObjectName(QStringLiteral("device"));
-    device_->setTextFormat(Qt::PlainText);
+    // Half the bar at most: the status line needs the room more.
+    device_->setMaximumWidth(9840 / 15 / 2);
     statusBar()->addWidget(statusicon_);
     statusBar()->addWidget(status_, 1);
     statusBar()->addPermanentWidget(progressbar);
@@ -428,7 +430,7 @@ void Form1::showdevice() {
         text = tr("端口 %1 → %2").arg(port).arg(path);
         if (devicemissing(path)) text += tr("（不存在）");
     }
-    device_->setText(text);
+    device_->setfull(text);
     Combo1->setToolTip(text);
 }
 

@@ -127,7 +127,7 @@ class Form1 : public QMainWindow {
     QTimer devicecheck_;
     QLabel* statusicon_;
     StatusText* status_;
-    QLabel* device_;
+    StatusText* device_;
 
     DeviceFactory makedevice_;
     PortMap fixed_;

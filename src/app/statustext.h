@@ -8,9 +8,12 @@ namespace meter {
 class StatusText : public QLabel {
     Q_OBJECT
   public:
-    explicit StatusText(QWidget* parent = nullptr);
+    // `mode`: where the text is cut, at its end (a reason) or in its middle (a device path,
+    // whose end says most).
+    explicit StatusText(Qt::TextElideMode mode = Qt::ElideRight, QWidget* parent = nullptr);
     void setfull(const QString& text);
     const QString& full() const { return full_; }
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
   protected:
@@ -18,6 +21,8 @@ class StatusText : public QLabel {
 
   private:
     void elide();
+    QString oneline() const;
+    Qt::TextElideMode mode_;
     QString full_;
 };
 

@@ -2,6 +2,7 @@
 #include "app/devicepicker.h"
 #include "app/form1.h"
 #include "app/progress.h"
+#include "app/statustext.h"
 #include "frontend/demo.h"
 #include "frontend/station.h"
 #include "serial/portmap.h"
@@ -357,7 +358,7 @@ class Form1Test : public QObject {
     void theStatusBarShowsTheDeviceBehindThePort() {
         Fixture f;
         f.choose(QStringLiteral("4"), QStringLiteral("copote"));
-        QVERIFY(f.form->findChild<QLabel*>(QStringLiteral("device"))
+        QVERIFY(f.form->findChild<StatusText*>(QStringLiteral("device"))
                     ->text()
                     .contains(QStringLiteral("scripted:4")));
         QVERIFY(f.form->Combo1->toolTip().contains(QStringLiteral("scripted:4")));
@@ -381,9 +382,9 @@ class Form1Test : public QObject {
             return form;
         };
         auto form = open();
-        auto* device = form->findChild<QLabel*>(QStringLiteral("device"));
+        auto* device = form->findChild<StatusText*>(QStringLiteral("device"));
         form->Combo1->setEditText(QStringLiteral("3"));
-        QCOMPARE(device->text(),
+        QCOMPARE(device->full(),
                  QStringLiteral("端口 3 → /dev/meterreader-test-missing（不存在）"));
 
         form->Combo1->setEditText(QStringLiteral("2"));
@@ -399,7 +400,7 @@ class Form1Test : public QObject {
         });
         form->act_device->trigger();
         QVERIFY(picked2);
-        QCOMPARE(device->text(), QStringLiteral("端口 2 → ") + picked);
+        QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
         form->Combo2->setEditText(QStringLiteral("neopost"));
         QSignalSpy done(form.get(), &Form1::readingfinished);
         QTest::mouseClick(form->cmd_begin, Qt::LeftButton);
@@ -413,11 +414,11 @@ class Form1Test : public QObject {
         form.reset();
 
         form = open();
-        device = form->findChild<QLabel*>(QStringLiteral("device"));
+        device = form->findChild<StatusText*>(QStringLiteral("device"));
         form->Combo1->setEditText(QStringLiteral("2"));
-        QCOMPARE(device->text(), QStringLiteral("端口 2 → ") + picked);
+        QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
         form->Combo1->setEditText(QStringLiteral("3"));
-        QVERIFY(device->text().contains(QStringLiteral("/dev/meterreader-test-missing")));
+        QVERIFY(device->full().contains(QStringLiteral("/dev/meterreader-test-missing")));
         QVERIFY(form->journalling());
         QCOMPARE(form->journalfile(), Form1::defaultjournal());
     }
@@ -574,23 +575,58 @@ class Form1Test : public QObject {
         }
     }
 
-    // Not a check: a picture of the window after a demo reading (copote, through the stand-in
-    // library, unless METERREADER_SCREENSHOT_TYPE names another type), for
-    // scripts/screenshot.sh.
+    // Not a check: a picture of the window for scripts/screenshot.sh, in the state
+    // METERREADER_SCREENSHOT_STATE names: "done" (after a demo reading of
+    // METERREADER_SCREENSHOT_TYPE, copote by default), "reading" (a 5400 reading under way) or
+    // "failed" (port 8 behind a USB adapter that is not plugged in) or "device" (the device
+    // picker).
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
         QString type = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_TYPE"));
-        if (type.isEmpty()) type = QStringLiteral("copote");
+        QString state = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_STATE"));
+        if (state.isEmpty()) state = QStringLiteral("done");
+        if (type.isEmpty())
+            type = state == QStringLiteral("reading")  ? QStringLiteral("5400(4表头)")
+                   : state == QStringLiteral("failed") ? QStringLiteral("neopost")
+                                                       : QStringLiteral("copote");
         Demo demo;
         auto window = demoform(demo);
         Form1& form = *window;
+        QString port = QStringLiteral("3");
+        if (state == QStringLiteral("failed")) {
+            PortMap ports;
+            demo.mapallports(ports);
+            ports.set(8, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+            form.usedevices([](const PortMap& m) { return std::make_unique<QtSerialDevice>(m); },
+                            ports);
+            port = QStringLiteral("8");
+        }
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Combo1->setEditText(QStringLiteral("3"));
+        form.Combo1->setEditText(port);
         form.Combo2->setEditText(type);
+        if (state == QStringLiteral("device")) {
+            form.usedevices([](const PortMap& m) { return std::make_unique<QtSerialDevice>(m); },
+                            PortMap{});
+            bool saved = false;
+            QTimer::singleShot(200, &form, [&] {
+                if (auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget())) {
+                    saved = picker->grab().save(QString::fromLocal8Bit(out));
+                    picker->reject();
+                }
+            });
+            form.act_device->trigger();
+            QVERIFY(saved);
+            return;
+        }
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
-        QVERIFY(done.wait(120000));
+        if (state == QStringLiteral("reading")) {
+            QTRY_VERIFY_WITH_TIMEOUT(form.status().contains(QStringLiteral("未用邮资")), 20000);
+            QTest::qWait(1500);
+        } else {
+            QVERIFY(done.wait(120000));
+        }
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }
 };
