@@ -60,9 +60,8 @@ QList<PresentDevice> presentdevices() {
         add(link.absoluteFilePath(), description);
     }
     const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name :
-         dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System,
-                       QDir::Name)) {
+    for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
+                                             QDir::System, QDir::Name)) {
         const QString path = dev.filePath(name);
         add(path, known.count(path) ? known[path] : QString());
     }
@@ -96,8 +95,10 @@ std::map<int, QString> saveddevices() {
 void savedevice(int port, const QString& path) {
     AppSettings settings;
     settings.beginGroup(QString::fromLatin1(devicegroup));
-    if (path.isEmpty()) settings.remove(portkey(port));
-    else settings.setValue(portkey(port), path);
+    if (path.isEmpty())
+        settings.remove(portkey(port));
+    else
+        settings.setValue(portkey(port), path);
 }
 
 DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent)
@@ -173,7 +174,8 @@ void DevicePicker::showport() {
     pathedit->setText(now == standard ? QString() : now);
     QString note = tr("端口 %1 的默认设备：%2").arg(p).arg(standard);
     if (fixed_.overridden(p))
-        note += QLatin1Char('\n') + tr("启动时由 --device 或 METERREADER_PORTS 指定（以后启动时仍以它为准）。");
+        note += QLatin1Char('\n') +
+                tr("启动时由 --device 或 METERREADER_PORTS 指定（以后启动时仍以它为准）。");
     note_->setText(note);
 }
 

@@ -154,8 +154,7 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     statusBar()->addPermanentWidget(device_);
     statusBar()->setSizeGripEnabled(false);
     statusicon_->hide();
-    if (demo)
-        setstatus(tr("演示：每个端口都连着模拟的邮资表"));
+    if (demo) setstatus(tr("演示：每个端口都连着模拟的邮资表"));
 
     createmenus();
     cmd_begin->installEventFilter(this);
@@ -169,8 +168,7 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     devicecheck_.start();
 
     AppSettings settings;
-    if (settings.value(QString::fromLatin1(journalon), false).toBool())
-        setjournal(true, false);
+    if (settings.value(QString::fromLatin1(journalon), false).toBool()) setjournal(true, false);
 
     connect(cmd_begin, &QPushButton::clicked, this, &Form1::cmd_begin_Click);
     connect(Combo1, &QComboBox::editTextChanged, this, &Form1::showdevice);
@@ -525,7 +523,8 @@ void Form1::usejournal(const QString& path) {
 void Form1::setjournal(bool on, bool remember) {
     if (!journalfixed_ || journalfile_.isEmpty()) {
         AppSettings settings;
-        journalfile_ = settings.value(QString::fromLatin1(journalpath), defaultjournal()).toString();
+        journalfile_ =
+            settings.value(QString::fromLatin1(journalpath), defaultjournal()).toString();
         if (remember) settings.setValue(QString::fromLatin1(journalon), on);
     }
     const QSignalBlocker quiet(act_journal);
@@ -547,8 +546,8 @@ void Form1::choosejournal() {
 
 QString Form1::save(const QString& path) {
     if (!last_) return tr("没有可保存的读取结果");
-    const bool json = QFileInfo(path).suffix().compare(QStringLiteral("json"),
-                                                       Qt::CaseInsensitive) == 0;
+    const bool json =
+        QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0;
     const std::string error =
         writefile(path.toStdString(), json ? jsontext(*last_) : csvfile(*last_));
     return QString::fromStdString(error);
@@ -566,9 +565,8 @@ void Form1::savedialog() {
         path += filter.contains(QStringLiteral("json")) ? QStringLiteral(".json")
                                                         : QStringLiteral(".csv");
     if (const QString error = save(path); error.isEmpty())
-        setstatus(tr("已保存：%1").arg(path), last_->normal && last_->reason.empty()
-                                                     ? Look::plain
-                                                     : Look::warning);
+        setstatus(tr("已保存：%1").arg(path),
+                  last_->normal && last_->reason.empty() ? Look::plain : Look::warning);
     else
         setstatus(tr("未保存：%1").arg(error), Look::failure);
 }

@@ -19,8 +19,8 @@ void ReadingRunner::replacedevice(std::unique_ptr<SerialDevice> device) {
     // The driver and its serial link hold on to the device: they start afresh with it.
     driver_.reset();
     device_ = std::move(device);
-    driver_ = std::make_unique<Driver>(Driver::Services{*device_, pacer_, *vendor_, this},
-                                       families_);
+    driver_ =
+        std::make_unique<Driver>(Driver::Services{*device_, pacer_, *vendor_, this}, families_);
 }
 
 void ReadingRunner::cancel() {

@@ -38,8 +38,10 @@ std::string utf8(std::string_view in) {
         const auto b = static_cast<unsigned char>(in[i]);
         std::size_t length = 0;
         unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-        if (b < 0x80) length = 1;
-        else if (b >= 0xC2 && b <= 0xDF) length = 2;
+        if (b < 0x80)
+            length = 1;
+        else if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
         else if (b >= 0xE0 && b <= 0xEF) {
             length = 3;
             if (b == 0xE0) lo = 0xA0;
@@ -78,9 +80,9 @@ std::string field(std::string_view text, bool guard = true) {
     return out + '"';
 }
 
-const char* const columns[] = {"time",    "port",   "device", "type",   "code",   "total",
-                               "used",    "unused", "pieces", "head",   "record", "end",
-                               "status",  "reason", "sent",   "received"};
+const char* const columns[] = {"time",   "port",   "device", "type",    "code",   "total",
+                               "used",   "unused", "pieces", "head",    "record", "end",
+                               "status", "reason", "sent",   "received"};
 
 std::string joinrow(const std::array<std::string, std::size(columns)>& fields) {
     std::string row;
@@ -93,8 +95,8 @@ std::string joinrow(const std::array<std::string, std::size(columns)>& fields) {
 
 #ifdef _WIN32
 std::wstring widepath(const std::string& path) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
     std::wstring w(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
     return w;
@@ -135,9 +137,9 @@ std::string csvrow(const ReadingReport& r) {
     const RecordFields f = cutrecord(r.record);
     return joinrow({field(r.time), field(std::to_string(r.port), false), field(r.device),
                     field(r.typetext), field(std::to_string(r.code), false), field(f.total),
-                    field(f.used), field(f.unused), field(f.pieces), field(f.head),
-                    field(r.record), field(r.normal ? "normal" : "failure"), field(r.status()),
-                    field(r.reason), field(r.sent), field(r.received)});
+                    field(f.used), field(f.unused), field(f.pieces), field(f.head), field(r.record),
+                    field(r.normal ? "normal" : "failure"), field(r.status()), field(r.reason),
+                    field(r.sent), field(r.received)});
 }
 
 std::string csvfile(const ReadingReport& r) {
@@ -173,9 +175,9 @@ std::string appendjournal(const std::string& path, const ReadingReport& r) {
     const std::string head = std::string(byteordermark) + csvheader();
 #ifdef _WIN32
     // FILE_APPEND_DATA alone makes every write land at the end, whoever else appends.
-    HANDLE h = CreateFileW(widepath(path).c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(widepath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return "cannot open the journal " + path;
     OVERLAPPED whole{};
     const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);

@@ -9,15 +9,15 @@
 namespace meter {
 
 struct ReadingReport {
-    std::string time;     // local time with its offset: 2026-12-07T15:10:08+08:00
+    std::string time; // local time with its offset: 2026-12-07T15:10:08+08:00
     int port = 0;
     std::string device;   // what stands behind the port
     std::string typetext; // the machine type text as chosen
     std::int16_t code = 0;
-    std::string record;   // the register record the labels were cut from
-    bool normal = true;   // the reading's end: normal or failure
-    std::string reason;   // why it read nothing; empty for a good reading
-    std::string sent;     // the two traffic texts
+    std::string record; // the register record the labels were cut from
+    bool normal = true; // the reading's end: normal or failure
+    std::string reason; // why it read nothing; empty for a good reading
+    std::string sent;   // the two traffic texts
     std::string received;
 
     // "read" (values read), "nodata" (normal end, nothing read) or "failed" (failure end).

@@ -194,12 +194,21 @@ class Form1Test : public QObject {
         QCOMPARE(f.form->save(json), QString());
         auto row = csvreading(slurp(csv));
         const QJsonObject j = QJsonDocument::fromJson(slurp(json)).object();
-        const std::map<std::string, std::string> saved{
-            {"port", "3"},          {"device", "scripted:3"},   {"type", "copote"},
-            {"code", "51"},         {"total", "000001234567"},  {"used", "000000987600"},
-            {"unused", "000001234560"}, {"pieces", "0000030200"}, {"head", "0012345678"},
-            {"record", digits56.toStdString()}, {"end", "normal"}, {"status", "read"},
-            {"reason", ""},         {"sent", ""},               {"received", ""}};
+        const std::map<std::string, std::string> saved{{"port", "3"},
+                                                       {"device", "scripted:3"},
+                                                       {"type", "copote"},
+                                                       {"code", "51"},
+                                                       {"total", "000001234567"},
+                                                       {"used", "000000987600"},
+                                                       {"unused", "000001234560"},
+                                                       {"pieces", "0000030200"},
+                                                       {"head", "0012345678"},
+                                                       {"record", digits56.toStdString()},
+                                                       {"end", "normal"},
+                                                       {"status", "read"},
+                                                       {"reason", ""},
+                                                       {"sent", ""},
+                                                       {"received", ""}};
         for (const auto& [key, value] : saved) {
             QCOMPARE(row[key], value);
             const QJsonValue v = j[QString::fromStdString(key)];
@@ -428,22 +437,21 @@ class Form1Test : public QObject {
     void cancelAndCloseEndTheReadingAtOnce() {
         bool ended = false;
         const std::string longreason = "the meter said: " + std::string(400, 'x');
-        FamilyTable families{{12,
-                              [&ended](Driver& d, std::int16_t code) {
-                                  if (!d.openport(code)) return false;
-                                  d.link().sendbytes(Bytes{0xFE, 0x01});
-                                  d.waitingfor("已用邮资");
-                                  try {
-                                      for (;;)
-                                          d.pacer().sleep(1000);
-                                  } catch (...) {
-                                      ended = true;
-                                      throw;
-                                  }
-                              }},
-                             {13, [&longreason](Driver& d, std::int16_t) {
-                                  return d.fail(longreason);
-                              }}};
+        FamilyTable families{
+            {12,
+             [&ended](Driver& d, std::int16_t code) {
+                 if (!d.openport(code)) return false;
+                 d.link().sendbytes(Bytes{0xFE, 0x01});
+                 d.waitingfor("已用邮资");
+                 try {
+                     for (;;)
+                         d.pacer().sleep(1000);
+                 } catch (...) {
+                     ended = true;
+                     throw;
+                 }
+             }},
+            {13, [&longreason](Driver& d, std::int16_t) { return d.fail(longreason); }}};
         Fixture f(families);
         QTemporaryDir dir;
         const QString journal = dir.filePath(QStringLiteral("j.csv"));

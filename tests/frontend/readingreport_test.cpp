@@ -18,8 +18,8 @@ namespace {
 
 using testing::parsecsv;
 
-const std::vector<std::string> header{"time",   "port",   "device", "type",   "code",   "total",
-                                      "used",   "unused", "pieces", "head",   "record", "end",
+const std::vector<std::string> header{"time",   "port",   "device", "type",    "code",   "total",
+                                      "used",   "unused", "pieces", "head",    "record", "end",
                                       "status", "reason", "sent",   "received"};
 
 std::string slurp(const std::filesystem::path& p) {
@@ -63,10 +63,11 @@ std::vector<Case> cases() {
         // Whatever the vendor library returned: line breaks and quotes stay inside the field,
         // a byte that is not UTF-8 becomes U+FFFD, a formula is not run by a spreadsheet.
         {"failed, odd texts",
-         {"t", -2, "a,b\r\nc", "copote", 51, "=1+2\xFF", false, "@cmd|' /C calc'!A0\nline 2",
-          "", ""},
-         {"t", "-2", "a,b\r\nc", "copote", "51", "'=1+2\xEF\xBF\xBD", "", "", "", "'=1+2\xEF\xBF\xBD",
-          "'=1+2\xEF\xBF\xBD", "failure", "failed", "'@cmd|' /C calc'!A0\nline 2", "", ""}},
+         {"t", -2, "a,b\r\nc", "copote", 51, "=1+2\xFF", false, "@cmd|' /C calc'!A0\nline 2", "",
+          ""},
+         {"t", "-2", "a,b\r\nc", "copote", "51", "'=1+2\xEF\xBF\xBD", "", "", "",
+          "'=1+2\xEF\xBF\xBD", "'=1+2\xEF\xBF\xBD", "failure", "failed",
+          "'@cmd|' /C calc'!A0\nline 2", "", ""}},
     };
 }
 
@@ -123,8 +124,8 @@ TEST(ReadingReport, ConcurrentJournalAppendsKeepWholeRows) {
         children[w] = ::fork();
         ASSERT_GE(children[w], 0);
         if (children[w] == 0) {
-            ReadingReport r{"t", w + 1, "dev", "copote", 51, std::string(56, '7'), true, "", "",
-                            ""};
+            ReadingReport r{"t",  w + 1, "dev", "copote", 51, std::string(56, '7'),
+                            true, "",    "",    ""};
             for (int i = 0; i < rowseach; ++i) {
                 // Long rows, so that a row written in pieces would interleave.
                 r.sent = std::to_string(i) + std::string(8000, static_cast<char>('a' + w));

@@ -24,8 +24,10 @@ inline std::vector<CsvRow> parsecsv(std::string_view text) {
             for (++i;; ++i) {
                 if (i >= text.size()) fail("unterminated quote");
                 if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') ++i;
-                    else break;
+                    if (i + 1 < text.size() && text[i + 1] == '"')
+                        ++i;
+                    else
+                        break;
                 }
                 f += text[i];
             }
