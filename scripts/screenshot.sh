@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# A picture of the window after a reading of the built-in simulated meter.
-#   scripts/screenshot.sh [OUT.png] [MACHINE TYPE TEXT]     (defaults: window.png, copote)
+# A picture of the window on the built-in simulated meter.
+#   scripts/screenshot.sh [OUT.png] [STATE] [MACHINE TYPE TEXT]
+#   scripts/screenshot.sh [OUT.png] [MACHINE TYPE TEXT]            (the state "done")
+# STATE: done (after a reading; the default), reading (a 5400 reading under way), failed (a port
+# whose USB adapter is not plugged in), device (the dialog that puts a device behind a port).
+# The machine type defaults to copote, 5400(4表头) and
+# neopost respectively.
 # Under Xvfb when it is installed (a real X window), otherwise on Qt's offscreen platform.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-window.png}")
-type=${2:-copote}
+state=${2:-done}
+type=${3:-}
+case "$state" in
+    done | reading | failed | device) ;;
+    *) type=$state state=done ;;
+esac
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target test_window meterreader >/dev/null
-export METERREADER_SCREENSHOT="$out" METERREADER_SCREENSHOT_TYPE="$type"
+export METERREADER_SCREENSHOT="$out" METERREADER_SCREENSHOT_STATE="$state" \
+    METERREADER_SCREENSHOT_TYPE="$type"
 if command -v xvfb-run >/dev/null 2>&1; then
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" build/dev/bin/test_window screenshot >/dev/null
 else

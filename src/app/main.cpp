@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
                       QStringLiteral("Put device PATH behind port N (repeatable), e.g. "
                                      "1=/dev/ttyUSB0."),
                       QStringLiteral("N=PATH")});
+    parser.addOption({QStringLiteral("journal"),
+                      QStringLiteral("Append every finished reading to FILE as a CSV row."),
+                      QStringLiteral("FILE")});
     parser.process(*app);
     if (!display) {
         std::fprintf(stderr, "meterreader: there is no display to open the window on (DISPLAY and "
@@ -88,6 +91,12 @@ int main(int argc, char** argv) {
         meter::makeserialdevice(ports),
         std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarycandidates()),
         demo != nullptr);
+    // The device chosen in the window for a port is remembered; --device, METERREADER_PORTS and
+    // the demo still win for the ports they name.
+    window.usedevices([](const meter::PortMap& map) { return meter::makeserialdevice(map); },
+                      ports);
+    if (parser.isSet(QStringLiteral("journal")))
+        window.usejournal(parser.value(QStringLiteral("journal")));
     window.show();
     return app->exec();
 }

@@ -6,9 +6,8 @@ namespace meter {
 
 ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
                              std::unique_ptr<VendorLibrary> vendor, FamilyTable families)
-    : device_(std::move(device)), vendor_(std::move(vendor)),
-      driver_(Driver::Services{*device_, pacer_, *vendor_, this}, std::move(families)) {
-    device_->setcancellation(&pacer_.cancellation());
+    : device_(std::move(device)), vendor_(std::move(vendor)), families_(std::move(families)) {
+    replacedevice(std::move(device_));
     thread_.setObjectName(QStringLiteral("reading"));
 }
 
@@ -16,7 +15,22 @@ ReadingRunner::~ReadingRunner() {
     shutdown();
 }
 
+void ReadingRunner::replacedevice(std::unique_ptr<SerialDevice> device) {
+    // The driver and its serial link hold on to the device: they start afresh with it.
+    driver_.reset();
+    device_ = std::move(device);
+    device_->setcancellation(&pacer_.cancellation());
+    driver_ =
+        std::make_unique<Driver>(Driver::Services{*device_, pacer_, *vendor_, this}, families_);
+}
+
+void ReadingRunner::cancel() {
+    cancelled_ = true;
+    pacer_.cancel();
+}
+
 void ReadingRunner::start() {
+    cancelled_ = false;
     pacer_.reset();
     if (!thread_.isRunning()) {
         // The first reading, or the first since shutdown() (the window was closed and shown
@@ -39,8 +53,10 @@ void ReadingRunner::shutdown() {
 }
 
 void ReadingRunner::run() {
-    const std::string record = driver_.Getregisters();
-    const Outcome outcome = driver_.outcome();
+    const std::string record = driver_->Getregisters();
+    Outcome outcome = driver_->outcome();
+    // Whatever the cancelled wait reported, the reading ended because the operator asked.
+    if (cancelled_ && !outcome.normal()) outcome.reason = operatorcancelled;
     emit finished(QString::fromLatin1(record.data(), static_cast<qsizetype>(record.size())),
                   outcome.normal(), QString::fromStdString(outcome.reason));
 }

@@ -10,9 +10,13 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 namespace meter {
+
+// The reason a reading carries when the operator cancelled it.
+inline constexpr const char* operatorcancelled = "cancelled by the operator";
 
 class ReadingRunner : public QObject, public ReadingListener {
     Q_OBJECT
@@ -22,15 +26,20 @@ class ReadingRunner : public QObject, public ReadingListener {
     ~ReadingRunner() override;
 
     // Used by the window between readings only (initport); the running reading has it alone.
-    Driver& driver() { return driver_; }
+    Driver& driver() { return *driver_; }
 
     // Starts Getregisters on the reading thread, starting the thread when it is not running.
     void start();
     // Ends a running reading at its next poll and ends the thread; for closing the window. A
     // later start() starts a new thread.
     void shutdown();
+    // Ends a running reading at its failure end, with the reason operatorcancelled; the next
+    // start() is not affected.
+    void cancel();
 
     std::string describe(int port) const { return device_->describe(port); }
+    // Puts another device (another set of ports) in place. Between readings only.
+    void replacedevice(std::unique_ptr<SerialDevice> device);
 
   signals:
     void echosent(const QString& text);
@@ -46,8 +55,10 @@ class ReadingRunner : public QObject, public ReadingListener {
 
     std::unique_ptr<SerialDevice> device_;
     std::unique_ptr<VendorLibrary> vendor_;
+    FamilyTable families_;
     RealPacer pacer_;
-    Driver driver_;
+    std::unique_ptr<Driver> driver_;
+    std::atomic<bool> cancelled_{false};
     QThread thread_;
     QObject* worker_ = nullptr; // lives on thread_ while it runs; runs the readings
 };

@@ -1,21 +1,34 @@
 // The window on the offscreen platform, driven as an operator would.
+#include "app/devicepicker.h"
 #include "app/form1.h"
+#include "app/progress.h"
+#include "app/statustext.h"
 #include "frontend/demo.h"
 #include "frontend/station.h"
 #include "serial/portmap.h"
 #include "serial/nativedevice.h"
 #include "serial/scripteddevice.h"
+#include "support/csv.h"
 #include "support/fakevendor.h"
 #include "support/pty.h"
+#include "support/virtualstation.h"
 #include "vendor/exchange.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <chrono>
@@ -82,6 +95,24 @@ std::unique_ptr<Form1> demoform(const Demo& demo) {
     return form;
 }
 
+QByteArray slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The one CSV row of a saved reading (after the byte order mark and the header), by column.
+std::map<std::string, std::string> csvreading(const QByteArray& file) {
+    const auto rows = meter::testing::parsecsv(file.mid(3).toStdString());
+    std::map<std::string, std::string> out;
+    for (std::size_t i = 0; rows.size() == 2 && i < rows[0].size(); ++i)
+        out[rows[0][i]] = rows[1][i];
+    return out;
+}
+
+QColor textcolour(const QWidget* w) {
+    return w->palette().color(QPalette::WindowText);
+}
+
 // What a result label shows, as the operator would select and copy it.
 QString shown(QLabel* label) {
     label->setSelection(0, static_cast<int>(label->text().size()));
@@ -96,7 +127,17 @@ const QStringList prefixesonly{QStringLiteral("总邮资："), QStringLiteral("�
 
 class Form1Test : public QObject {
     Q_OBJECT
+    // The settings the window keeps go here, never into the user's own.
+    QTemporaryDir settings_;
+
   private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(settings_.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_.path());
+    }
+    void init() { AppSettings().clear(); }
+
     void loadShowsTheDefaults() {
         Fixture f;
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -109,8 +150,10 @@ class Form1Test : public QObject {
             QStringLiteral("copote"),         QStringLiteral("5400(4表头)"),
             QStringLiteral("5400(5表头)")};
         QCOMPARE(f.form->Combo2->count(), types.size());
-        for (int i = 0; i < types.size(); ++i)
+        for (int i = 0; i < types.size(); ++i) {
             QCOMPARE(f.form->Combo2->itemText(i), types[i]);
+            QVERIFY(f.form->Combo2->toolTip().contains(QStringLiteral("\n  ") + types[i]));
+        }
         QCOMPARE(f.form->Combo1->currentText(), QStringLiteral("1"));
         QCOMPARE(f.form->Combo2->currentText(), QStringLiteral("pitneybows 950"));
         QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("开始"));
@@ -143,6 +186,46 @@ class Form1Test : public QObject {
         QCOMPARE(QApplication::focusWidget(), f.form->Combo1);
         QVERIFY(f.form->status().contains(QStringLiteral("读取完成")));
 
+        // Saved as CSV and as JSON, every field comes back.
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("r.csv"));
+        const QString json = dir.filePath(QStringLiteral("r.JSON"));
+        QCOMPARE(f.form->save(csv), QString());
+        QCOMPARE(f.form->save(json), QString());
+        auto row = csvreading(slurp(csv));
+        const QJsonObject j = QJsonDocument::fromJson(slurp(json)).object();
+        const std::map<std::string, std::string> saved{{"port", "3"},
+                                                       {"device", "scripted:3"},
+                                                       {"type", "copote"},
+                                                       {"code", "51"},
+                                                       {"total", "000001234567"},
+                                                       {"used", "000000987600"},
+                                                       {"unused", "000001234560"},
+                                                       {"pieces", "0000030200"},
+                                                       {"head", "0012345678"},
+                                                       {"record", digits56.toStdString()},
+                                                       {"end", "normal"},
+                                                       {"status", "read"},
+                                                       {"reason", ""},
+                                                       {"sent", ""},
+                                                       {"received", ""}};
+        for (const auto& [key, value] : saved) {
+            QCOMPARE(row[key], value);
+            const QJsonValue v = j[QString::fromStdString(key)];
+            QCOMPARE(v.isDouble() ? QString::number(v.toInt()) : v.toString(),
+                     QString::fromStdString(value));
+        }
+        QCOMPARE(row.size(), std::size_t{16});
+        QCOMPARE(j.size(), 16);
+        QVERIFY(QDateTime::fromString(QString::fromStdString(row["time"]), Qt::ISODate).isValid());
+        QCOMPARE(j[QStringLiteral("time")].toString(), QString::fromStdString(row["time"]));
+
+        // Ctrl+C with nothing selected copies the five result lines.
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), f.labels().join(QLatin1Char('\n')) + '\n');
+
         // Closing the window ends its reading thread; shown again, it clears and reads as before.
         f.form->close();
         f.form->show();
@@ -154,6 +237,8 @@ class Form1Test : public QObject {
         QCOMPARE(f.form->Combo2->currentText(), QStringLiteral("pitneybows 950"));
         QVERIFY(f.form->txt_send->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
+        QVERIFY(!f.form->act_save->isEnabled());
+        QVERIFY(!f.form->save(csv).isEmpty());
 
         // Typed exactly, a list text reads as when picked.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -170,35 +255,45 @@ class Form1Test : public QObject {
             std::int32_t close;
             QStringList labels;
             QString status;
+            bool nodata; // greyed values, red status with its icon
         } cases[] = {
             {digits56.toStdString(),
              0,
              {QStringLiteral("总邮资：000000000000"), QStringLiteral("已用邮资：000000000000"),
               QStringLiteral("未用邮资：000000000000"), QStringLiteral("总件数：0000000000"),
               QStringLiteral("表头：0000000000")},
-             QStringLiteral("读取失败")},
+             QStringLiteral("读取失败"),
+             true},
             {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01234567",
              1,
              {QStringLiteral("总邮资：ABCDEFGHIJKL"), QStringLiteral("已用邮资：MNOPQRSTUVWX"),
               QStringLiteral("未用邮资：YZabcdefghij"), QStringLiteral("总件数：klmnopqrst"),
               QStringLiteral("表头：yz01234567")},
-             QStringLiteral("读取完成")},
+             QStringLiteral("读取完成"),
+             false},
             // Whatever the vendor library returns is shown as text, never as markup.
             {"<b>1234</b>5<i>&amp;</i><u>x</u>9999<br>1234560000<s>0</s>12",
              1,
              {QStringLiteral("总邮资：<b>1234</b>5"), QStringLiteral("已用邮资：<i>&amp;</i>"),
               QStringLiteral("未用邮资：<u>x</u>9999"), QStringLiteral("总件数：<br>123456"),
               QStringLiteral("表头：<s>0</s>12")},
-             QStringLiteral("读取完成")},
+             QStringLiteral("读取完成"),
+             false},
             {std::string(40, '9'),
              1,
              {QStringLiteral("总邮资：000000000000"), QStringLiteral("已用邮资：000000000000"),
               QStringLiteral("未用邮资：000000000000"), QStringLiteral("总件数：0000000000"),
               QStringLiteral("表头：0000000000")},
-             QStringLiteral("没有读到数据")},
+             QStringLiteral("没有读到数据"),
+             true},
         };
         // One window through all the cases: nothing of one reading's end shows in the next.
         Fixture f;
+        const QColor plain = textcolour(f.form.get());
+        const QColor grey = f.form->palette().color(QPalette::Disabled, QPalette::WindowText);
+        QVERIFY(plain != grey);
+        auto* statusline = f.form->findChild<QLabel*>(QStringLiteral("status"));
+        auto* icon = f.form->findChild<QLabel*>(QStringLiteral("statusicon"));
         for (const auto& c : cases) {
             f.vendor->record = c.record;
             f.vendor->close = c.close;
@@ -210,7 +305,13 @@ class Form1Test : public QObject {
                 QCOMPARE(shown(l), l->text());
             QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("结束"));
             QVERIFY2(f.form->status().startsWith(c.status), qPrintable(f.form->status()));
+            for (const QLabel* l : {f.form->lbl_total, f.form->lbl_biao})
+                QCOMPARE(textcolour(l), c.nodata ? grey : plain);
+            QCOMPARE(textcolour(statusline) != plain, c.nodata);
+            QCOMPARE(icon->isVisible(), c.nodata);
             f.click(); // 结束
+            QCOMPARE(textcolour(f.form->lbl_total), plain);
+            QVERIFY(!icon->isVisible());
         }
     }
 
@@ -231,9 +332,9 @@ class Form1Test : public QObject {
              QStringLiteral("\"<b>neopost</b>\" is not")},
             {QStringLiteral("9"), QStringLiteral("copote"), false, QStringLiteral("above 8")},
             {QStringLiteral("abc"), QStringLiteral("copote"), false,
-             QStringLiteral("not a whole number")},
+             QStringLiteral("不是 -32768 到 32767 的整数")},
             {QStringLiteral("70000"), QStringLiteral("copote"), false,
-             QStringLiteral("not a whole number")},
+             QStringLiteral("不是 -32768 到 32767 的整数")},
         };
         for (const auto& c : cases) {
             Fixture f;
@@ -266,40 +367,183 @@ class Form1Test : public QObject {
     void theStatusBarShowsTheDeviceBehindThePort() {
         Fixture f;
         f.choose(QStringLiteral("4"), QStringLiteral("copote"));
-        QVERIFY(f.form->findChild<QLabel*>(QStringLiteral("device"))
+        QVERIFY(f.form->findChild<StatusText*>(QStringLiteral("device"))
                     ->text()
                     .contains(QStringLiteral("scripted:4")));
         QVERIFY(f.form->Combo1->toolTip().contains(QStringLiteral("scripted:4")));
     }
 
-    void trafficFillsLiveAndClosingEndsTheReading() {
+    // The operator puts the demo meter's device behind port 2 in the dialog, typing its path:
+    // the status bar and the next reading use it, and a restart still does. A port named on
+    // the command line keeps its device, and one whose device is not there says so before
+    // Start.
+    void aPickedDeviceIsReadAndRemembered() {
+        Demo demo;
+        const QString picked = QString::fromStdString(demo.path());
+        PortMap fixed;
+        fixed.set(3, "/dev/meterreader-test-missing");
+        auto open = [&fixed] {
+            auto form = std::make_unique<Form1>(makeserialdevice(PortMap{}),
+                                                std::make_unique<FakeVendor>());
+            form->usedevices(
+                [](const PortMap& map) { return makeserialdevice(map); }, fixed);
+            form->show();
+            return form;
+        };
+        auto form = open();
+        auto* device = form->findChild<StatusText*>(QStringLiteral("device"));
+        form->Combo1->setEditText(QStringLiteral("3"));
+        QCOMPARE(device->full(),
+                 QStringLiteral("端口 3 → /dev/meterreader-test-missing（不存在）"));
+
+        form->Combo1->setEditText(QStringLiteral("2"));
+        bool picked2 = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget());
+            if (!picker) return;
+            picked2 = picker->port() == 2;
+            QTest::mouseClick(picker->pathedit, Qt::LeftButton);
+            QTest::keyClick(picker->pathedit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(picker->pathedit, picked);
+            QTest::keyClick(picker->pathedit, Qt::Key_Return);
+        });
+        form->act_device->trigger();
+        QVERIFY(picked2);
+        QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
+        form->Combo2->setEditText(QStringLiteral("neopost"));
+        QSignalSpy done(form.get(), &Form1::readingfinished);
+        QTest::mouseClick(form->cmd_begin, Qt::LeftButton);
+        QVERIFY(done.wait(10000));
+        QVERIFY2(form->status().startsWith(QStringLiteral("读取完成")), qPrintable(form->status()));
+        QCOMPARE(form->lbl_biao->text(), QStringLiteral("表头：0000123456"));
+
+        QVERIFY(!form->journalling());
+        form->act_journal->trigger();
+        savedevice(3, QStringLiteral("/dev/ttyUSB0"));
+        form.reset();
+
+        form = open();
+        device = form->findChild<StatusText*>(QStringLiteral("device"));
+        form->Combo1->setEditText(QStringLiteral("2"));
+        QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
+        form->Combo1->setEditText(QStringLiteral("3"));
+        QVERIFY(device->full().contains(QStringLiteral("/dev/meterreader-test-missing")));
+        QVERIFY(form->journalling());
+        QCOMPARE(form->journalfile(), Form1::defaultjournal());
+    }
+
+    // Enter on the focused button starts; Esc ends the reading within a second at its failure
+    // end, and the journal keeps it. Closing the window ends a reading the same way.
+    void cancelAndCloseEndTheReadingAtOnce() {
         bool ended = false;
-        FamilyTable families{{12, [&ended](Driver& d, std::int16_t code) {
-                                  if (!d.openport(code)) return false;
-                                  d.link().sendbytes(Bytes{0xFE, 0x01});
-                                  d.waitingfor("已用邮资");
-                                  try {
-                                      for (;;)
-                                          d.pacer().sleep(1000);
-                                  } catch (...) {
-                                      ended = true;
-                                      throw;
-                                  }
-                              }}};
+        const std::string longreason = "the meter said: " + std::string(400, 'x');
+        FamilyTable families{
+            {12,
+             [&ended](Driver& d, std::int16_t code) {
+                 if (!d.openport(code)) return false;
+                 d.link().sendbytes(Bytes{0xFE, 0x01});
+                 d.waitingfor("已用邮资");
+                 try {
+                     for (;;)
+                         d.pacer().sleep(1000);
+                 } catch (...) {
+                     ended = true;
+                     throw;
+                 }
+             }},
+            {13, [&longreason](Driver& d, std::int16_t) { return d.fail(longreason); }}};
         Fixture f(families);
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("j.csv"));
+        f.form->usejournal(journal);
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
         f.choose(QStringLiteral("2"), QStringLiteral("5400(4表头)"));
-        QTest::mouseClick(f.form->cmd_begin, Qt::LeftButton);
+        f.form->cmd_begin->setFocus();
+        QTest::keyClick(f.form->cmd_begin, Qt::Key_Return);
         QVERIFY(f.form->reading());
         QVERIFY(!f.form->cmd_begin->isEnabled());
         QTRY_COMPARE(f.form->txt_send->toPlainText(), QStringLiteral(" FE 1,"));
-        QTRY_VERIFY(f.form->status().contains(QStringLiteral("已用邮资")));
-        QVERIFY(f.form->status().contains(QStringLiteral("5400(4表头)")));
+        QTRY_VERIFY(f.form->status().contains(QStringLiteral("等待 已用邮资（0 / 60 秒）")));
+        QVERIFY(f.form->status().startsWith(QStringLiteral("正在读取 5400(4表头)")));
+        QVERIFY(f.form->progressbar->isVisible());
+        QCOMPARE(f.form->progressbar->maximum(), 60000);
+
+        QSignalSpy done(f.form.get(), &Form1::readingfinished);
         QElapsedTimer t;
         t.start();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(done.wait(1000));
+        QVERIFY(t.elapsed() < 1000);
+        QVERIFY(ended);
+        QVERIFY(!f.device->isopen());
+        QVERIFY(!f.form->progressbar->isVisible());
+        QVERIFY2(f.form->status().contains(QStringLiteral("读取失败")) &&
+                     f.form->status().contains(QStringLiteral("操作员已取消")),
+                 qPrintable(f.form->status()));
+        auto row = csvreading(slurp(journal));
+        QCOMPARE(row["reason"], std::string("cancelled by the operator"));
+        QCOMPARE(row["status"], std::string("failed"));
+        QCOMPARE(row["sent"], std::string(" FE 1,"));
+
+        // A long reason is elided on the status line and whole in its tooltip and the journal.
+        f.click(); // 结束
+        f.choose(QStringLiteral("2"), QStringLiteral("5400(5表头)"));
+        QVERIFY(f.click());
+        auto* statusline = f.form->findChild<QLabel*>(QStringLiteral("status"));
+        QVERIFY(f.form->status().endsWith(QString::fromStdString(longreason)));
+        QVERIFY(statusline->text().endsWith(QChar(0x2026)));
+        QVERIFY(statusline->text().size() < f.form->status().size());
+        QCOMPARE(statusline->toolTip(), f.form->status());
+        QVERIFY(f.form->width() < 800);
+        QCOMPARE(meter::testing::parsecsv(slurp(journal).mid(3).toStdString()).back()[13],
+                 longreason);
+
+        f.click(); // 结束
+        f.choose(QStringLiteral("2"), QStringLiteral("5400(4表头)"));
+        ended = false;
+        QTest::mouseClick(f.form->cmd_begin, Qt::LeftButton);
+        QTRY_VERIFY(f.form->status().contains(QStringLiteral("已用邮资")));
+        t.restart();
         f.form->close();
         QVERIFY(ended);
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(!f.device->isopen());
+    }
+
+    // The most a wait can take, as the status line and the progress bar show it, is the longest
+    // wait of each family's reading of a silent meter, to within one poll (virtual time).
+    void progressLimitIsTheLongestWaitOfEachFamily() {
+        struct Waits : ReadingListener {
+            const VirtualPacer& pacer;
+            std::int64_t last = -1;
+            explicit Waits(const VirtualPacer& p) : pacer(p) {}
+            void sent(std::string_view) override {}
+            void received(std::string_view) override {}
+            void waiting(std::string_view) override { last = pacer.nowms(); }
+        };
+        const struct {
+            std::int16_t code;
+            std::int64_t limit, poll;
+        } families[] = {{12, 60000, 1000}, {13, 60000, 1000}, {21, 9000, 100},
+                        {22, 5000, 100},   {11, 4000, 800},   {31, 4000, 800}};
+        for (const auto& c : families) {
+            QCOMPARE(waitlimitms(c.code), c.limit);
+            VirtualPacer pacer;
+            ScriptedDevice device([&pacer] { return pacer.nowms(); });
+            meter::testing::FakeVendor vendor;
+            Waits waits(pacer);
+            Driver driver({device, pacer, vendor, &waits});
+            QCOMPARE(driver.initport(1, c.code), std::int16_t{1});
+            driver.Getregisters();
+            const std::int64_t longest = pacer.nowms() - waits.last;
+            QVERIFY2(waits.last >= 0 && std::abs(longest - c.limit) <= c.poll,
+                     qPrintable(QStringLiteral("code %1: %2 ms").arg(c.code).arg(longest)));
+        }
+        QCOMPARE(waitlimitms(51), std::int64_t{0}); // the vendor library sets no bound
+        QCOMPARE(waittext(QStringLiteral("copote"), QStringLiteral("copote"), 3500, 0),
+                 QStringLiteral("正在读取 copote：等待 copote（3 秒）"));
+        QCOMPARE(waittext(QStringLiteral("5400(4表头)"), QStringLiteral("表头"), 61000, 60000),
+                 QStringLiteral("正在读取 5400(4表头)：等待 表头（60 / 60 秒）"));
     }
 
     // Every machine type through the window, on the demo meter over a pseudo-terminal: the
@@ -339,23 +583,58 @@ class Form1Test : public QObject {
         }
     }
 
-    // Not a check: a picture of the window after a demo reading (copote, through the stand-in
-    // library, unless METERREADER_SCREENSHOT_TYPE names another type), for
-    // scripts/screenshot.sh.
+    // Not a check: a picture of the window for scripts/screenshot.sh, in the state
+    // METERREADER_SCREENSHOT_STATE names: "done" (after a demo reading of
+    // METERREADER_SCREENSHOT_TYPE, copote by default), "reading" (a 5400 reading under way) or
+    // "failed" (port 8 behind a USB adapter that is not plugged in) or "device" (the device
+    // picker).
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
         QString type = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_TYPE"));
-        if (type.isEmpty()) type = QStringLiteral("copote");
+        QString state = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_STATE"));
+        if (state.isEmpty()) state = QStringLiteral("done");
+        if (type.isEmpty())
+            type = state == QStringLiteral("reading")  ? QStringLiteral("5400(4表头)")
+                   : state == QStringLiteral("failed") ? QStringLiteral("neopost")
+                                                       : QStringLiteral("copote");
         Demo demo;
         auto window = demoform(demo);
         Form1& form = *window;
+        QString port = QStringLiteral("3");
+        if (state == QStringLiteral("failed")) {
+            PortMap ports;
+            demo.mapallports(ports);
+            ports.set(8, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+            form.usedevices([](const PortMap& m) { return makeserialdevice(m); },
+                            ports);
+            port = QStringLiteral("8");
+        }
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Combo1->setEditText(QStringLiteral("3"));
+        form.Combo1->setEditText(port);
         form.Combo2->setEditText(type);
+        if (state == QStringLiteral("device")) {
+            form.usedevices([](const PortMap& m) { return makeserialdevice(m); },
+                            PortMap{});
+            bool saved = false;
+            QTimer::singleShot(200, &form, [&] {
+                if (auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget())) {
+                    saved = picker->grab().save(QString::fromLocal8Bit(out));
+                    picker->reject();
+                }
+            });
+            form.act_device->trigger();
+            QVERIFY(saved);
+            return;
+        }
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
-        QVERIFY(done.wait(120000));
+        if (state == QStringLiteral("reading")) {
+            QTRY_VERIFY_WITH_TIMEOUT(form.status().contains(QStringLiteral("未用邮资")), 20000);
+            QTest::qWait(1500);
+        } else {
+            QVERIFY(done.wait(120000));
+        }
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }
 };

@@ -1,0 +1,182 @@
+#include "app/devicepicker.h"
+
+#include "serial/portmap.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace meter {
+
+namespace {
+
+const char* const devicegroup = "devices";
+
+QString portkey(int port) {
+    return QStringLiteral("port%1").arg(port);
+}
+
+QString describe(const QSerialPortInfo& info) {
+    QStringList parts;
+    for (const QString& p : {info.description(), info.manufacturer(), info.serialNumber()})
+        if (!p.isEmpty() && !parts.contains(p)) parts << p;
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+AppSettings::AppSettings()
+    : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("meterreader"),
+                QStringLiteral("meterreader")) {}
+
+QList<PresentDevice> presentdevices() {
+    QList<PresentDevice> out;
+    std::set<QString> seen;
+    auto add = [&](const QString& path, const QString& description) {
+        if (seen.insert(path).second) out.append({path, description});
+    };
+    // What Qt finds, by system location; on Linux only ttyS ports with hardware behind them.
+    std::map<QString, QString> known;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        known[info.systemLocation()] = describe(info);
+#ifndef Q_OS_WIN
+    // The stable names first: they stay the same whichever socket the adapter is plugged into.
+    const QDir byid(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo& link : byid.entryInfoList(QDir::System | QDir::Files, QDir::Name)) {
+        const QString target = link.canonicalFilePath();
+        QString description = target;
+        if (auto it = known.find(target); it != known.end() && !it->second.isEmpty())
+            description += QStringLiteral(" — ") + it->second;
+        add(link.absoluteFilePath(), description);
+    }
+    const QDir dev(QStringLiteral("/dev"));
+    for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
+                                             QDir::System, QDir::Name)) {
+        const QString path = dev.filePath(name);
+        add(path, known.count(path) ? known[path] : QString());
+    }
+#endif
+    for (const auto& [path, description] : known)
+        add(path, description);
+    return out;
+}
+
+bool devicemissing(const QString& path) {
+#ifdef Q_OS_WIN
+    if (!path.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) return false;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        if (info.portName().compare(path, Qt::CaseInsensitive) == 0) return false;
+    return true;
+#else
+    return path.startsWith(QLatin1Char('/')) && !QFileInfo::exists(path);
+#endif
+}
+
+std::map<int, QString> saveddevices() {
+    AppSettings settings;
+    settings.beginGroup(QString::fromLatin1(devicegroup));
+    std::map<int, QString> out;
+    for (int port = 1; port <= 8; ++port)
+        if (const QString path = settings.value(portkey(port)).toString(); !path.isEmpty())
+            out[port] = path;
+    return out;
+}
+
+void savedevice(int port, const QString& path) {
+    AppSettings settings;
+    settings.beginGroup(QString::fromLatin1(devicegroup));
+    if (path.isEmpty())
+        settings.remove(portkey(port));
+    else
+        settings.setValue(portkey(port), path);
+}
+
+DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent)
+    : QDialog(parent), current_(current), fixed_(fixed) {
+    setObjectName(QStringLiteral("devicepicker"));
+    setWindowTitle(tr("选择设备"));
+
+    portlist = new QComboBox(this);
+    for (int p = 1; p <= 8; ++p)
+        portlist->addItem(QString::number(p));
+    portlist->setCurrentIndex(port >= 1 && port <= 8 ? port - 1 : 0);
+
+    devicelist = new QListWidget(this);
+    devicelist->setMinimumSize(420, 160);
+    pathedit = new QLineEdit(this);
+    pathedit->setPlaceholderText(tr("空白：端口的默认设备"));
+    note_ = new QLabel(this);
+    note_->setTextFormat(Qt::PlainText);
+    note_->setWordWrap(true);
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("端口号："), portlist);
+    form->addRow(tr("设备："), pathedit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    QPushButton* again = buttons->addButton(tr("刷新"), QDialogButtonBox::ActionRole);
+    again->setAutoDefault(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(new QLabel(tr("现有的串口设备："), this));
+    layout->addWidget(devicelist);
+    layout->addWidget(note_);
+    layout->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(again, &QPushButton::clicked, this, &DevicePicker::refresh);
+    connect(portlist, &QComboBox::currentIndexChanged, this, &DevicePicker::showport);
+    connect(devicelist, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (item) pathedit->setText(item->data(Qt::UserRole).toString());
+    });
+    connect(devicelist, &QListWidget::itemActivated, this, &QDialog::accept);
+
+    refresh();
+    showport();
+}
+
+int DevicePicker::port() const {
+    return portlist->currentIndex() + 1;
+}
+
+QString DevicePicker::path() const {
+    return pathedit->text().trimmed();
+}
+
+void DevicePicker::refresh() {
+    devicelist->clear();
+    for (const PresentDevice& d : presentdevices()) {
+        auto* item = new QListWidgetItem(
+            d.description.isEmpty() ? d.path : d.path + QStringLiteral("   ") + d.description,
+            devicelist);
+        item->setData(Qt::UserRole, d.path);
+    }
+    if (devicelist->count() == 0) {
+        auto* none = new QListWidgetItem(tr("（没有找到串口设备）"), devicelist);
+        none->setFlags(Qt::NoItemFlags);
+    }
+}
+
+void DevicePicker::showport() {
+    const int p = port();
+    const QString now = QString::fromStdString(current_.devicefor(p));
+    const QString standard = QString::fromStdString(PortMap::defaultdevice(p));
+    pathedit->setText(now == standard ? QString() : now);
+    QString note = tr("端口 %1 的默认设备：%2").arg(p).arg(standard);
+    if (fixed_.overridden(p))
+        note += QLatin1Char('\n') +
+                tr("启动时由 --device 或 METERREADER_PORTS 指定（以后启动时仍以它为准）。");
+    note_->setText(note);
+}
+
+} // namespace meter

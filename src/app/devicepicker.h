@@ -1,0 +1,69 @@
+#pragma once
+// Which serial device stands behind which port number: the devices present, the operator's
+// choice in a small dialog, and the one setting the window keeps across runs.
+#include <QDialog>
+#include <QList>
+#include <QSettings>
+#include <QString>
+
+#include <map>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace meter {
+
+class PortMap;
+
+// The window's settings file (an INI file in the user's configuration folder, on every system).
+class AppSettings : public QSettings {
+  public:
+    AppSettings();
+};
+
+struct PresentDevice {
+    QString path;
+    QString description; // what the system says about it; may be empty
+};
+
+// The serial devices present now: on Linux the stable names under /dev/serial/by-id, ttyUSB*,
+// ttyACM* and the ttyS* with hardware behind them; on Windows the COM ports with their names.
+QList<PresentDevice> presentdevices();
+
+// True when `path` names a device file that is not there (a USB adapter unplugged). Names that
+// are not device paths (a test's in-memory device) are never reported missing.
+bool devicemissing(const QString& path);
+
+// The devices the operator put behind port numbers, as remembered.
+std::map<int, QString> saveddevices();
+// Remembers `path` behind `port`; an empty path forgets the choice (the port's default).
+void savedevice(int port, const QString& path);
+
+// The dialog: a port number, the devices present, and the path to put behind the port (typed,
+// or taken from the list). An empty path stands for the port's default device.
+class DevicePicker : public QDialog {
+    Q_OBJECT
+  public:
+    // `current` is what stands behind each port now; `fixed` names the ports given on the
+    // command line or in METERREADER_PORTS.
+    DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent = nullptr);
+
+    int port() const;
+    QString path() const;
+
+    QComboBox* portlist;
+    QListWidget* devicelist;
+    QLineEdit* pathedit;
+
+  private:
+    void refresh();
+    void showport();
+
+    const PortMap& current_;
+    const PortMap& fixed_;
+    QLabel* note_;
+};
+
+} // namespace meter

@@ -1,0 +1,29 @@
+#pragma once
+// A status bar text that never widens the window: what does not fit is elided at the end, and
+// the whole text is in the tooltip.
+#include <QLabel>
+
+namespace meter {
+
+class StatusText : public QLabel {
+    Q_OBJECT
+  public:
+    // `mode`: where the text is cut, at its end (a reason) or in its middle (a device path,
+    // whose end says most).
+    explicit StatusText(Qt::TextElideMode mode = Qt::ElideRight, QWidget* parent = nullptr);
+    void setfull(const QString& text);
+    const QString& full() const { return full_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void elide();
+    QString oneline() const;
+    Qt::TextElideMode mode_;
+    QString full_;
+};
+
+} // namespace meter

@@ -1,0 +1,221 @@
+#include "frontend/readingreport.h"
+
+#include "frontend/recordview.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace meter {
+
+namespace {
+
+constexpr std::string_view byteordermark = "\xEF\xBB\xBF";
+constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
+
+// The text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD: a record
+// or a reason may carry any byte the meter or the vendor library produced.
+std::string utf8(std::string_view in) {
+    std::string out;
+    out.reserve(in.size());
+    std::size_t i = 0;
+    while (i < in.size()) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        std::size_t length = 0;
+        unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
+        if (b < 0x80)
+            length = 1;
+        else if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
+        else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F; // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        }
+        bool ok = length != 0 && i + length <= in.size();
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            const auto c = static_cast<unsigned char>(in[i + k]);
+            ok = k == 1 ? (c >= lo && c <= hi) : (c >= 0x80 && c <= 0xBF);
+        }
+        if (ok) {
+            out.append(in.substr(i, length));
+            i += length;
+        } else {
+            out.append(replacement);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// A quoted CSV field. A text a spreadsheet would take for a formula (a record or a reason
+// beginning with "=", say) gets a leading apostrophe, so that opening the file runs nothing.
+std::string field(std::string_view text, bool guard = true) {
+    std::string s = utf8(text);
+    if (guard && !s.empty() && std::strchr("=+-@\t\r", s.front()) != nullptr) s.insert(0, 1, '\'');
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+const char* const columns[] = {"time",   "port",   "device", "type",    "code",   "total",
+                               "used",   "unused", "pieces", "head",    "record", "end",
+                               "status", "reason", "sent",   "received"};
+
+std::string joinrow(const std::array<std::string, std::size(columns)>& fields) {
+    std::string row;
+    for (const auto& f : fields) {
+        if (!row.empty()) row += ',';
+        row += f;
+    }
+    return row + "\r\n";
+}
+
+#ifdef _WIN32
+std::wstring widepath(const std::string& path) {
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
+    return w;
+}
+#endif
+
+} // namespace
+
+std::string ReadingReport::status() const {
+    if (!normal) return "failed";
+    return reason.empty() ? "read" : "nodata";
+}
+
+std::string localtimestamp(std::time_t when) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &when);
+#else
+    localtime_r(&when, &local);
+#endif
+    std::array<char, 40> text{};
+    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string s(text.data());
+    // strftime gives the offset as +0800; ISO-8601's extended form is +08:00.
+    if (s.size() >= 5 && (s[s.size() - 5] == '+' || s[s.size() - 5] == '-'))
+        s.insert(s.size() - 2, 1, ':');
+    return s;
+}
+
+std::string csvheader() {
+    std::array<std::string, std::size(columns)> names;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = field(columns[i], false);
+    return joinrow(names);
+}
+
+std::string csvrow(const ReadingReport& r) {
+    const RecordFields f = cutrecord(r.record);
+    return joinrow({field(r.time), field(std::to_string(r.port), false), field(r.device),
+                    field(r.typetext), field(std::to_string(r.code), false), field(f.total),
+                    field(f.used), field(f.unused), field(f.pieces), field(f.head), field(r.record),
+                    field(r.normal ? "normal" : "failure"), field(r.status()), field(r.reason),
+                    field(r.sent), field(r.received)});
+}
+
+std::string csvfile(const ReadingReport& r) {
+    return std::string(byteordermark) + csvheader() + csvrow(r);
+}
+
+std::string jsontext(const ReadingReport& r) {
+    const RecordFields f = cutrecord(r.record);
+    const nlohmann::ordered_json j = {
+        {"time", utf8(r.time)},     {"port", r.port},
+        {"device", utf8(r.device)}, {"type", utf8(r.typetext)},
+        {"code", r.code},           {"total", utf8(f.total)},
+        {"used", utf8(f.used)},     {"unused", utf8(f.unused)},
+        {"pieces", utf8(f.pieces)}, {"head", utf8(f.head)},
+        {"record", utf8(r.record)}, {"end", r.normal ? "normal" : "failure"},
+        {"status", r.status()},     {"reason", utf8(r.reason)},
+        {"sent", utf8(r.sent)},     {"received", utf8(r.received)},
+    };
+    return j.dump(2) + "\n";
+}
+
+std::string writefile(const std::string& path, const std::string& text) {
+    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (out) out.close();
+    if (!out) return "cannot write " + path;
+    return {};
+}
+
+std::string appendjournal(const std::string& path, const ReadingReport& r) {
+    const std::string row = csvrow(r);
+    const std::string head = std::string(byteordermark) + csvheader();
+#ifdef _WIN32
+    // FILE_APPEND_DATA alone makes every write land at the end, whoever else appends.
+    HANDLE h =
+        CreateFileW(widepath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "cannot open the journal " + path;
+    OVERLAPPED whole{};
+    const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+    LARGE_INTEGER size{};
+    GetFileSizeEx(h, &size);
+    const std::string text = size.QuadPart == 0 ? head + row : row;
+    DWORD written = 0;
+    const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    if (locked) UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(h);
+    if (!ok) return "cannot write the journal " + path;
+    return {};
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return "cannot open the journal " + path + ": " + std::strerror(errno);
+    // The lock only decides who writes the header of a new file; the row itself is one write
+    // to a file opened for appending, whole even where the lock is not honoured.
+    const bool locked = ::flock(fd, LOCK_EX) == 0;
+    struct stat st {};
+    const bool empty = ::fstat(fd, &st) == 0 && st.st_size == 0;
+    const std::string text = empty ? head + row : row;
+    std::string error;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = "cannot write the journal " + path + ": " + std::strerror(errno);
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (locked) ::flock(fd, LOCK_UN);
+    if (::close(fd) != 0 && error.empty())
+        error = "cannot write the journal " + path + ": " + std::strerror(errno);
+    return error;
+#endif
+}
+
+} // namespace meter

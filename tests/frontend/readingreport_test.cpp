@@ -1,0 +1,163 @@
+#include "frontend/readingreport.h"
+
+#include "support/csv.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace meter {
+namespace {
+
+using testing::parsecsv;
+
+const std::vector<std::string> header{"time",   "port",   "device", "type",    "code",   "total",
+                                      "used",   "unused", "pieces", "head",    "record", "end",
+                                      "status", "reason", "sent",   "received"};
+
+std::string slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        std::string t = (std::filesystem::temp_directory_path() / "readingreportXXXXXX").string();
+        path = ::mkdtemp(t.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+// A reading, and the sixteen fields every format must give back for it.
+struct Case {
+    const char* name;
+    ReadingReport report;
+    std::vector<std::string> fields;
+};
+
+std::vector<Case> cases() {
+    const std::string r56 = "00000123456700000098760000000123456000000302000012345678";
+    return {
+        {"good",
+         {"2026-12-07T15:10:08+08:00", 3, "/dev/ttyUSB0", "5400(4表头)", 12, r56, true, "",
+          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,"},
+         {"2026-12-07T15:10:08+08:00", "3", "/dev/ttyUSB0", "5400(4表头)", "12", "000001234567",
+          "000000987600", "000001234560", "0000030200", "0012345678", r56, "normal", "read", "",
+          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,"}},
+        {"nothing read",
+         {"t", 1, "COM1", "neopost", 11, std::string(56, '0'), true, "no reply, \"at all\"", "",
+          ""},
+         {"t", "1", "COM1", "neopost", "11", "000000000000", "000000000000", "000000000000",
+          "0000000000", "0000000000", std::string(56, '0'), "normal", "nodata",
+          "no reply, \"at all\"", "", ""}},
+        // Whatever the vendor library returned: line breaks and quotes stay inside the field,
+        // a byte that is not UTF-8 becomes U+FFFD, a formula is not run by a spreadsheet.
+        {"failed, odd texts",
+         {"t", -2, "a,b\r\nc", "copote", 51, "=1+2\xFF", false, "@cmd|' /C calc'!A0\nline 2", "",
+          ""},
+         {"t", "-2", "a,b\r\nc", "copote", "51", "'=1+2\xEF\xBF\xBD", "", "", "",
+          "'=1+2\xEF\xBF\xBD", "'=1+2\xEF\xBF\xBD", "failure", "failed",
+          "'@cmd|' /C calc'!A0\nline 2", "", ""}},
+    };
+}
+
+TEST(ReadingReport, CsvFileRoundTripsEveryField) {
+    for (const Case& c : cases()) {
+        const std::string file = csvfile(c.report);
+        ASSERT_EQ(file.substr(0, 3), "\xEF\xBB\xBF") << c.name;
+        const auto rows = parsecsv(file.substr(3));
+        ASSERT_EQ(rows.size(), 2u) << c.name;
+        EXPECT_EQ(rows[0], header);
+        EXPECT_EQ(rows[1], c.fields) << c.name;
+    }
+}
+
+TEST(ReadingReport, JsonRoundTripsEveryField) {
+    for (const Case& c : cases()) {
+        const auto j = nlohmann::json::parse(jsontext(c.report));
+        ASSERT_EQ(j.size(), header.size()) << c.name;
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            const auto& v = j.at(header[i]);
+            // JSON needs no guard against formulas: it keeps the text as it was, but in UTF-8.
+            std::string want = c.fields[i];
+            if (want.rfind('\'', 0) == 0) want.erase(0, 1);
+            EXPECT_EQ(v.is_number() ? std::to_string(v.get<int>()) : v.get<std::string>(), want)
+                << c.name << ": " << header[i];
+        }
+    }
+}
+
+TEST(ReadingReport, LocalTimeCarriesItsOffset) {
+    const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
+    const struct {
+        const char* tz;
+        const char* text;
+    } zones[] = {{"UTC0", "1970-01-02T00:00:00+00:00"},
+                 {"CST-8", "1970-01-02T08:00:00+08:00"},
+                 {"NST+3:30", "1970-01-01T20:30:00-03:30"}};
+    for (const auto& z : zones) {
+        ::setenv("TZ", z.tz, 1);
+        ::tzset();
+        EXPECT_EQ(localtimestamp(86400), z.text) << z.tz;
+    }
+    saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
+    ::tzset();
+}
+
+// Two programs append to one journal at once: every row arrives whole, the header once.
+TEST(ReadingReport, ConcurrentJournalAppendsKeepWholeRows) {
+    TempDir dir;
+    const std::string journal = (dir.path / "journal.csv").string();
+    constexpr int rowseach = 500;
+    pid_t children[2];
+    for (int w = 0; w < 2; ++w) {
+        children[w] = ::fork();
+        ASSERT_GE(children[w], 0);
+        if (children[w] == 0) {
+            ReadingReport r{"t",  w + 1, "dev", "copote", 51, std::string(56, '7'),
+                            true, "",    "",    ""};
+            for (int i = 0; i < rowseach; ++i) {
+                // Long rows, so that a row written in pieces would interleave.
+                r.sent = std::to_string(i) + std::string(8000, static_cast<char>('a' + w));
+                if (!appendjournal(journal, r).empty()) ::_exit(1);
+            }
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string text = slurp(journal);
+    ASSERT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
+    const auto rows = parsecsv(text.substr(3));
+    ASSERT_EQ(rows.size(), 1u + 2 * rowseach);
+    EXPECT_EQ(rows[0], header);
+    std::map<std::string, int> perwriter;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), header.size()) << "row " << i;
+        const std::string& sent = rows[i][14];
+        const char fill = rows[i][1] == "1" ? 'a' : 'b';
+        ASSERT_EQ(sent.substr(sent.size() - 8000), std::string(8000, fill)) << "row " << i;
+        ++perwriter[rows[i][1]];
+    }
+    EXPECT_EQ(perwriter, (std::map<std::string, int>{{"1", rowseach}, {"2", rowseach}}));
+
+    // A journal that cannot be written says so instead of failing silently.
+    EXPECT_NE(appendjournal((dir.path / "missing" / "j.csv").string(), ReadingReport{}), "");
+    EXPECT_NE(writefile((dir.path / "missing" / "r.json").string(), "{}"), "");
+}
+
+} // namespace
+} // namespace meter
