@@ -29,9 +29,9 @@ Bytes ScriptedDevice::written() const {
 void ScriptedDevice::open(int port) {
     if (!refuse_.empty()) throw MeterError(refuse_);
     if (port < 1) throw MeterError("port " + std::to_string(port) + " has no device");
-    // A fresh port has an empty receive buffer: bytes that arrived before this moment are gone.
+    // A fresh port has an empty receive buffer: bytes that have arrived by this moment are gone.
     const auto t = now_();
-    while (!incoming_.empty() && incoming_.front().atms < t)
+    while (!incoming_.empty() && incoming_.front().atms <= t)
         incoming_.pop_front();
     open_ = true;
     opens_.push_back({port, settings_});

@@ -22,8 +22,8 @@ class ScriptedDevice : public SerialDevice {
 
     // Meter side.
     void onwrite(WriteHandler handler) { onwrite_ = std::move(handler); }
-    // Bytes that arrive before the reader's next open() are discarded by it, as by a real port;
-    // bytes arriving at the moment of the open stay.
+    // Bytes that have arrived when the reader calls open() are discarded by it, as by a real
+    // port, also those delivered for that very moment; bytes scheduled for later stay.
     void deliver(ByteView bytes, std::int64_t atms);
     void deliver(ByteView bytes) { deliver(bytes, now_()); }
     void droplineat(std::int64_t atms) { dropat_ = atms; }

@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <grp.h>
@@ -80,15 +79,6 @@ QStringList readingof(std::int16_t code, const std::string& device) {
             QStringLiteral("2=") + QString::fromStdString(device)};
 }
 
-// A pseudo-terminal whose descriptors meterread does not inherit: a reader holding the
-// meter's end itself would never see the cable pulled.
-struct OwnPty : Pty {
-    OwnPty() {
-        fcntl(master(), F_SETFD, FD_CLOEXEC);
-        fcntl(slave(), F_SETFD, FD_CLOEXEC);
-    }
-};
-
 // meterread running on its own while the test acts on the line.
 class Reader {
   public:
@@ -132,7 +122,7 @@ Ended meterread(const QStringList& args, bool unprivileged = false) {
 // A simulated meter on the far end of a pseudo-terminal, silent until told to answer.
 class Cable {
   public:
-    OwnPty pty;
+    Pty pty;
 
     Cable() = default;
     // From now on requests are answered by a meter with these registers.
@@ -202,7 +192,7 @@ TEST_P(OsFaults, MissingDevice_FailsAtOnce) {
 
 TEST_P(OsFaults, PermissionDenied_FailsAtOnceSayingWhy) {
     // Root opens any device, so then the reader runs as nobody on a device only root may use.
-    OwnPty pty;
+    Pty pty;
     ASSERT_EQ(chmod(pty.path().c_str(), geteuid() == 0 ? 0600 : 0), 0);
     const Ended r = meterread(readingof(code(), pty.path()), true);
     expectfailure(r, "permission denied");
@@ -225,7 +215,7 @@ TEST_P(OsFaults, DeviceInUse_IsRefusedAndOpensAgainOnceFree) {
 }
 
 TEST_P(OsFaults, UnpluggedMidReading_EndsAtTheNextPoll) {
-    OwnPty pty;
+    Pty pty;
     Reader reader(readingof(code(), pty.path()));
     ASSERT_FALSE(pty.read(1, std::chrono::milliseconds(5000)).empty()) << "a request was sent";
     QElapsedTimer unplugged;

@@ -2,17 +2,28 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <stdexcept>
+#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace meter::testing {
 
 Pty::Pty() {
+    // Both ends close on exec: a program the test starts must not hold the meter's end of the
+    // cable itself, or it would never see the cable pulled.
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0) {
+        closemaster();
+        throw std::runtime_error("cannot make a pseudo-terminal");
+    }
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        closemaster();
+        throw std::runtime_error("cannot open " + std::string(name));
+    }
     // Raw from the start: a cooked slave would echo the meter's replies back to it.
     termios t{};
     tcgetattr(slave_, &t);

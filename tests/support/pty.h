@@ -1,6 +1,7 @@
 #pragma once
 // Pseudo-terminals made by the tests themselves: the slave side is the "serial port" the reader
-// opens, the master side is the meter's end of the cable.
+// opens, the master side is the meter's end of the cable. Programs the tests start inherit
+// neither end.
 #include "core/bytes.h"
 
 #include <atomic>
