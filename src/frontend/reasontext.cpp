@@ -137,7 +137,8 @@ constexpr Pattern patterns[] = {
      "%1格式错误：应答第 %3 字节的 %2 不是十进制数字"},
     {"machine type {n} has no reply {n}", "机器类型 %1 没有应答 %2"},
     {"the {w} runs past {n} bytes", "%1超过 %2 字节"},
-    {"the port counted {n} bytes waiting but gave only {n}", "端口报告有 %1 字节待读，却只给出 %2 字节"},
+    {"the port counted {n} bytes waiting but gave only {n}",
+     "端口报告有 %1 字节待读，却只给出 %2 字节"},
     {"time-out after {n} ms ({n} polls) waiting for the {w}: {n} of {n} bytes",
      "等待%3超时：%1 毫秒（%2 次轮询）后只收到 %4 / %5 字节"},
     {"the {w} has {s} at byte {n} where {s} belongs", "%1第 %3 字节是 %2，应为 %4"},
@@ -251,8 +252,7 @@ std::string translate(std::string_view reason, Language language) {
     for (const Pattern& p : patterns) {
         captures.clear();
         if (!match(p.en, reason, captures)) continue;
-        return language == Language::zh ? fillchinese(p.zh, captures)
-                                        : fillenglish(p.en, captures);
+        return language == Language::zh ? fillchinese(p.zh, captures) : fillenglish(p.en, captures);
     }
     return std::string(reason);
 }
@@ -275,9 +275,9 @@ Language systemlanguage(EnvironmentLookup lookup) {
         if ((locale = fromenvironment(lookup, name))) break;
     if (!locale) {
 #ifdef _WIN32
-        if (!lookup) return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ENGLISH
-                                ? Language::en
-                                : Language::zh;
+        if (!lookup)
+            return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ENGLISH ? Language::en
+                                                                             : Language::zh;
 #endif
         return Language::zh;
     }
