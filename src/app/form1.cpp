@@ -54,10 +54,14 @@ QString shown(const char* text) {
     return QCoreApplication::translate("meter::Form1", text);
 }
 [[maybe_unused]] const char* const operatortexts[] = {
-    QT_TRANSLATE_NOOP("meter::Form1", "总邮资："),    QT_TRANSLATE_NOOP("meter::Form1", "已用邮资："),
-    QT_TRANSLATE_NOOP("meter::Form1", "未用邮资："),  QT_TRANSLATE_NOOP("meter::Form1", "总件数："),
-    QT_TRANSLATE_NOOP("meter::Form1", "表头："),      QT_TRANSLATE_NOOP("meter::Form1", "表头号："),
-    QT_TRANSLATE_NOOP("meter::Form1", "高速机"),      QT_TRANSLATE_NOOP("meter::Form1", "5400(4表头)"),
+    QT_TRANSLATE_NOOP("meter::Form1", "总邮资："),
+    QT_TRANSLATE_NOOP("meter::Form1", "已用邮资："),
+    QT_TRANSLATE_NOOP("meter::Form1", "未用邮资："),
+    QT_TRANSLATE_NOOP("meter::Form1", "总件数："),
+    QT_TRANSLATE_NOOP("meter::Form1", "表头："),
+    QT_TRANSLATE_NOOP("meter::Form1", "表头号："),
+    QT_TRANSLATE_NOOP("meter::Form1", "高速机"),
+    QT_TRANSLATE_NOOP("meter::Form1", "5400(4表头)"),
     QT_TRANSLATE_NOOP("meter::Form1", "5400(5表头)"),
 };
 
@@ -106,7 +110,8 @@ const char* const journalpath = "journal/file";
 Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary> vendor, bool demo,
              FamilyTable families, QWidget* parent)
     : QMainWindow(parent), runner_(std::move(device), std::move(vendor), std::move(families)) {
-    setWindowTitle(demo ? tr("meterreader — 演示（模拟的邮资表）") : QStringLiteral("meterreader"));
+    setWindowTitle(demo ? tr("meterreader — 演示（模拟的邮资表）")
+                        : QStringLiteral("meterreader"));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -327,7 +332,8 @@ void Form1::cmd_begin_Click() {
     clearresult();
 
     if (runner_.driver().initport(port, code) != 1) {
-        setstatus(tr("未读取：%1").arg(reasonfor(refusal(port, code, typetext))), Look::warning);
+        setstatus(tr("未读取：%1").arg(reasonfor(refusal(port, code, typetext))),
+                  Look::warning);
         return;
     }
 
