@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/devicepicker.h"
+#include "app/language.h"
 #include "app/progress.h"
 #include "app/statustext.h"
 #include "frontend/machinetypes.h"
@@ -47,11 +48,36 @@ template <typename W> W* place(QWidget* parent, const char* name, QRect where) {
     return w;
 }
 
+// The operator's own texts are Chinese, exactly as the operator's documentation gives them; in
+// another language they are translated like every other text of the window.
+QString shown(const char* text) {
+    return QCoreApplication::translate("meter::Form1", text);
+}
+[[maybe_unused]] const char* const operatortexts[] = {
+    QT_TRANSLATE_NOOP("meter::Form1", "总邮资："),
+    QT_TRANSLATE_NOOP("meter::Form1", "已用邮资："),
+    QT_TRANSLATE_NOOP("meter::Form1", "未用邮资："),
+    QT_TRANSLATE_NOOP("meter::Form1", "总件数："),
+    QT_TRANSLATE_NOOP("meter::Form1", "表头："),
+    QT_TRANSLATE_NOOP("meter::Form1", "表头号："),
+    QT_TRANSLATE_NOOP("meter::Form1", "高速机"),
+    QT_TRANSLATE_NOOP("meter::Form1", "5400(4表头)"),
+    QT_TRANSLATE_NOOP("meter::Form1", "5400(5表头)"),
+};
+
+// The machine type a list text names: the list's texts as shown, or the Chinese ones.
+std::int16_t typecode(const QString& text) {
+    if (const std::int16_t code = codefor(text.toStdString())) return code;
+    for (const auto& t : machinetypes())
+        if (shown(t.text) == text) return t.code;
+    return 0;
+}
+
 QLabel* label(QWidget* parent, const char* name, const char* text, QRect where) {
     auto* l = place<QLabel>(parent, name, where);
     // Labels show register text from the line or the vendor library: never read it as markup.
     l->setTextFormat(Qt::PlainText);
-    l->setText(QString::fromUtf8(text));
+    l->setText(shown(text));
     return l;
 }
 
@@ -84,7 +110,7 @@ const char* const journalpath = "journal/file";
 Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary> vendor, bool demo,
              FamilyTable families, QWidget* parent)
     : QMainWindow(parent), runner_(std::move(device), std::move(vendor), std::move(families)) {
-    setWindowTitle(demo ? QStringLiteral("meterreader — 演示 (demo: simulated meter)")
+    setWindowTitle(demo ? tr("meterreader — 演示（模拟的邮资表）")
                         : QStringLiteral("meterreader"));
 
     auto* client = new QWidget(this);
@@ -93,10 +119,12 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     setCentralWidget(client);
 
     // Created in tab order.
-    Label1 = label(client, "Label1", "端口号：", twips(1320, 240, 1455, 495));
-    Label2 = label(client, "Label2", "机器类型：", twips(1200, 1080, 1335, 495));
+    Label1 = label(client, "Label1", QT_TRANSLATE_NOOP("meter::Form1", "端口号："),
+                   twips(1320, 240, 1455, 495));
+    Label2 = label(client, "Label2", QT_TRANSLATE_NOOP("meter::Form1", "机器类型："),
+                   twips(1200, 1080, 1335, 495));
     cmd_begin = place<QPushButton>(client, "cmd_begin", twips(1200, 1800, 1695, 495));
-    cmd_begin->setText(QStringLiteral("开始"));
+    cmd_begin->setText(tr("开始"));
     lbl_biao = label(client, "lbl_biao", prefix::headatstart, twips(5640, 3120, 3975, 375));
     lbl_num = label(client, "lbl_num", prefix::pieces, twips(5640, 2400, 3975, 375));
     lbl_unuse = label(client, "lbl_unuse", prefix::unused, twips(5640, 1680, 3975, 375));
@@ -115,12 +143,14 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     }
     QStringList types;
     for (const auto& t : machinetypes())
-        types << QStringLiteral("  ") + QString::fromUtf8(t.text);
+        types << QStringLiteral("  ") + shown(t.text);
     Combo2->setToolTip(tr("选择或输入机器类型，文字须完全一致（区分大小写）：\n%1")
                            .arg(types.join(QLatin1Char('\n'))));
-    Label3 = label(client, "Label3", "发送信息：", twips(600, 3960, 1455, 255));
+    Label3 = label(client, "Label3", QT_TRANSLATE_NOOP("meter::Form1", "发送信息："),
+                   twips(600, 3960, 1455, 255));
     txt_send = trafficbox(client, "txt_send", twips(840, 4320, 8175, 1455));
-    Label4 = label(client, "Label4", "接收信息：", twips(360, 6120, 1455, 375));
+    Label4 = label(client, "Label4", QT_TRANSLATE_NOOP("meter::Form1", "接收信息："),
+                   twips(360, 6120, 1455, 375));
     txt_rece = trafficbox(client, "txt_rece", twips(840, 6720, 8175, 1455));
 
     for (QLabel* l : {lbl_total, lbl_use, lbl_unuse, lbl_num, lbl_biao})
@@ -177,7 +207,7 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     connect(&runner_, &ReadingRunner::echoreceived, this,
             [this](const QString& t) { append(txt_rece, t); });
     connect(&runner_, &ReadingRunner::waitingon, this, [this](const QString& what) {
-        waiting_ = what;
+        waiting_ = registerfor(what);
         waited_.start();
         showprogress();
     });
@@ -258,7 +288,7 @@ void Form1::Form_Load() {
     for (int port = 1; port <= 8; ++port)
         Combo1->addItem(QString::number(port));
     for (const auto& t : machinetypes())
-        Combo2->addItem(QString::fromUtf8(t.text));
+        Combo2->addItem(shown(t.text));
     Combo1->setCurrentIndex(0);
     Combo2->setCurrentIndex(0);
     showdevice();
@@ -270,10 +300,10 @@ void Form1::cmd_begin_Click() {
     // One reading at a time: the reading owns the acquisition state until it ends.
     if (reading_) return;
 
-    if (cmd_begin->text() == QStringLiteral("结束")) {
+    if (cmd_begin->text() == tr("结束")) {
         Combo1->setCurrentIndex(0);
         Combo1->setEditText(Combo1->itemText(0));
-        cmd_begin->setText(QStringLiteral("开始"));
+        cmd_begin->setText(tr("开始"));
         resetlabels();
         Combo2->setCurrentIndex(0);
         Combo2->setEditText(Combo2->itemText(0));
@@ -293,16 +323,17 @@ void Form1::cmd_begin_Click() {
         return;
     }
     const QString typetext = Combo2->currentText();
-    const std::int16_t code = codefor(typetext.toStdString());
+    const std::int16_t code = typecode(typetext);
 
-    cmd_begin->setText(QStringLiteral("开始"));
+    cmd_begin->setText(tr("开始"));
     resetlabels();
     txt_send->clear();
     txt_rece->clear();
     clearresult();
 
     if (runner_.driver().initport(port, code) != 1) {
-        setstatus(tr("未读取：%1").arg(refusal(port, code, typetext)), Look::warning);
+        setstatus(tr("未读取：%1").arg(reasonfor(refusal(port, code, typetext))),
+                  Look::warning);
         return;
     }
 
@@ -335,7 +366,7 @@ void Form1::onfinished(const QString& record, bool normal, const QString& reason
     act_cancel->setEnabled(false);
     act_device->setEnabled(static_cast<bool>(makedevice_));
     showrecord(record);
-    cmd_begin->setText(QStringLiteral("结束"));
+    cmd_begin->setText(tr("结束"));
     Combo1->setFocus(Qt::OtherFocusReason);
 
     ReadingReport report;
@@ -346,15 +377,16 @@ void Form1::onfinished(const QString& record, bool normal, const QString& reason
     report.code = readingcode_;
     report.record = record.toStdString();
     report.normal = normal;
+    // Files keep the reason as the reading gave it, whatever the window's language.
     report.reason = reason.toStdString();
     report.sent = txt_send->toPlainText().toStdString();
     report.received = txt_rece->toPlainText().toStdString();
     last_ = report;
     act_save->setEnabled(true);
 
+    const QString why = reasonfor(reason);
     const QString seconds =
         QString::number(static_cast<double>(elapsed_.elapsed()) / 1000.0, 'f', 1);
-    const QString why = reason == QLatin1String(operatorcancelled) ? tr("操作员已取消") : reason;
     QString text;
     Look look = Look::plain;
     if (!normal) {
@@ -390,20 +422,20 @@ void Form1::clearresult() {
 }
 
 void Form1::resetlabels() {
-    lbl_total->setText(QString::fromUtf8(prefix::total));
-    lbl_use->setText(QString::fromUtf8(prefix::used));
-    lbl_unuse->setText(QString::fromUtf8(prefix::unused));
-    lbl_num->setText(QString::fromUtf8(prefix::pieces));
-    lbl_biao->setText(QString::fromUtf8(prefix::head));
+    lbl_total->setText(shown(prefix::total));
+    lbl_use->setText(shown(prefix::used));
+    lbl_unuse->setText(shown(prefix::unused));
+    lbl_num->setText(shown(prefix::pieces));
+    lbl_biao->setText(shown(prefix::head));
 }
 
 void Form1::showrecord(const QString& record) {
     const RecordFields f = cutrecord(record.toLatin1().toStdString());
-    lbl_total->setText(QString::fromUtf8(prefix::total) + latin1(f.total));
-    lbl_use->setText(QString::fromUtf8(prefix::used) + latin1(f.used));
-    lbl_unuse->setText(QString::fromUtf8(prefix::unused) + latin1(f.unused));
-    lbl_num->setText(QString::fromUtf8(prefix::pieces) + latin1(f.pieces));
-    lbl_biao->setText(QString::fromUtf8(prefix::head) + latin1(f.head));
+    lbl_total->setText(shown(prefix::total) + latin1(f.total));
+    lbl_use->setText(shown(prefix::used) + latin1(f.used));
+    lbl_unuse->setText(shown(prefix::unused) + latin1(f.unused));
+    lbl_num->setText(shown(prefix::pieces) + latin1(f.pieces));
+    lbl_biao->setText(shown(prefix::head) + latin1(f.head));
 }
 
 void Form1::setvaluesgreyed(bool greyed) {

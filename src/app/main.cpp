@@ -1,6 +1,7 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
 #include "acquire/vendor.h"
 #include "app/form1.h"
+#include "app/language.h"
 #include "frontend/demo.h"
 #include "frontend/station.h"
 #include "serial/nativedevice.h"
@@ -58,7 +59,17 @@ int main(int argc, char** argv) {
     parser.addOption({QStringLiteral("journal"),
                       QStringLiteral("Append every finished reading to FILE as a CSV row."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("lang"),
+                      QStringLiteral("The window's language: zh (Chinese) or en (English). By "
+                                     "default the system's: English where its language is "
+                                     "English, Chinese otherwise."),
+                      QStringLiteral("zh|en")});
     parser.process(*app);
+    const auto language = meter::chooselanguage(parser.value(QStringLiteral("lang")).toStdString());
+    if (!language) {
+        std::fprintf(stderr, "meterreader: --lang takes zh or en\n");
+        return 2;
+    }
     if (!display) {
         std::fprintf(stderr, "meterreader: there is no display to open the window on (DISPLAY and "
                              "WAYLAND_DISPLAY are not set). Start it on the desktop, or read from "
@@ -67,6 +78,7 @@ int main(int argc, char** argv) {
     }
     // Matches the desktop entry, so that desktops show the window with its name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.meterreader.MeterReader"));
+    meter::uselanguage(*language);
 
     meter::PortMap ports;
     std::unique_ptr<meter::Demo> demo;

@@ -1,6 +1,7 @@
 // The window on the offscreen platform, driven as an operator would.
 #include "app/devicepicker.h"
 #include "app/form1.h"
+#include "app/language.h"
 #include "app/progress.h"
 #include "app/statustext.h"
 #include "frontend/demo.h"
@@ -15,6 +16,8 @@
 #include "vendor/exchange.h"
 
 #include <QAction>
+#include <QListWidget>
+#include <QMenu>
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -117,6 +120,34 @@ QColor textcolour(const QWidget* w) {
 QString shown(QLabel* label) {
     label->setSelection(0, static_cast<int>(label->text().size()));
     return label->selectedText();
+}
+
+// Every text the operator can see on `w` and its children, menus and dialogs included.
+QStringList visibletexts(const QWidget* w) {
+    QStringList texts{w->windowTitle(), w->toolTip()};
+    for (const QWidget* c : w->findChildren<QWidget*>()) {
+        texts << c->toolTip() << c->statusTip() << c->whatsThis();
+        if (auto* l = qobject_cast<const QLabel*>(c)) texts << l->text();
+        if (auto* b = qobject_cast<const QAbstractButton*>(c)) texts << b->text();
+        if (auto* e = qobject_cast<const QLineEdit*>(c)) texts << e->text() << e->placeholderText();
+        if (auto* m = qobject_cast<const QMenu*>(c)) texts << m->title();
+        if (auto* box = qobject_cast<const QPlainTextEdit*>(c)) texts << box->toPlainText();
+        if (auto* list = qobject_cast<const QComboBox*>(c))
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->itemText(i);
+        if (auto* list = qobject_cast<const QListWidget*>(c))
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->item(i)->text();
+    }
+    for (const QAction* a : w->findChildren<QAction*>())
+        texts << a->text() << a->toolTip() << a->statusTip();
+    return texts;
+}
+
+// The texts of `texts` with a Chinese (or full-width) character in them.
+QStringList chinese(const QStringList& texts) {
+    static const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+    return texts.filter(cjk);
 }
 
 const QStringList prefixesonly{QStringLiteral("总邮资："), QStringLiteral("已用邮资："),
@@ -323,14 +354,17 @@ class Form1Test : public QObject {
             QString status;
         } cases[] = {
             {QStringLiteral("1"), QStringLiteral("Neopost"), false,
-             QStringLiteral("not in the list")},
+             QStringLiteral("机器类型 \"Neopost\" 不在列表中")},
             {QStringLiteral("1"), QStringLiteral("neopost "), false,
-             QStringLiteral("not in the list")},
-            {QStringLiteral("1"), QStringLiteral("copo"), true, QStringLiteral("\"copo\" is not")},
-            {QStringLiteral("1"), QStringLiteral("5400"), false, QStringLiteral("not in the list")},
+             QStringLiteral("不在列表中")},
+            {QStringLiteral("1"), QStringLiteral("copo"), true, QStringLiteral("\"copo\" 不在")},
+            {QStringLiteral("1"), QStringLiteral("5400"), false, QStringLiteral("不在列表中")},
             {QStringLiteral("1"), QStringLiteral("<b>neopost</b>"), false,
-             QStringLiteral("\"<b>neopost</b>\" is not")},
-            {QStringLiteral("9"), QStringLiteral("copote"), false, QStringLiteral("above 8")},
+             QStringLiteral("\"<b>neopost</b>\" 不在")},
+            // The English list text of a type names nothing in the Chinese window.
+            {QStringLiteral("1"), QStringLiteral("high-speed machine"), false,
+             QStringLiteral("不在列表中")},
+            {QStringLiteral("9"), QStringLiteral("copote"), false, QStringLiteral("端口 9 大于 8")},
             {QStringLiteral("abc"), QStringLiteral("copote"), false,
              QStringLiteral("不是 -32768 到 32767 的整数")},
             {QStringLiteral("70000"), QStringLiteral("copote"), false,
@@ -348,6 +382,64 @@ class Form1Test : public QObject {
             QVERIFY2(f.form->status().contains(c.status), qPrintable(f.form->status()));
             QCOMPARE(shown(f.form->findChild<QLabel*>(QStringLiteral("status"))), f.form->status());
         }
+    }
+
+    // In English every text of the window is English, the operator's own texts too: idle, after
+    // a reading, after a failed one, refused, and in the device picker.
+    void englishShowsNoChinese() {
+        struct Chinese {
+            ~Chinese() { uselanguage(Language::zh); }
+        } back;
+        uselanguage(Language::en);
+        Fixture f;
+        f.form->usedevices([](const PortMap&) { return std::make_unique<ScriptedDevice>(wallms); },
+                           PortMap{});
+        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("Start"));
+        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("Meter head number: "));
+        QStringList states{QStringLiteral("idle")};
+        QStringList found = chinese(visibletexts(f.form.get()));
+
+        f.vendor->record = digits56.toStdString();
+        f.choose(QStringLiteral("3"), QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("Meter head: 0012345678"));
+        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("Stop"));
+        found << chinese(visibletexts(f.form.get()));
+        f.click(); // Stop
+
+        // The English list text names its type (12, for which this window has no sequence).
+        f.choose(QStringLiteral("1"), QStringLiteral("5400 (4 heads)"));
+        QVERIFY(f.click());
+        QCOMPARE(f.form->status(), QStringLiteral("No data read (0.0 s): machine type 12 has no "
+                                                  "reading sequence"));
+        found << chinese(visibletexts(f.form.get()));
+        f.click();
+        f.vendor->close = 0;
+        f.choose(QStringLiteral("1"), QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QVERIFY2(f.form->status().startsWith(QStringLiteral("Reading failed")),
+                 qPrintable(f.form->status()));
+        found << chinese(visibletexts(f.form.get()));
+        found << chinese({waittext(f.form->Combo2->itemText(5), registerfor(QStringLiteral("表头")),
+                                   12000, 60000)});
+        f.click();
+
+        f.choose(QStringLiteral("9"), QStringLiteral("high-speed machine"));
+        f.click();
+        QVERIFY2(f.form->status().contains(QStringLiteral("port 9 is above 8")),
+                 qPrintable(f.form->status()));
+        found << chinese(visibletexts(f.form.get()));
+
+        QTimer::singleShot(200, f.form.get(), [&] {
+            if (QWidget* picker = QApplication::activeModalWidget()) {
+                found << chinese(visibletexts(picker));
+                states << QStringLiteral("picker");
+                picker->close();
+            }
+        });
+        f.form->act_device->trigger();
+        QCOMPARE(states.size(), 2);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 
     void anEmptyPortTextDoesNothing() {
@@ -552,7 +644,7 @@ class Form1Test : public QObject {
         Demo demo;
         auto window = demoform(demo);
         Form1& form = *window;
-        QVERIFY(form.windowTitle().contains(QStringLiteral("demo")));
+        QVERIFY(form.windowTitle().contains(QStringLiteral("演示")));
         const QStringList values{
             QStringLiteral("总邮资：000002111050"), QStringLiteral("已用邮资：000001234500"),
             QStringLiteral("未用邮资：000000876550"), QStringLiteral("总件数：0000004321"),
@@ -594,6 +686,11 @@ class Form1Test : public QObject {
         QString type = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_TYPE"));
         QString state = QString::fromUtf8(qgetenv("METERREADER_SCREENSHOT_STATE"));
         if (state.isEmpty()) state = QStringLiteral("done");
+        // METERREADER_SCREENSHOT_LANG=en: the English window.
+        struct Language {
+            explicit Language(bool en) { uselanguage(en ? meter::Language::en : meter::Language::zh); }
+            ~Language() { uselanguage(meter::Language::zh); }
+        } language(qgetenv("METERREADER_SCREENSHOT_LANG") == "en");
         if (type.isEmpty())
             type = state == QStringLiteral("reading")  ? QStringLiteral("5400(4表头)")
                    : state == QStringLiteral("failed") ? QStringLiteral("neopost")
@@ -612,7 +709,7 @@ class Form1Test : public QObject {
         }
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.Combo1->setEditText(port);
-        form.Combo2->setEditText(type);
+        form.Combo2->setEditText(QCoreApplication::translate("meter::Form1", type.toUtf8()));
         if (state == QStringLiteral("device")) {
             form.usedevices([](const PortMap& m) { return makeserialdevice(m); },
                             PortMap{});
@@ -630,7 +727,7 @@ class Form1Test : public QObject {
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
         if (state == QStringLiteral("reading")) {
-            QTRY_VERIFY_WITH_TIMEOUT(form.status().contains(QStringLiteral("未用邮资")), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(form.status().contains(registerfor(QStringLiteral("未用邮资"))), 20000);
             QTest::qWait(1500);
         } else {
             QVERIFY(done.wait(120000));

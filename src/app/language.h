@@ -1,0 +1,21 @@
+#pragma once
+// The window's language. Chinese is the source of every text; English comes from the
+// translation built into the program, Qt's own dialog texts from Qt's translations where the
+// system has them.
+#include "frontend/reasontext.h"
+
+#include <QString>
+
+namespace meter {
+
+// Installs the translators for `language`, replacing those of an earlier call. Windows made
+// after it speak that language.
+void uselanguage(Language language);
+Language windowlanguage();
+
+// A reason of a reading (English from the layers below), in the window's language.
+QString reasonfor(const QString& reason);
+// A register waited for ("表头"), in the window's language.
+QString registerfor(const QString& name);
+
+} // namespace meter
