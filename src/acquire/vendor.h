@@ -18,27 +18,7 @@ class VendorLibrary {
     virtual std::string lasterror() { return {}; }
 };
 
-// The shared library loaded at run time from a path, on its first use.
-class DynamicVendorLibrary : public VendorLibrary {
-  public:
-    explicit DynamicVendorLibrary(std::string path);
-    ~DynamicVendorLibrary() override;
-
-    // The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
-    static std::string filename();
-    const std::string& path() const { return path_; }
-
-    std::int32_t ComOpen(std::int32_t port) override;
-    std::string ReadRegister(std::int32_t port) override;
-    std::int32_t ComClose(std::int32_t port) override;
-    std::string lasterror() override;
-
-  private:
-    struct Loaded;
-    Loaded& load();
-
-    std::string path_;
-    std::unique_ptr<Loaded> loaded_;
-};
+// The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
+std::string vendorlibraryname();
 
 } // namespace meter

@@ -1,5 +1,5 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
-#include "acquire/vendor.h"
+#include "vendorhost/dynamiclibrary.h"
 #include "app/form1.h"
 #include "frontend/demo.h"
 #include "frontend/station.h"

@@ -1,7 +1,7 @@
 // meterread: reads a postage meter from the command line, with the same acquisition core as the
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
-#include "acquire/vendor.h"
+#include "vendorhost/dynamiclibrary.h"
 #include "frontend/demo.h"
 #include "frontend/machinetypes.h"
 #include "frontend/recordview.h"

@@ -12,7 +12,7 @@ namespace meter {
 
 std::string vendorlibrarypath() {
     return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QString::fromStdString(DynamicVendorLibrary::filename()))
+        .filePath(QString::fromStdString(vendorlibraryname()))
         .toStdString();
 }
 

@@ -1,5 +1,6 @@
 #include "acquire/driver.h"
 #include "acquire/vendor.h"
+#include "vendorhost/dynamiclibrary.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"

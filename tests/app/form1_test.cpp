@@ -7,6 +7,7 @@
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"
 #include "support/pty.h"
+#include "vendorhost/dynamiclibrary.h"
 #include "vendor/exchange.h"
 
 #include <QComboBox>
