@@ -1,24 +1,71 @@
 #pragma once
 // The vendor library through which the "copote" meter is read.
+#include "vendorhost/protocol.h"
+
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace meter {
 
+class Cancellation;
+
 class VendorLibrary {
   public:
     virtual ~VendorLibrary() = default;
-    // Each call throws MeterError when the library cannot be found or loaded.
+    // Each call throws MeterError when the library cannot be found or loaded (or, for a library
+    // run in a helper program, when it hangs, crashes or the reading is cancelled).
     virtual std::int32_t ComOpen(std::int32_t port) = 0;
     // The record text, one character per byte of the library's string (which is released).
     virtual std::string ReadRegister(std::int32_t port) = 0;
     virtual std::int32_t ComClose(std::int32_t port) = 0;
     // The library's own word on what went wrong last, when it gives one.
     virtual std::string lasterror() { return {}; }
+    // The flag that cancels the running reading; calls that wait watch it.
+    virtual void setcancellation(const Cancellation* /*flag*/) {}
 };
 
 // The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
 std::string vendorlibraryname();
+// The helper program that runs it: cpedfm-host, or cpedfm-host.exe on Windows.
+std::string vendorhostname();
+
+// The vendor library run in the helper program cpedfm-host, started by full path on the first
+// call and talked to over pipes (docs/vendor-host.md). A library that hangs or crashes ends
+// only that program: every call waits at most `callbound`, and a cancelled reading ends the
+// program at once. Either is a MeterError, so the reading takes its failure end. The program
+// stays up between readings, as a loaded library would, and is ended with this object.
+class HostedVendorLibrary : public VendorLibrary {
+  public:
+    static constexpr std::chrono::milliseconds defaultbound{30000};
+
+    HostedVendorLibrary(std::string hostpath, std::string librarypath,
+                        std::chrono::milliseconds callbound = defaultbound);
+    ~HostedVendorLibrary() override;
+    HostedVendorLibrary(const HostedVendorLibrary&) = delete;
+    HostedVendorLibrary& operator=(const HostedVendorLibrary&) = delete;
+
+    std::int32_t ComOpen(std::int32_t port) override;
+    std::string ReadRegister(std::int32_t port) override;
+    std::int32_t ComClose(std::int32_t port) override;
+    std::string lasterror() override;
+    void setcancellation(const Cancellation* flag) override { cancellation_ = flag; }
+
+    // Whether the helper program is running (between calls).
+    bool running() const;
+
+    class Process;
+
+  private:
+    vendorhost::Answer call(vendorhost::Call what, std::int32_t port);
+    bool cancelled() const;
+
+    std::string hostpath_;
+    std::string librarypath_;
+    std::chrono::milliseconds callbound_;
+    const Cancellation* cancellation_ = nullptr;
+    std::unique_ptr<Process> process_;
+};
 
 } // namespace meter

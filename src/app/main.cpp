@@ -1,5 +1,4 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
-#include "vendorhost/dynamiclibrary.h"
 #include "app/form1.h"
 #include "frontend/demo.h"
 #include "frontend/station.h"
@@ -50,7 +49,7 @@ int main(int argc, char** argv) {
     meter::exportports(ports);
 
     meter::Form1 window(std::make_unique<meter::QtSerialDevice>(ports),
-                        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarypath()),
+                        meter::vendorlibrary(),
                         demo != nullptr);
     window.show();
     return app.exec();

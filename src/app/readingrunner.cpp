@@ -9,6 +9,7 @@ ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
     : device_(std::move(device)), vendor_(std::move(vendor)),
       driver_(Driver::Services{*device_, pacer_, *vendor_, this}, std::move(families)),
       worker_(new QObject) {
+    vendor_->setcancellation(&pacer_.cancellation());
     thread_.setObjectName(QStringLiteral("reading"));
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);

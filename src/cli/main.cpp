@@ -1,7 +1,7 @@
 // meterread: reads a postage meter from the command line, with the same acquisition core as the
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
-#include "vendorhost/dynamiclibrary.h"
+#include "acquire/vendor.h"
 #include "frontend/demo.h"
 #include "frontend/machinetypes.h"
 #include "frontend/recordview.h"
@@ -225,10 +225,11 @@ int main(int argc, char** argv) {
     exportports(ports);
 
     QtSerialDevice device(ports);
-    DynamicVendorLibrary vendor(vendorlibrarypath());
+    const std::unique_ptr<VendorLibrary> vendor = vendorlibrary();
+    vendor->setcancellation(&pacer.cancellation());
     Progress progress(stderristerminal(), QString::fromStdString(typetext), pacer);
     pacer.onevents([&progress] { progress.show(); });
-    Driver driver({device, pacer, vendor, &progress});
+    Driver driver({device, pacer, *vendor, &progress});
     if (driver.initport(port, code) != 1)
         refuse("port " + std::to_string(port) + " or machine type refused");
 

@@ -1,19 +1,24 @@
 #include "frontend/station.h"
 
 #include "acquire/vendor.h"
+#include "frontend/installpaths.h"
 #include "frontend/machinetypes.h"
-
-#include <QCoreApplication>
-#include <QDir>
 
 #include <stdexcept>
 
 namespace meter {
 
 std::string vendorlibrarypath() {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QString::fromStdString(vendorlibraryname()))
-        .toStdString();
+    const std::string found = findprivatefile(vendorlibraryname());
+    if (!found.empty()) return found;
+    // Not there: the first place it was looked for, so that the reason names it.
+    const auto candidates = privatefilecandidates(vendorlibraryname());
+    return candidates.empty() ? vendorlibraryname() : candidates.front();
+}
+
+std::unique_ptr<VendorLibrary> vendorlibrary() {
+    return std::make_unique<HostedVendorLibrary>(findprivatefile(vendorhostname()),
+                                                 vendorlibrarypath());
 }
 
 QString applydevices(PortMap& map, const QStringList& entries) {

@@ -7,12 +7,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <string>
 
 namespace meter {
 
-// The vendor library's path: next to the running executable.
+// The vendor library's path: next to the running executable (or in ../lib/meterreader).
 std::string vendorlibrarypath();
+
+// The vendor library, run in its helper program cpedfm-host; both found by full path like the
+// library itself.
+std::unique_ptr<VendorLibrary> vendorlibrary();
 
 // Applies "--device N=PATH" values to the map. Returns an error message, empty when all are
 // well formed.

@@ -15,7 +15,7 @@ namespace meter {
 
 namespace {
 using ComOpenFn = std::int32_t(CPEDFM_CALL*)(std::int32_t);
-using ReadRegisterFn = char*(CPEDFM_CALL*)(std::int32_t);
+using ReadRegisterFn = cpedfm_text(CPEDFM_CALL*)(std::int32_t);
 using ComCloseFn = std::int32_t(CPEDFM_CALL*)(std::int32_t);
 using ComLastErrorFn = const char*(CPEDFM_CALL*)();
 } // namespace
@@ -53,7 +53,8 @@ DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
     auto lib = std::make_unique<Loaded>();
     const std::string which = "the vendor library " + path_;
 #ifdef _WIN32
-    lib->handle = LoadLibraryA(path_.c_str());
+    // By full path only: the search order of the system is never consulted.
+    lib->handle = LoadLibraryExA(path_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!lib->handle)
         throw MeterError(which + " could not be loaded (error " + std::to_string(GetLastError()) +
                          ")");
@@ -79,10 +80,16 @@ std::int32_t DynamicVendorLibrary::ComOpen(std::int32_t port) {
 }
 
 std::string DynamicVendorLibrary::ReadRegister(std::int32_t port) {
-    char* text = load().readregister(port);
+    cpedfm_text text = load().readregister(port);
     if (!text) return {};
+#ifdef _WIN32
+    // Every byte of the string, whatever it holds.
+    std::string record(reinterpret_cast<const char*>(text), SysStringByteLen(text));
+    SysFreeString(text);
+#else
     std::string record(text);
     std::free(text);
+#endif
     return record;
 }
 
