@@ -107,7 +107,7 @@ class HostedVendorLibrary::Process {
     HANDLE fromhost_ = nullptr;
 #else
     pid_t pid_ = -1;
-    int fd_ = -1;     // one socket both ways: no SIGPIPE when the program has gone
+    int fd_ = -1; // one socket both ways: no SIGPIPE when the program has gone
     int status_ = 0;
     bool reaped_ = false;
     bool reap(bool wait);
@@ -169,8 +169,7 @@ HostedVendorLibrary::Process::Process(const std::string& host, const std::string
     if (job_) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits,
-                                sizeof limits);
+        SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
         AssignProcessToJobObject(job_, pi.hProcess);
     }
     ResumeThread(pi.hThread);
@@ -192,15 +191,13 @@ bool HostedVendorLibrary::Process::alive() {
 
 bool HostedVendorLibrary::Process::send(const std::string& text) {
     DWORD put = 0;
-    return WriteFile(tohost_, text.data(), DWORD(text.size()), &put, nullptr) &&
-           put == text.size();
+    return WriteFile(tohost_, text.data(), DWORD(text.size()), &put, nullptr) && put == text.size();
 }
 
 HostedVendorLibrary::Process::Received
 HostedVendorLibrary::Process::receive(std::string& buffer, std::chrono::milliseconds wait) {
     DWORD available = 0;
-    if (!PeekNamedPipe(fromhost_, nullptr, 0, nullptr, &available, nullptr))
-        return Received::ended;
+    if (!PeekNamedPipe(fromhost_, nullptr, 0, nullptr, &available, nullptr)) return Received::ended;
     if (available == 0) {
         Sleep(DWORD(wait.count()));
         return Received::none;
@@ -267,8 +264,8 @@ HostedVendorLibrary::Process::Process(const std::string& host, const std::string
     close(fds[1]);
     if (error != 0) {
         close(fds[0]);
-        throw MeterError("the vendor library's helper program " + host +
-                         " could not be started (" + std::strerror(error) + ")");
+        throw MeterError("the vendor library's helper program " + host + " could not be started (" +
+                         std::strerror(error) + ")");
     }
     fd_ = fds[0];
 }
@@ -351,8 +348,7 @@ std::string HostedVendorLibrary::Process::howended() {
 
 HostedVendorLibrary::HostedVendorLibrary(std::string hostpath, std::string librarypath,
                                          std::chrono::milliseconds callbound)
-    : hostpath_(std::move(hostpath)), librarypath_(std::move(librarypath)),
-      callbound_(callbound) {}
+    : hostpath_(std::move(hostpath)), librarypath_(std::move(librarypath)), callbound_(callbound) {}
 
 HostedVendorLibrary::~HostedVendorLibrary() = default;
 

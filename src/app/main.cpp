@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
     }
     meter::exportports(ports);
 
-    meter::Form1 window(std::make_unique<meter::QtSerialDevice>(ports),
-                        meter::vendorlibrary(),
+    meter::Form1 window(std::make_unique<meter::QtSerialDevice>(ports), meter::vendorlibrary(),
                         demo != nullptr);
     window.show();
     return app.exec();

@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <oleauto.h>
 #define CPEDFM_CALL __stdcall
 #ifdef CPEDFM_BUILD

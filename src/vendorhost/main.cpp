@@ -13,6 +13,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -33,12 +34,24 @@ class Channel {
   public:
     Channel() {
 #ifdef _WIN32
-        in_ = GetStdHandle(STD_INPUT_HANDLE);
-        out_ = GetStdHandle(STD_OUTPUT_HANDLE);
+        // Copies of our own: pointing the C runtime's descriptors elsewhere closes the
+        // originals.
+        const HANDLE self = GetCurrentProcess();
+        if (!DuplicateHandle(self, GetStdHandle(STD_INPUT_HANDLE), self, &in_, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS))
+            in_ = INVALID_HANDLE_VALUE;
+        if (!DuplicateHandle(self, GetStdHandle(STD_OUTPUT_HANDLE), self, &out_, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS))
+            out_ = INVALID_HANDLE_VALUE;
         const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
         SetStdHandle(STD_OUTPUT_HANDLE, err);
         SetStdHandle(STD_INPUT_HANDLE, INVALID_HANDLE_VALUE);
         _dup2(_fileno(stderr), _fileno(stdout));
+        const int null = _open("NUL", _O_RDONLY);
+        if (null >= 0) {
+            _dup2(null, _fileno(stdin));
+            _close(null);
+        }
 #else
         in_ = fcntl(0, F_DUPFD_CLOEXEC, 3);
         out_ = fcntl(1, F_DUPFD_CLOEXEC, 3);
@@ -157,6 +170,7 @@ Answer perform(VendorLibrary& library, const Request& request) {
 bool librarypath(int argc, char** argv, std::string& path) {
 #ifdef _WIN32
     // The path in the system's code page, as the reader wrote it.
+    (void)argc;
     (void)argv;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);

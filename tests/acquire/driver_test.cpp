@@ -94,8 +94,9 @@ TEST_F(DriverTest, EndsOfAReading) {
 }
 
 TEST_F(DriverTest, ARaisedErrorKeepsItsReason) {
-    for (const auto& [then, reason] : {std::pair{Then::raise, "reply byte 1A is not packed decimal"},
-                                       std::pair{Then::raiseother, "internal error"}}) {
+    for (const auto& [then, reason] :
+         {std::pair{Then::raise, "reply byte 1A is not packed decimal"},
+          std::pair{Then::raiseother, "internal error"}}) {
         family(std::string(30, '5'), then);
         Driver d = make();
         d.initport(2, 12);
@@ -160,14 +161,7 @@ TEST_F(DriverTest, TheVendorLibraryPath) {
         bool normal;
         std::vector<std::string> calls;
     } cases[] = {
-        {"read",
-         "",
-         1,
-         digits56,
-         1,
-         digits56,
-         true,
-         {"ComOpen 3", "ReadRegister 3", "ComClose 3"}},
+        {"read", "", 1, digits56, 1, digits56, true, {"ComOpen 3", "ReadRegister 3", "ComClose 3"}},
         {"ComOpen refuses", "", 0, digits56, 1, allzerorecord, false, {"ComOpen 3"}},
         {"ComClose voids",
          "",
