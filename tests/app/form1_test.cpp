@@ -1,13 +1,13 @@
 // The window on the offscreen platform, driven as an operator would.
 #include "app/form1.h"
 #include "frontend/demo.h"
+#include "frontend/installpaths.h"
 #include "frontend/station.h"
 #include "serial/portmap.h"
 #include "serial/qt/qtserialdevice.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"
 #include "support/pty.h"
-#include "vendorhost/dynamiclibrary.h"
 #include "vendor/exchange.h"
 
 #include <QComboBox>
@@ -67,8 +67,8 @@ std::unique_ptr<Form1> demoform(const Demo& demo) {
     PortMap ports;
     demo.mapallports(ports);
     exportports(ports);
-    auto form = std::make_unique<Form1>(std::make_unique<QtSerialDevice>(ports),
-                                        std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
+    auto form =
+        std::make_unique<Form1>(std::make_unique<QtSerialDevice>(ports), vendorlibrary(), true);
     form->show();
     return form;
 }
@@ -248,6 +248,25 @@ class Form1Test : public QObject {
         QVERIFY(ended);
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(!f.device->isopen());
+    }
+
+    // A vendor library that hangs in ReadRegister (port 2 of the test library) does not hold
+    // the window: closing it kills the library's helper program.
+    void closingEndsAHungVendorLibraryWithinASecond() {
+        Form1 form(std::make_unique<ScriptedDevice>(wallms),
+                   std::make_unique<HostedVendorLibrary>(findprivatefile(vendorhostname()),
+                                                         FAULTY_LIBRARY_PATH),
+                   false);
+        form.show();
+        form.Combo1->setEditText(QStringLiteral("2"));
+        form.Combo2->setEditText(QStringLiteral("copote"));
+        QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
+        QVERIFY(form.reading());
+        QTest::qWait(300);
+        QElapsedTimer t;
+        t.start();
+        form.close();
+        QVERIFY(t.elapsed() < 1000);
     }
 
     // Every machine type through the window, on the demo meter over a pseudo-terminal: the
