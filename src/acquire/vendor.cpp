@@ -33,6 +33,9 @@ namespace {
 constexpr auto slice = 20ms;
 // How long the program gets to end by itself once its input is closed.
 constexpr auto grace = 500ms;
+// How long a program whose output has closed gets to be seen ending; it has normally ended
+// already. Short, so that a reading still ends well within a second.
+constexpr auto ending = 250ms;
 const char* const cancelledreason = "the reading was cancelled";
 } // namespace
 
@@ -92,7 +95,8 @@ class HostedVendorLibrary::Process {
     }
     // Kills the program now and reaps it.
     void kill();
-    // How the program ended, once its output has closed: "signal 11 (...)", "exit status 3".
+    // How the program ended, once its output has closed: "signal 11, Segmentation fault",
+    // "exit status 3". One that is still running is killed.
     std::string howended();
 
   private:
@@ -216,7 +220,7 @@ void HostedVendorLibrary::Process::kill() {
 }
 
 std::string HostedVendorLibrary::Process::howended() {
-    if (WaitForSingleObject(process_, 1000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process_, DWORD(ending.count())) != WAIT_OBJECT_0) {
         kill();
         return "closed its output without ending";
     }
@@ -329,7 +333,7 @@ void HostedVendorLibrary::Process::kill() {
 }
 
 std::string HostedVendorLibrary::Process::howended() {
-    const auto until = Clock::now() + 1s;
+    const auto until = Clock::now() + ending;
     while (!reap(false) && Clock::now() < until)
         std::this_thread::sleep_for(5ms);
     if (!reaped_) {
