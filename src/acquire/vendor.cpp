@@ -356,10 +356,6 @@ HostedVendorLibrary::HostedVendorLibrary(std::string hostpath, std::string libra
 
 HostedVendorLibrary::~HostedVendorLibrary() = default;
 
-bool HostedVendorLibrary::running() const {
-    return process_ != nullptr;
-}
-
 bool HostedVendorLibrary::cancelled() const {
     return cancellation_ && cancellation_->cancelled();
 }

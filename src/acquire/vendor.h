@@ -52,9 +52,6 @@ class HostedVendorLibrary : public VendorLibrary {
     std::string lasterror() override;
     void setcancellation(const Cancellation* flag) override { cancellation_ = flag; }
 
-    // Whether the helper program is running (between calls).
-    bool running() const;
-
     class Process;
 
   private:

@@ -92,6 +92,11 @@ TEST(VendorHost, EveryMisbehaviourOfTheLibraryEndsTheReadingWithItsReason) {
          .host = "/nonexistent/cpedfm-host",
          .reason = "/nonexistent/cpedfm-host could not be started"},
         {.what = "helper not found", .port = 1, .host = "", .reason = "cpedfm-host was not found"},
+        {.what = "a helper that answers nonsense",
+         .port = 1,
+         .host = "/bin/echo",
+         .library = "nonsense",
+         .reason = "gave a malformed answer to ComOpen"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
