@@ -100,7 +100,7 @@ TEST(VendorHost, EveryMisbehaviourOfTheLibraryEndsTheReadingWithItsReason) {
         {.what = "helper not found", .port = 1, .host = "", .reason = "cpedfm-host was not found"},
         {.what = "a helper that answers nonsense",
          .port = 1,
-         .host = "/bin/echo",
+         .host = "/usr/bin/yes",
          .library = "nonsense",
          .reason = "gave a malformed answer to ComOpen"},
     };
