@@ -64,6 +64,9 @@ std::string Driver::Getregisters() {
         // Not raised on purpose anywhere; still a failed reading rather than a crash.
         normal = false;
         failure_ = std::string("internal error: ") + e.what();
+    } catch (...) {
+        normal = false;
+        failure_ = "internal error";
     }
 
     if (normal) {
@@ -103,7 +106,15 @@ bool Driver::vendorpath() {
                     (detail.empty() ? std::string() : " (" + detail + ")"));
     }
     state_.regrecord = lib.ReadRegister(port);
-    if (lib.ComClose(port) == 0) {
+    std::int32_t closed = 0;
+    try {
+        closed = lib.ComClose(port);
+    } catch (...) {
+        // The library never confirmed the record (it hung or crashed closing): it does not stand.
+        state_.regrecord = allzerorecord;
+        throw;
+    }
+    if (closed == 0) {
         state_.regrecord = allzerorecord;
         const std::string detail = lib.lasterror();
         return fail("the vendor library voided the reading" +

@@ -227,10 +227,11 @@ int main(int argc, char** argv) {
     const std::unique_ptr<SerialDevice> line = makeserialdevice(ports);
     SerialDevice& device = *line;
     device.setcancellation(&pacer.cancellation());
-    DynamicVendorLibrary vendor(vendorlibrarycandidates());
+    const std::unique_ptr<VendorLibrary> vendor = vendorlibrary();
+    vendor->setcancellation(&pacer.cancellation());
     Progress progress(stderristerminal(), QString::fromStdString(typetext), pacer);
     pacer.onevents([&progress] { progress.show(); });
-    Driver driver({device, pacer, vendor, &progress});
+    Driver driver({device, pacer, *vendor, &progress});
     if (driver.initport(port, code) != 1)
         refuse("port " + std::to_string(port) + " or machine type refused");
 

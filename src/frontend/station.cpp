@@ -10,8 +10,9 @@
 
 namespace meter {
 
-std::vector<std::string> vendorlibrarycandidates() {
-    return privatefilecandidates(DynamicVendorLibrary::filename());
+std::unique_ptr<VendorLibrary> vendorlibrary() {
+    return std::make_unique<HostedVendorLibrary>(privatefilecandidates(vendorhostname()),
+                                                 privatefilecandidates(vendorlibraryname()));
 }
 
 QString applydevices(PortMap& map, const QStringList& entries) {

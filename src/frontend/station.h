@@ -7,14 +7,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace meter {
 
-// Where the vendor library may be, in the order they are tried: next to the running
-// executable, then in ../lib/meterreader beside it.
-std::vector<std::string> vendorlibrarycandidates();
+// The vendor library, run in its helper program cpedfm-host. Each is found by full path, in
+// this order: next to the running executable, then in ../lib/meterreader beside it.
+std::unique_ptr<VendorLibrary> vendorlibrary();
 
 // Applies "--device N=PATH" values to the map. Returns an error message, empty when all are
 // well formed.
