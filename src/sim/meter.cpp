@@ -97,9 +97,11 @@ std::vector<Emission> Meter::answer(Bytes reply, std::int64_t nowms) {
                        Bytes(wire.begin() + static_cast<std::ptrdiff_t>(i),
                              wire.begin() + static_cast<std::ptrdiff_t>(end)),
                        false});
-        busyuntil_ = at;
         at += faults_.gapms;
     }
+    // The line is free again after the last chunk and the gap that follows every chunk; a
+    // reply due earlier waits, so two replies never interleave.
+    busyuntil_ = at;
     return out;
 }
 

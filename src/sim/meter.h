@@ -114,7 +114,8 @@ class Meter {
     Bytes pending_;
     int requests_ = 0;
     bool dropped_ = false;
-    std::int64_t busyuntil_ = 0; // when the last reply scheduled has gone out
+    // When the last reply scheduled has gone out, on the clock of receive()'s `nowms`.
+    std::int64_t busyuntil_ = 0;
     std::vector<std::string> taken_;
     std::vector<std::string> rejected_;
     std::function<void(const std::string&)> log_;
