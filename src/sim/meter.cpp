@@ -22,6 +22,14 @@ Meter::Meter(Registers registers, Faults faults, std::int16_t code)
 
 Meter::~Meter() = default;
 
+std::string Meter::cannotshow() const {
+    std::string why;
+    for (const auto& family : families_)
+        if (const std::string w = family->cannotshow(registers_, code_); !w.empty())
+            why += (why.empty() ? "" : "\n") + w;
+    return why;
+}
+
 void Meter::log(const std::string& line) const {
     if (log_) log_(line);
 }

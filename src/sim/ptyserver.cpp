@@ -33,10 +33,13 @@ bool termiosfor(const LineSettings& settings, speed_t& speed, tcflag_t& size) {
     return false;
 }
 
-// Raw bytes, and the line settings where given. Returns what went wrong, empty when all is set.
+// Raw bytes, and the line settings where given. Returns what went wrong, as said of the device
+// ("is not a serial device"); empty when all is set.
 std::string makeraw(int fd, const LineSettings* settings) {
     termios t{};
-    if (tcgetattr(fd, &t) != 0) return std::string("cannot read its settings: ") + strerror(errno);
+    if (tcgetattr(fd, &t) != 0)
+        return errno == ENOTTY ? "is not a serial device"
+                               : std::string("refused its settings: ") + strerror(errno);
     cfmakeraw(&t);
     if (settings) {
         speed_t speed = B9600;
@@ -44,7 +47,7 @@ std::string makeraw(int fd, const LineSettings* settings) {
         if (!termiosfor(*settings, speed, size) ||
             (settings->stopbits != 1 && settings->stopbits != 2) ||
             (settings->parity != 'n' && settings->parity != 'e' && settings->parity != 'o'))
-            return "line settings " + settings->text() + " are not supported";
+            return "cannot take line settings " + settings->text();
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
         t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
@@ -55,13 +58,14 @@ std::string makeraw(int fd, const LineSettings* settings) {
         t.c_cflag |= CLOCAL | CREAD;
     }
     if (tcsetattr(fd, TCSANOW, &t) != 0)
-        return std::string("cannot apply its settings: ") + strerror(errno);
+        return "refused line settings " + (settings ? settings->text() : "raw") + ": " +
+               strerror(errno);
     // tcsetattr succeeds when any part of the change was taken; check that all of it was.
     const tcflag_t shape = CSIZE | CSTOPB | PARENB | PARODD;
     termios back{};
     if (settings && (tcgetattr(fd, &back) != 0 || cfgetospeed(&back) != cfgetospeed(&t) ||
                      (back.c_cflag & shape) != (t.c_cflag & shape)))
-        return "it did not take line settings " + settings->text();
+        return "did not take line settings " + settings->text();
     return {};
 }
 
@@ -93,7 +97,7 @@ PtyServer::PtyServer(Meter& meter, const std::string& device, const LineSettings
     if (fd_ < 0) throw std::runtime_error("cannot open " + device + ": " + strerror(errno));
     if (const std::string why = makeraw(fd_, &settings_); !why.empty()) {
         closeall();
-        throw std::runtime_error(device + ": " + why);
+        throw std::runtime_error(device + " " + why);
     }
 }
 
