@@ -1,8 +1,8 @@
 #include "app/form1.h"
 
-#include "frontend/machinetypes.h"
+#include "app/qtstation.h"
+#include "core/machinetypes.h"
 #include "frontend/recordview.h"
-#include "frontend/station.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
 #include "acquire/vendor.h"
 #include "app/form1.h"
+#include "app/qtstation.h"
 #include "frontend/demo.h"
-#include "frontend/station.h"
 #include "serial/qt/qtserialdevice.h"
 
 #include <QApplication>

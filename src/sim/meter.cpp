@@ -1,7 +1,7 @@
 #include "sim/meter.h"
 
 #include "core/hexecho.h"
-#include "frontend/machinetypes.h"
+#include "core/machinetypes.h"
 
 #include <algorithm>
 #include <charconv>

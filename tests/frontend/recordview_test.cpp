@@ -1,4 +1,4 @@
-#include "frontend/machinetypes.h"
+#include "core/machinetypes.h"
 #include "frontend/recordview.h"
 
 #include <gtest/gtest.h>
