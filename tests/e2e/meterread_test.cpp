@@ -175,11 +175,16 @@ TEST(MeterRead, ASignalEndsTheReadingWithTheShellsStatus) {
 }
 
 TEST(MeterRead, ADemoWithoutAPseudoTerminalFailsWithExitOne) {
-    // Four descriptors: the three standard ones and one more, too few for a pseudo-terminal.
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
+#endif
+    // One free descriptor below the limit: enough to load libraries one by one, too few for the
+    // two ends of a pseudo-terminal. Descriptors inherited from whoever runs the test count.
+    const QString script = QStringLiteral("f=3; while [ -e /proc/$$/fd/$f ]; do f=$((f+1)); done; "
+                                          "ulimit -n $((f+1)) && exec \"$0\" --demo --type 51");
     QProcess p;
     p.start(QStringLiteral("/bin/sh"),
-            {QStringLiteral("-c"), QStringLiteral("ulimit -n 4 && exec \"$0\" --demo --type 51"),
-             QStringLiteral(METERREAD_PATH)});
+            {QStringLiteral("-c"), script, QStringLiteral(METERREAD_PATH)});
     ASSERT_TRUE(p.waitForFinished(10000));
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
