@@ -90,7 +90,7 @@ TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
          "failure",
          "failed",
          "was lost",
-         "dropped the line after 1 requests"},
+         "dropped the line after 1 request "},
         // Well-formed registers that are all zero: the normal end, but nothing to use.
         {{QStringLiteral("--used"), zero, QStringLiteral("--unused"), zero,
           QStringLiteral("--pieces"), zero, QStringLiteral("--head"), zero},

@@ -224,8 +224,8 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         server.stop();
         if (server.dropped())
-            std::fprintf(stderr, "metersim: dropped the line after %d requests (--drop-after)\n",
-                         meter.requests());
+            std::fprintf(stderr, "metersim: dropped the line after %d request%s (--drop-after)\n",
+                         meter.requests(), meter.requests() == 1 ? "" : "s");
         if (server.lost()) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "metersim: %s\n", e.what());
