@@ -78,7 +78,7 @@ std::string Driver::Getregisters() {
             state_.regrecord = allzerorecord;
         }
         if (state_.regrecord == allzerorecord)
-            outcome_.reason = gaveup_.empty() ? "the meter gave no register values" : gaveup_;
+            outcome_.reason = gaveup_.empty() ? "the meter's registers are all zero" : gaveup_;
     } else {
         outcome_.end = Outcome::End::failure;
         outcome_.reason = failure_.empty() ? "the reading failed" : failure_;
