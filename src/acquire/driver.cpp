@@ -64,6 +64,9 @@ std::string Driver::Getregisters() {
         // Not raised on purpose anywhere; still a failed reading rather than a crash.
         normal = false;
         failure_ = std::string("internal error: ") + e.what();
+    } catch (...) {
+        normal = false;
+        failure_ = "internal error";
     }
 
     if (normal) {
@@ -75,7 +78,7 @@ std::string Driver::Getregisters() {
             state_.regrecord = allzerorecord;
         }
         if (state_.regrecord == allzerorecord)
-            outcome_.reason = gaveup_.empty() ? "the meter gave no register values" : gaveup_;
+            outcome_.reason = gaveup_.empty() ? "the meter's registers are all zero" : gaveup_;
     } else {
         outcome_.end = Outcome::End::failure;
         outcome_.reason = failure_.empty() ? "the reading failed" : failure_;
@@ -103,7 +106,15 @@ bool Driver::vendorpath() {
                     (detail.empty() ? std::string() : " (" + detail + ")"));
     }
     state_.regrecord = lib.ReadRegister(port);
-    if (lib.ComClose(port) == 0) {
+    std::int32_t closed = 0;
+    try {
+        closed = lib.ComClose(port);
+    } catch (...) {
+        // The library never confirmed the record (it hung or crashed closing): it does not stand.
+        state_.regrecord = allzerorecord;
+        throw;
+    }
+    if (closed == 0) {
         state_.regrecord = allzerorecord;
         const std::string detail = lib.lasterror();
         return fail("the vendor library voided the reading" +

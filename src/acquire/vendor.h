@@ -1,5 +1,8 @@
 #pragma once
 // The vendor library through which the "copote" meter is read.
+#include "vendorhost/protocol.h"
+
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -7,44 +10,66 @@
 
 namespace meter {
 
+class Cancellation;
+
 class VendorLibrary {
   public:
     virtual ~VendorLibrary() = default;
-    // Each call throws MeterError when the library cannot be found or loaded.
+    // Each call throws MeterError when the library cannot be found or loaded (or, for a library
+    // run in a helper program, when it hangs, crashes or the reading is cancelled).
     virtual std::int32_t ComOpen(std::int32_t port) = 0;
     // The record text, one character per byte of the library's string (which is released).
     virtual std::string ReadRegister(std::int32_t port) = 0;
     virtual std::int32_t ComClose(std::int32_t port) = 0;
     // The library's own word on what went wrong last, when it gives one.
     virtual std::string lasterror() { return {}; }
+    // The flag that cancels the running reading; calls that wait watch it.
+    virtual void setcancellation(const Cancellation* /*flag*/) {}
 };
 
-// The shared library loaded at run time from a path, on its first use.
-class DynamicVendorLibrary : public VendorLibrary {
-  public:
-    explicit DynamicVendorLibrary(std::string path);
-    // From the first of these places where the file exists, looked up on first use; when it is
-    // in none of them, the reason names them all.
-    explicit DynamicVendorLibrary(std::vector<std::string> candidates);
-    ~DynamicVendorLibrary() override;
+// The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
+std::string vendorlibraryname();
+// The helper program that runs it: cpedfm-host, or cpedfm-host.exe on Windows.
+std::string vendorhostname();
 
-    // The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
-    static std::string filename();
-    // The file it was loaded (or last tried) from; empty before the first use.
-    const std::string& path() const { return path_; }
+// The vendor library run in the helper program cpedfm-host, started by full path on the first
+// call and talked to over pipes (docs/vendor-host.md). The program and the library are each
+// taken from the first of their candidate places where the file exists, looked up whenever the
+// program is started; when one is in none of them, the reason names them all. A library that hangs or crashes ends
+// only that program: every call waits at most `callbound`, and a cancelled reading ends the
+// program at once. Either is a MeterError, so the reading takes its failure end. The program
+// stays up between readings, as a loaded library would, and is ended with this object.
+class HostedVendorLibrary : public VendorLibrary {
+  public:
+    static constexpr std::chrono::milliseconds defaultbound{30000};
+
+    HostedVendorLibrary(std::vector<std::string> hostcandidates,
+                        std::vector<std::string> librarycandidates,
+                        std::chrono::milliseconds callbound = defaultbound);
+    // Exactly these files; an empty path is one that could not be found.
+    HostedVendorLibrary(const std::string& hostpath, const std::string& librarypath,
+                        std::chrono::milliseconds callbound = defaultbound);
+    ~HostedVendorLibrary() override;
+    HostedVendorLibrary(const HostedVendorLibrary&) = delete;
+    HostedVendorLibrary& operator=(const HostedVendorLibrary&) = delete;
 
     std::int32_t ComOpen(std::int32_t port) override;
     std::string ReadRegister(std::int32_t port) override;
     std::int32_t ComClose(std::int32_t port) override;
     std::string lasterror() override;
+    void setcancellation(const Cancellation* flag) override { cancellation_ = flag; }
+
+    class Process;
 
   private:
-    struct Loaded;
-    Loaded& load();
+    vendorhost::Answer call(vendorhost::Call what, std::int32_t port);
+    bool cancelled() const;
 
-    std::vector<std::string> candidates_;
-    std::string path_;
-    std::unique_ptr<Loaded> loaded_;
+    std::vector<std::string> hostcandidates_;
+    std::vector<std::string> librarycandidates_;
+    std::chrono::milliseconds callbound_;
+    const Cancellation* cancellation_ = nullptr;
+    std::unique_ptr<Process> process_;
 };
 
 } // namespace meter

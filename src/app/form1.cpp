@@ -3,10 +3,10 @@
 #include "app/devicepicker.h"
 #include "app/language.h"
 #include "app/progress.h"
+#include "app/qtstation.h"
 #include "app/statustext.h"
-#include "frontend/machinetypes.h"
+#include "core/machinetypes.h"
 #include "frontend/recordview.h"
-#include "frontend/station.h"
 
 #include <QAction>
 #include <QApplication>

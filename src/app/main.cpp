@@ -1,9 +1,8 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
-#include "acquire/vendor.h"
 #include "app/form1.h"
 #include "app/language.h"
+#include "app/qtstation.h"
 #include "frontend/demo.h"
-#include "frontend/station.h"
 #include "serial/nativedevice.h"
 
 #include <QApplication>
@@ -99,10 +98,7 @@ int main(int argc, char** argv) {
     }
     meter::exportports(ports);
 
-    meter::Form1 window(
-        meter::makeserialdevice(ports),
-        std::make_unique<meter::DynamicVendorLibrary>(meter::vendorlibrarycandidates()),
-        demo != nullptr);
+    meter::Form1 window(meter::makeserialdevice(ports), meter::vendorlibrary(), demo != nullptr);
     // The device chosen in the window for a port is remembered; --device, METERREADER_PORTS and
     // the demo still win for the ports they name.
     window.usedevices([](const meter::PortMap& map) { return meter::makeserialdevice(map); },

@@ -7,6 +7,7 @@ namespace meter {
 ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
                              std::unique_ptr<VendorLibrary> vendor, FamilyTable families)
     : device_(std::move(device)), vendor_(std::move(vendor)), families_(std::move(families)) {
+    vendor_->setcancellation(&pacer_.cancellation());
     replacedevice(std::move(device_));
     thread_.setObjectName(QStringLiteral("reading"));
 }

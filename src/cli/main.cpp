@@ -2,21 +2,24 @@
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
 #include "acquire/vendor.h"
+#include "cli/linedevice.h"
+#include "core/machinetypes.h"
 #include "frontend/demo.h"
-#include "frontend/machinetypes.h"
 #include "frontend/recordview.h"
 #include "frontend/station.h"
-#include "serial/nativedevice.h"
 
-#include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -37,18 +40,19 @@ const char* const usage =
                  [--help] [--version]
 Reads the registers of a postage meter on a serial port and prints them.
 
-  --port TEXT      port number as in the window's port list (default 1)
+  --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
   --type TEXT      machine type as in the window's list (default "pitneybows 950"), or its
                    code: "pitneybows 950" 21, "pitneybows spark" 22, "高速机" 31, "neopost" 11,
                    "copote" 51, "5400(4表头)" 12, "5400(5表头)" 13
   --device N=PATH  put device PATH behind port N (repeatable); METERREADER_PORTS="N=PATH;..."
                    does the same from the environment
-  --json           print one JSON object instead of the five result lines
+  --json           print one JSON object instead of the five result lines; "status" is "read",
+                   "nodata" (the reading ended normally without register values) or "failed"
   --demo           read the built-in simulated meter, which stands behind every port
   --help, --version
 
 Exit status: 0 a record was read; 1 the reading failed or gave no usable data (reason on
-stderr); 2 refused input.
+stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal.
 )USAGE";
 
 [[noreturn]] void refuse(const std::string& message) {
@@ -64,25 +68,36 @@ bool stderristerminal() {
 #endif
 }
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+// Record bytes as text: each byte one character (Latin-1), written in UTF-8.
+std::string latin1(const std::string& bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
 }
 
 // Shows which request the reading waits for, on one self-overwriting line of the terminal.
 class Progress : public ReadingListener {
   public:
-    Progress(bool enabled, QString typetext, const Pacer& pacer)
+    Progress(bool enabled, std::string typetext, const Pacer& pacer)
         : enabled_(enabled), typetext_(std::move(typetext)), pacer_(pacer), start_(pacer.nowms()) {}
     void sent(std::string_view) override {}
     void received(std::string_view) override {}
     void waiting(std::string_view what) override {
-        waiting_ = QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size()));
+        waiting_ = what;
         show();
     }
     void show() {
         if (!enabled_) return;
-        const QString line = progresstext(typetext_, waiting_, pacer_.nowms() - start_);
-        std::fprintf(stderr, "\r\033[K%s", line.toUtf8().constData());
+        const std::string line = progresstext(typetext_, waiting_, pacer_.nowms() - start_);
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
         shown_ = true;
     }
@@ -92,15 +107,18 @@ class Progress : public ReadingListener {
 
   private:
     bool enabled_;
-    QString typetext_;
-    QString waiting_;
+    std::string typetext_;
+    std::string waiting_;
     const Pacer& pacer_;
     std::int64_t start_;
     bool shown_ = false;
 };
 
-// Ctrl-C or a TERM signal ends a running reading at its next poll, and the port is closed as
-// after any other reading.
+// The signal that cancelled the reading; 0 while none came.
+std::atomic<int> cancelledby{0};
+
+// Ctrl-C or a TERM signal ends a running reading, and the port is closed as after any other
+// reading.
 void cancelonsignal(RealPacer& pacer) {
 #ifndef _WIN32
     static sigset_t set;
@@ -110,11 +128,18 @@ void cancelonsignal(RealPacer& pacer) {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([&pacer] {
         int sig = 0;
-        sigwait(&set, &sig);
+        if (sigwait(&set, &sig) != 0) return;
+        cancelledby = sig;
         pacer.cancel();
     }).detach();
 #else
-    (void)pacer;
+    static RealPacer* target = &pacer;
+    const auto handler = [](int sig) {
+        cancelledby = sig;
+        target->cancel();
+    };
+    std::signal(SIGINT, handler);
+    std::signal(SIGTERM, handler);
 #endif
 }
 
@@ -138,57 +163,108 @@ Usage measure() {
     return u;
 }
 
+// The moment as ISO 8601 local time with its offset from UTC: 2026-12-07T09:30:05+01:00.
+std::string isolocaltime(std::time_t t) {
+    std::tm local{}, utc{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+    gmtime_s(&utc, &t);
+#else
+    localtime_r(&t, &local);
+    gmtime_r(&t, &utc);
+#endif
+    const auto seconds = [](const std::tm& tm) {
+        using namespace std::chrono;
+        const sys_days day{year{tm.tm_year + 1900} / month{unsigned(tm.tm_mon + 1)} /
+                           std::chrono::day{unsigned(tm.tm_mday)}};
+        return day.time_since_epoch() / 1s + tm.tm_hour * 3600LL + tm.tm_min * 60LL + tm.tm_sec;
+    };
+    // Whole minutes east of UTC; local time is never a day away.
+    const int offset = static_cast<int>((seconds(local) - seconds(utc)) / 60 % (24 * 60));
+    const int minutes = offset < 0 ? -offset : offset;
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60 % 100,
+                  minutes % 60);
+    return std::string(text) + zone;
+}
+
 struct Options {
-    QString port = QStringLiteral("1");
+    std::string port = "1";
     std::string type = "pitneybows 950";
-    QStringList devices;
+    std::vector<std::string> devices;
     bool json = false;
     bool demo = false;
 };
 
 Options parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        std::optional<std::string> inline_;
-        if (const auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inline_ = a.substr(eq + 1);
-            a = a.substr(0, eq);
-        }
-        auto value = [&]() -> std::string {
-            if (inline_) return *inline_;
-            if (i + 1 >= argc) refuse(a + " needs a value (see --help)");
-            return argv[++i];
-        };
-        if (a == "--help") {
-            std::fputs(usage, stdout);
-            std::exit(0);
-        } else if (a == "--version") {
-            std::printf("meterread %s\n", METERREADER_VERSION);
-            std::exit(0);
-        } else if (a == "--port") {
-            o.port = QString::fromLocal8Bit(value());
-        } else if (a == "--type") {
-            o.type = value();
-        } else if (a == "--device") {
-            o.devices << QString::fromLocal8Bit(value());
-        } else if (a == "--json" && !inline_) {
-            o.json = true;
-        } else if (a == "--demo" && !inline_) {
-            o.demo = true;
-        } else {
-            refuse("unknown option " + std::string(argv[i]) + " (see --help)");
-        }
+    bool help = false, version = false;
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    app.add_flag("--help", help);
+    app.add_flag("--version", version);
+    app.add_option("--port", o.port)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--type", o.type)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--device", o.devices);
+    app.add_flag("--json", o.json);
+    app.add_flag("--demo", o.demo);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch& e) {
+        const std::string what = e.what();
+        refuse(what.substr(0, what.find(':')) + " needs a value (see --help)");
+    } catch (const CLI::ParseError& e) {
+        refuse(std::string(e.what()) + " (see --help)");
+    }
+    if (!app.remaining().empty())
+        refuse("unknown option " + app.remaining().front() + " (see --help)");
+    if (help) {
+        std::fputs(usage, stdout);
+        std::exit(0);
+    }
+    if (version) {
+        std::printf("meterread %s\n", METERREADER_VERSION);
+        std::exit(0);
     }
     return o;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n\f\v");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n\f\v") - first + 1);
+}
+
+// The port text as a port number; refuses a text that is no whole number or names a port
+// above 8. Numbers below 1 pass, as in the window: no device stands behind them.
+std::int16_t portnumber(const std::string& text) {
+    const std::string t = trimmed(text);
+    if (t.empty()) refuse("the port text is empty; give a port from 1 to 8");
+    const std::string digits = t[0] == '+' || t[0] == '-' ? t.substr(1) : t;
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+        refuse("port \"" + text + "\" is not a port number; give a port from 1 to 8");
+    if (t[0] != '-' && (digits.size() > 4 || std::stoi(digits) > 8))
+        refuse("port " + t + " is above 8");
+    int value = 0;
+    const auto [end, ec] = std::from_chars(t.data() + (t[0] == '+'), t.data() + t.size(), value);
+    if (ec != std::errc() || end != t.data() + t.size() || value < -32768)
+        refuse("port " + t + " is not a port from 1 to 8");
+    return static_cast<std::int16_t>(value);
 }
 
 // A list text, or a machine type code written as a number.
 std::int16_t typecode(const std::string& text) {
     if (const std::int16_t code = codefor(text)) return code;
-    bool whole = false;
-    const std::int16_t code = QString::fromStdString(text).trimmed().toShort(&whole);
-    return whole ? code : 0;
+    const std::string t = trimmed(text);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < -32768 ||
+        value > 32767)
+        return 0;
+    return static_cast<std::int16_t>(value);
 }
 
 } // namespace
@@ -196,47 +272,47 @@ std::int16_t typecode(const std::string& text) {
 int main(int argc, char** argv) {
     static RealPacer pacer;
     cancelonsignal(pacer);
-    QCoreApplication app(argc, argv);
     const Options o = parse(argc, argv);
 
-    if (o.port.isEmpty()) refuse("the port text is empty");
-    bool whole = false;
-    const std::int16_t port = o.port.trimmed().toShort(&whole);
-    if (!whole)
-        refuse("port \"" + o.port.toStdString() + "\" is not a whole number from -32768 to 32767");
+    const std::int16_t port = portnumber(o.port);
     const std::int16_t code = typecode(o.type);
     const std::string typetext = code != 0 && !textfor(code).empty() ? textfor(code) : o.type;
-    if (const QString why = refusal(port, code, QString::fromStdString(o.type)); !why.isEmpty())
-        refuse(why.toStdString());
+    if (const std::string why = refusal(port, code, o.type); !why.empty()) refuse(why);
 
     PortMap ports;
-    std::unique_ptr<Demo> demo;
     try {
         ports = PortMap::fromenvironment();
-        if (o.demo) {
-            demo = std::make_unique<Demo>();
-            demo->mapallports(ports);
-        }
     } catch (const std::exception& e) {
         refuse(e.what());
     }
-    if (const QString error = applydevices(ports, o.devices); !error.isEmpty())
-        refuse(error.toStdString());
+    if (const std::string error = applydevices(ports, o.devices); !error.empty()) refuse(error);
+    std::unique_ptr<Demo> demo;
+    if (o.demo) {
+        try {
+            demo = std::make_unique<Demo>();
+            demo->mapallports(ports);
+        } catch (const std::exception& e) {
+            // Not the input's fault: the reading cannot take place.
+            std::fprintf(stderr, "meterread: the demo meter cannot start: %s\n", e.what());
+            return 1;
+        }
+    }
     exportports(ports);
 
-    const std::unique_ptr<SerialDevice> line = makeserialdevice(ports);
-    SerialDevice& device = *line;
-    device.setcancellation(&pacer.cancellation());
-    DynamicVendorLibrary vendor(vendorlibrarycandidates());
-    Progress progress(stderristerminal(), QString::fromStdString(typetext), pacer);
+    const std::unique_ptr<SerialDevice> device = makelinedevice(ports);
+    device->setcancellation(&pacer.cancellation());
+    const std::unique_ptr<VendorLibrary> vendor = vendorlibrary();
+    vendor->setcancellation(&pacer.cancellation());
+    Progress progress(stderristerminal(), typetext, pacer);
     pacer.onevents([&progress] { progress.show(); });
-    Driver driver({device, pacer, vendor, &progress});
+    Driver driver({*device, pacer, *vendor, &progress});
     if (driver.initport(port, code) != 1)
         refuse("port " + std::to_string(port) + " or machine type refused");
 
     if (demo && stderristerminal())
         std::fprintf(stderr, "demo: the simulated meter on %s stands behind every port\n",
                      demo->path().c_str());
+    const std::time_t started = std::time(nullptr);
     const Usage before = measure();
     const std::string record = driver.Getregisters();
     const Usage after = measure();
@@ -247,25 +323,33 @@ int main(int argc, char** argv) {
                      static_cast<long long>(after.cpums - before.cpums), after.maxrsskb);
     const Outcome& outcome = driver.outcome();
     const RecordFields f = cutrecord(record);
+    const bool nodata = outcome.normal() && record == allzerorecord;
 
     if (o.json) {
-        QJsonObject j;
-        j[QStringLiteral("port")] = port;
-        j[QStringLiteral("type")] = QString::fromStdString(typetext);
-        j[QStringLiteral("code")] = code;
-        j[QStringLiteral("device")] = QString::fromStdString(device.describe(port));
-        j[QStringLiteral("record")] = latin1(record);
-        j[QStringLiteral("total")] = latin1(f.total);
-        j[QStringLiteral("used")] = latin1(f.used);
-        j[QStringLiteral("unused")] = latin1(f.unused);
-        j[QStringLiteral("pieces")] = latin1(f.pieces);
-        j[QStringLiteral("head")] = latin1(f.head);
-        j[QStringLiteral("end")] =
-            outcome.normal() ? QStringLiteral("normal") : QStringLiteral("failure");
-        j[QStringLiteral("reason")] = QString::fromStdString(outcome.reason);
-        j[QStringLiteral("sent")] = latin1(driver.link().txtsend());
-        j[QStringLiteral("received")] = latin1(driver.link().txtrece());
-        std::printf("%s\n", QJsonDocument(j).toJson(QJsonDocument::Compact).constData());
+        const nlohmann::json j = {
+            {"port", port},
+            {"type", typetext},
+            {"code", code},
+            {"device", device->describe(port)},
+            {"record", latin1(record)},
+            {"total", latin1(f.total)},
+            {"used", latin1(f.used)},
+            {"unused", latin1(f.unused)},
+            {"pieces", latin1(f.pieces)},
+            {"head", latin1(f.head)},
+            {"end", outcome.normal() ? "normal" : "failure"},
+            {"status", !outcome.normal() ? "failed"
+                       : nodata          ? "nodata"
+                                         : "read"},
+            {"reason", outcome.reason},
+            {"sent", latin1(driver.link().txtsend())},
+            {"received", latin1(driver.link().txtrece())},
+            {"time", isolocaltime(started)},
+            {"elapsed_ms", after.wallms - before.wallms},
+        };
+        // Texts given on the command line may be any bytes; they are never a reason to fail.
+        std::printf("%s\n",
+                    j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else {
         std::printf("%s%s\n%s%s\n%s%s\n%s%s\n%s%s\n", prefix::total, f.total.c_str(), prefix::used,
                     f.used.c_str(), prefix::unused, f.unused.c_str(), prefix::pieces,
@@ -275,9 +359,11 @@ int main(int argc, char** argv) {
 
     if (!outcome.normal()) {
         std::fprintf(stderr, "meterread: the reading failed: %s\n", outcome.reason.c_str());
+        // The shell's convention for a program ended by a signal: 128 plus its number.
+        if (const int sig = cancelledby) return 128 + sig;
         return 1;
     }
-    if (record == allzerorecord) {
+    if (nodata) {
         std::fprintf(stderr, "meterread: no usable data: %s\n", outcome.reason.c_str());
         return 1;
     }

@@ -60,7 +60,27 @@ constexpr Pattern patterns[] = {
     // Refused before a reading.
     {"port {n} is above 8", "端口 %1 大于 8"},
     {"machine type \"{s}\" is not in the list", "机器类型 \"%1\" 不在列表中"},
-    // The vendor library.
+    // The vendor library and its helper program.
+    {"the vendor library's helper program {s} was not found (the program's own folder is "
+     "unknown)",
+     "找不到厂商库的辅助程序 %1（程序所在的文件夹未知）"},
+    {"the vendor library's helper program {s} was not found at {l}",
+     "找不到厂商库的辅助程序 %1（找过：%2）"},
+    {"the vendor library's helper program {s} could not be started ({s})",
+     "无法启动厂商库的辅助程序 %1（%2）"},
+    {"the vendor library's helper program gave a malformed answer to {s}",
+     "厂商库的辅助程序对 %1 的应答格式错误"},
+    {"no pipe for the vendor library's helper program (error {n})",
+     "无法为厂商库的辅助程序建立管道（错误 %1）"},
+    {"no channel to the vendor library's helper program ({s})",
+     "无法与厂商库的辅助程序建立通道（%1）"},
+    {"the vendor library crashed in {s} (signal {n}, {s})", "厂商库在 %1 中崩溃（信号 %2，%3）"},
+    {"the vendor library crashed in {s} (signal {n})", "厂商库在 %1 中崩溃（信号 %2）"},
+    {"the vendor library crashed in {s} (exit status {s})", "厂商库在 %1 中意外退出（退出状态 %2）"},
+    {"the vendor library crashed in {s} (closed its output without ending)",
+     "厂商库在 %1 中关闭了输出却没有结束"},
+    {"the vendor library stopped responding (no answer to {s} within {n} ms)",
+     "厂商库停止响应（%2 毫秒内没有对 %1 的应答）"},
     {"the vendor library could not open port {n} ({r})", "厂商库无法打开端口 %1（%2）"},
     {"the vendor library could not open port {n}", "厂商库无法打开端口 %1"},
     {"the vendor library voided the reading ({r})", "厂商库作废了这次读取（%1）"},

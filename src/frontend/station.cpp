@@ -1,44 +1,50 @@
 #include "frontend/station.h"
 
 #include "acquire/vendor.h"
+#include "core/machinetypes.h"
 #include "frontend/installpaths.h"
-#include "frontend/machinetypes.h"
 
-#include <QByteArray>
-
+#include <cstdlib>
 #include <stdexcept>
 
 namespace meter {
 
-std::vector<std::string> vendorlibrarycandidates() {
-    return privatefilecandidates(DynamicVendorLibrary::filename());
+std::unique_ptr<VendorLibrary> vendorlibrary() {
+    return std::make_unique<HostedVendorLibrary>(privatefilecandidates(vendorhostname()),
+                                                 privatefilecandidates(vendorlibraryname()));
 }
 
-QString applydevices(PortMap& map, const QStringList& entries) {
-    for (const QString& entry : entries) {
+std::string applydevices(PortMap& map, const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
         try {
-            map.adddevice(entry.toStdString());
+            map.adddevice(entry);
         } catch (const std::invalid_argument& e) {
-            return QStringLiteral("--device: %1").arg(QString::fromStdString(e.what()));
+            return std::string("--device: ") + e.what();
         }
     }
     return {};
 }
 
 void exportports(const PortMap& map) {
-    qputenv(portsvariable, QByteArray::fromStdString(map.overridestext()));
+    const std::string text = map.overridestext();
+#ifdef _WIN32
+    _putenv_s(portsvariable, text.c_str());
+#else
+    setenv(portsvariable, text.c_str(), 1);
+#endif
 }
 
-QString progresstext(const QString& typetext, const QString& waiting, qint64 elapsedms) {
-    QString text = QStringLiteral("正在读取 %1").arg(typetext);
-    if (!waiting.isEmpty()) text += QStringLiteral("：等待 %1").arg(waiting);
-    return text + QStringLiteral("（%1 秒）").arg(elapsedms / 1000);
+std::string progresstext(const std::string& typetext, const std::string& waiting,
+                         std::int64_t elapsedms) {
+    std::string text = "正在读取 " + typetext;
+    if (!waiting.empty()) text += "：等待 " + waiting;
+    return text + "（" + std::to_string(elapsedms / 1000) + " 秒）";
 }
 
-QString refusal(std::int16_t port, std::int16_t code, const QString& typetext) {
-    if (port > 8) return QStringLiteral("port %1 is above 8").arg(port);
+std::string refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {
+    if (port > 8) return "port " + std::to_string(port) + " is above 8";
     if (code == 0 || textfor(code).empty())
-        return QStringLiteral("machine type \"%1\" is not in the list").arg(typetext);
+        return "machine type \"" + typetext + "\" is not in the list";
     return {};
 }
 

@@ -4,30 +4,30 @@
 #include "acquire/driver.h"
 #include "serial/portmap.h"
 
-#include <QString>
-#include <QStringList>
-
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace meter {
 
-// Where the vendor library may be, in the order they are tried: next to the running
-// executable, then in ../lib/meterreader beside it.
-std::vector<std::string> vendorlibrarycandidates();
+// The vendor library, run in its helper program cpedfm-host. Each is found by full path, in
+// this order: next to the running executable, then in ../lib/meterreader beside it.
+std::unique_ptr<VendorLibrary> vendorlibrary();
 
 // Applies "--device N=PATH" values to the map. Returns an error message, empty when all are
 // well formed.
-QString applydevices(PortMap& map, const QStringList& entries);
+std::string applydevices(PortMap& map, const std::vector<std::string>& entries);
 
 // Makes the map's overrides visible to the vendor library, which reads METERREADER_PORTS.
 void exportports(const PortMap& map);
 
 // One line on a running reading: machine type, the request waited for, elapsed seconds.
-QString progresstext(const QString& typetext, const QString& waiting, qint64 elapsedms);
+std::string progresstext(const std::string& typetext, const std::string& waiting,
+                         std::int64_t elapsedms);
 
 // Why a port text or a machine type text was refused; empty when initport would accept the
 // pair.
-QString refusal(std::int16_t port, std::int16_t code, const QString& typetext);
+std::string refusal(std::int16_t port, std::int16_t code, const std::string& typetext);
 
 } // namespace meter

@@ -1,7 +1,7 @@
 #include "sim/meter.h"
 
 #include "core/hexecho.h"
-#include "frontend/machinetypes.h"
+#include "core/machinetypes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -21,6 +21,14 @@ Meter::Meter(Registers registers, Faults faults, std::int16_t code)
 }
 
 Meter::~Meter() = default;
+
+std::string Meter::cannotshow() const {
+    std::string why;
+    for (const auto& family : families_)
+        if (const std::string w = family->cannotshow(registers_, code_); !w.empty())
+            why += (why.empty() ? "" : "\n") + w;
+    return why;
+}
 
 void Meter::log(const std::string& line) const {
     if (log_) log_(line);
@@ -97,9 +105,11 @@ std::vector<Emission> Meter::answer(Bytes reply, std::int64_t nowms) {
                        Bytes(wire.begin() + static_cast<std::ptrdiff_t>(i),
                              wire.begin() + static_cast<std::ptrdiff_t>(end)),
                        false});
-        busyuntil_ = at;
         at += faults_.gapms;
     }
+    // The line is free again after the last chunk and the gap that follows every chunk; a
+    // reply due earlier waits, so two replies never interleave.
+    busyuntil_ = at;
     return out;
 }
 

@@ -77,6 +77,11 @@ class Family {
     // Looks at the front of the bytes received and not yet taken. `code` is the machine type
     // played, or 0 in auto mode.
     virtual Take take(ByteView input, const Registers& registers, std::int16_t code) = 0;
+
+    // Why these register values cannot be shown by the machine type(s) played (a value wider
+    // than the meter's register); empty when they can. Such a meter leaves its register
+    // requests unanswered rather than send a value cut short.
+    virtual std::string cannotshow(const Registers&, std::int16_t /*code*/) const { return {}; }
 };
 
 class Meter {
@@ -98,6 +103,8 @@ class Meter {
     void sent(ByteView bytes) const;
 
     const Registers& registers() const { return registers_; }
+    // Every reason a family played cannot show the registers, one per line; empty when all can.
+    std::string cannotshow() const;
     int requests() const { return requests_; }
     // The requests taken, by their notes, in order.
     const std::vector<std::string>& taken() const { return taken_; }
@@ -114,7 +121,8 @@ class Meter {
     Bytes pending_;
     int requests_ = 0;
     bool dropped_ = false;
-    std::int64_t busyuntil_ = 0; // when the last reply scheduled has gone out
+    // When the last reply scheduled has gone out, on the clock of receive()'s `nowms`.
+    std::int64_t busyuntil_ = 0;
     std::vector<std::string> taken_;
     std::vector<std::string> rejected_;
     std::function<void(const std::string&)> log_;

@@ -1,6 +1,8 @@
 #include "sim/ptyserver.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <poll.h>
@@ -15,23 +17,56 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void makeraw(int fd, const LineSettings* settings) {
+// The line settings as termios knows them; false for a speed or size termios has no constant for.
+bool termiosfor(const LineSettings& settings, speed_t& speed, tcflag_t& size) {
+    static const std::pair<int, speed_t> speeds[] = {
+        {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+        {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+    };
+    static const std::pair<int, tcflag_t> sizes[] = {{5, CS5}, {6, CS6}, {7, CS7}, {8, CS8}};
+    bool found = false;
+    for (const auto& [baud, constant] : speeds)
+        if (baud == settings.baud) speed = constant, found = true;
+    if (!found) return false;
+    for (const auto& [bits, constant] : sizes)
+        if (bits == settings.databits) return size = constant, true;
+    return false;
+}
+
+// Raw bytes, and the line settings where given. Returns what went wrong, as said of the device
+// ("is not a serial device"); empty when all is set.
+std::string makeraw(int fd, const LineSettings* settings) {
     termios t{};
-    if (tcgetattr(fd, &t) != 0) return;
+    if (tcgetattr(fd, &t) != 0)
+        return errno == ENOTTY ? "is not a serial device"
+                               : std::string("refused its settings: ") + strerror(errno);
     cfmakeraw(&t);
     if (settings) {
-        const speed_t speed = settings->baud == 4800    ? B4800
-                              : settings->baud == 19200 ? B19200
-                                                        : B9600;
+        speed_t speed = B9600;
+        tcflag_t size = CS8;
+        if (!termiosfor(*settings, speed, size) ||
+            (settings->stopbits != 1 && settings->stopbits != 2) ||
+            (settings->parity != 'n' && settings->parity != 'e' && settings->parity != 'o'))
+            return "cannot take line settings " + settings->text();
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
-        t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | PARODD);
+        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
+        t.c_cflag |= size;
         if (settings->stopbits == 2) t.c_cflag |= CSTOPB;
         if (settings->parity == 'e') t.c_cflag |= PARENB;
         if (settings->parity == 'o') t.c_cflag |= PARENB | PARODD;
         t.c_cflag |= CLOCAL | CREAD;
     }
-    tcsetattr(fd, TCSANOW, &t);
+    if (tcsetattr(fd, TCSANOW, &t) != 0)
+        return "refused line settings " + (settings ? settings->text() : "raw") + ": " +
+               strerror(errno);
+    // tcsetattr succeeds when any part of the change was taken; check that all of it was.
+    const tcflag_t shape = CSIZE | CSTOPB | PARENB | PARODD;
+    termios back{};
+    if (settings && (tcgetattr(fd, &back) != 0 || cfgetospeed(&back) != cfgetospeed(&t) ||
+                     (back.c_cflag & shape) != (t.c_cflag & shape)))
+        return "did not take line settings " + settings->text();
+    return {};
 }
 
 bool writeall(int fd, const Bytes& bytes) {
@@ -57,10 +92,13 @@ PtyServer::PtyServer(Meter& meter) : meter_(meter) {
 }
 
 PtyServer::PtyServer(Meter& meter, const std::string& device, const LineSettings& settings)
-    : meter_(meter), path_(device) {
+    : meter_(meter), path_(device), device_(device), settings_(settings) {
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-    if (fd_ < 0) throw std::runtime_error("cannot open " + device);
-    makeraw(fd_, &settings);
+    if (fd_ < 0) throw std::runtime_error("cannot open " + device + ": " + strerror(errno));
+    if (const std::string why = makeraw(fd_, &settings_); !why.empty()) {
+        closeall();
+        throw std::runtime_error(device + " " + why);
+    }
 }
 
 PtyServer::~PtyServer() {
@@ -74,13 +112,51 @@ void PtyServer::closeall() {
     fd_ = keep_ = -1;
 }
 
-void PtyServer::run() {
-    // Emissions due, by the time they are due; equal times keep their order.
-    std::multimap<Clock::time_point, Emission> due;
-    const auto started = Clock::now();
+void PtyServer::status(const std::string& line) const {
+    if (status_) status_(line);
+}
+
+bool PtyServer::reconnect() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (device_.empty()) {
+        // Our own pseudo-terminal cannot come back.
+        status("the pseudo-terminal " + path_ + " failed");
+        lost_ = true;
+        return false;
+    }
+    status(device_ + " was hung up; waiting for it to come back");
     while (!stop_) {
-        const auto now = Clock::now();
-        while (!due.empty() && due.begin()->first <= now) {
+        for (int i = 0; i < 5 && !stop_; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (stop_) break;
+        const int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) continue;
+        // A device that opens but is still hung up is not back yet.
+        pollfd p{fd, POLLIN, 0};
+        if (makeraw(fd, &settings_).empty() && ::poll(&p, 1, 0) >= 0 &&
+            !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            fd_ = fd;
+            status(device_ + " is back");
+            return true;
+        }
+        ::close(fd);
+    }
+    return false;
+}
+
+void PtyServer::run() {
+    // Emissions by when they are due, in milliseconds on the clock the meter schedules them on;
+    // equal times keep their order.
+    std::multimap<std::int64_t, Emission> due;
+    const auto started = Clock::now();
+    const auto nowms = [started] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started)
+            .count();
+    };
+    while (!stop_) {
+        while (!due.empty() && due.begin()->first <= nowms()) {
             Emission e = std::move(due.begin()->second);
             due.erase(due.begin());
             if (e.drop) {
@@ -93,21 +169,27 @@ void PtyServer::run() {
             writeall(fd_, e.bytes);
         }
         int timeout = 50;
-        if (!due.empty()) {
-            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-                due.begin()->first - Clock::now());
-            timeout = static_cast<int>(std::clamp<long long>(wait.count(), 0, 50));
-        }
+        if (!due.empty())
+            timeout =
+                static_cast<int>(std::clamp<std::int64_t>(due.begin()->first - nowms(), 0, 50));
         pollfd p{fd_, POLLIN, 0};
         const int ready = ::poll(&p, 1, timeout);
-        if (ready <= 0 || !(p.revents & POLLIN)) continue;
-        std::uint8_t buf[1024];
-        const ssize_t n = ::read(fd_, buf, sizeof buf);
-        if (n <= 0) continue;
-        const auto at = Clock::now();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - started).count();
-        for (Emission& e : meter_.receive(ByteView(buf, static_cast<std::size_t>(n)), ms))
-            due.emplace(at + std::chrono::milliseconds(e.afterms), std::move(e));
+        if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+        if (ready > 0 && (p.revents & POLLIN)) {
+            std::uint8_t buf[1024];
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n > 0) {
+                const std::int64_t at = nowms();
+                for (Emission& e : meter_.receive(ByteView(buf, static_cast<std::size_t>(n)), at))
+                    due.emplace(at + e.afterms, std::move(e));
+                continue;
+            }
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        }
+        // Hung up, an error, or the end of the input: the line is gone. What was still to be
+        // sent went with it.
+        due.clear();
+        if (!reconnect()) return;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -31,16 +32,29 @@ class PtyServer {
     void start();
     void stop();
     bool dropped() const { return dropped_; }
+    // The line failed for good (only our own pseudo-terminal; a device is waited for).
+    bool lost() const { return lost_; }
+
+    // One line on each change of the line: hung up, back again, failed.
+    void onstatus(std::function<void(const std::string&)> status) { status_ = std::move(status); }
 
   private:
     void closeall();
+    void status(const std::string& line) const;
+    // After a hang-up: waits, without spinning, for the device to come back. False when it
+    // cannot come back or the server was stopped.
+    bool reconnect();
 
     Meter& meter_;
     int fd_ = -1;   // the meter's end
     int keep_ = -1; // a slave descriptor held open, so the pty outlives the reader's closing it
     std::string path_;
+    std::string device_; // the device served, empty for our own pseudo-terminal
+    LineSettings settings_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> dropped_{false};
+    std::atomic<bool> lost_{false};
+    std::function<void(const std::string&)> status_;
     std::thread thread_;
 };
 

@@ -38,10 +38,15 @@ Session& session() {
     return s;
 }
 
-char* copyout(const std::string& text) {
+// The record as the caller expects to receive and release it.
+cpedfm_text copyout(const std::string& text) {
+#ifdef _WIN32
+    return SysAllocStringByteLen(text.data(), static_cast<UINT>(text.size()));
+#else
     char* out = static_cast<char*>(std::malloc(text.size() + 1));
     if (out) std::memcpy(out, text.c_str(), text.size() + 1);
     return out;
+#endif
 }
 
 std::string readrecord(SerialDevice& device, std::string& error) {
@@ -84,7 +89,7 @@ CPEDFM_EXPORT int32_t CPEDFM_CALL ComOpen(int32_t port) {
     }
 }
 
-CPEDFM_EXPORT char* CPEDFM_CALL ReadRegister(int32_t port) {
+CPEDFM_EXPORT cpedfm_text CPEDFM_CALL ReadRegister(int32_t port) {
     Session& s = session();
     std::lock_guard lock(s.mutex);
     s.recordread = false;

@@ -5,6 +5,7 @@
 #include "app/progress.h"
 #include "app/statustext.h"
 #include "frontend/demo.h"
+#include "frontend/installpaths.h"
 #include "frontend/station.h"
 #include "serial/portmap.h"
 #include "serial/nativedevice.h"
@@ -92,8 +93,7 @@ std::unique_ptr<Form1> demoform(const Demo& demo) {
     PortMap ports;
     demo.mapallports(ports);
     exportports(ports);
-    auto form = std::make_unique<Form1>(makeserialdevice(ports),
-                                        std::make_unique<DynamicVendorLibrary>(CPEDFM_PATH), true);
+    auto form = std::make_unique<Form1>(makeserialdevice(ports), vendorlibrary(), true);
     form->show();
     return form;
 }
@@ -636,6 +636,25 @@ class Form1Test : public QObject {
                  QStringLiteral("正在读取 copote：等待 copote（3 秒）"));
         QCOMPARE(waittext(QStringLiteral("5400(4表头)"), QStringLiteral("表头"), 61000, 60000),
                  QStringLiteral("正在读取 5400(4表头)：等待 表头（60 / 60 秒）"));
+    }
+
+    // A vendor library that hangs in ReadRegister (port 2 of the test library) does not hold
+    // the window: closing it kills the library's helper program.
+    void closingEndsAHungVendorLibraryWithinASecond() {
+        Form1 form(std::make_unique<ScriptedDevice>(wallms),
+                   std::make_unique<HostedVendorLibrary>(findprivatefile(vendorhostname()),
+                                                         FAULTY_LIBRARY_PATH),
+                   false);
+        form.show();
+        form.Combo1->setEditText(QStringLiteral("2"));
+        form.Combo2->setEditText(QStringLiteral("copote"));
+        QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
+        QVERIFY(form.reading());
+        QTest::qWait(300);
+        QElapsedTimer t;
+        t.start();
+        form.close();
+        QVERIFY(t.elapsed() < 1000);
     }
 
     // Every machine type through the window, on the demo meter over a pseudo-terminal: the

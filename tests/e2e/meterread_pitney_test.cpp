@@ -23,11 +23,23 @@ TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
         " 2 21 84 A2 0 0 10 82 10 90 13 E0 B1 3, 2 A1 82 A2 0 0 0 10 90 10 83 94 91 3,"
         " 2 21 83 A2 0 0 10 82 0 10 90 1F 87 3, 2 A1 85 AF 0 0 0 10 90 10 82 23 F3 3,"
         " 2 21 8C AF 0 0 0 0 31 41 30 3,");
-    for (const char* type : {"pitneybows 950", "22"}) {
-        QStringList args = {QStringLiteral("--type"), QString::fromUtf8(type)};
-        MeterSim sim(args + values);
-        const ReadRun r = meterread(jsonreading(sim, QString::fromUtf8(type)));
-        ASSERT_EQ(r.exitcode, 0) << type << r.err.toStdString();
+    // The spark's replies also in small chunks, which take more polls: one reply must never go
+    // out in the middle of another.
+    const struct {
+        const char* type;
+        QStringList faults;
+    } cases[] = {
+        {"pitneybows 950", {}},
+        {"22", {}},
+        {"22",
+         {QStringLiteral("--split"), QStringLiteral("5"), QStringLiteral("--gap"),
+          QStringLiteral("60")}},
+    };
+    for (const auto& c : cases) {
+        const QString type = QString::fromUtf8(c.type);
+        MeterSim sim(QStringList{QStringLiteral("--type"), type} + values + c.faults);
+        const ReadRun r = meterread(jsonreading(sim, type));
+        ASSERT_EQ(r.exitcode, 0) << c.type << r.err.toStdString();
         EXPECT_EQ(text(r, "record"), QStringLiteral("000000021013"
                                                     "000000001003"
                                                     "000000020010"
@@ -35,8 +47,9 @@ TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
                                                     "0000000031"));
         EXPECT_EQ(text(r, "end"), QStringLiteral("normal"));
         EXPECT_EQ(text(r, "reason"), QString());
-        EXPECT_EQ(text(r, "sent"), sent) << type;
-        EXPECT_EQ(text(r, "received"), received) << type;
+        if (!c.faults.isEmpty()) continue;
+        EXPECT_EQ(text(r, "sent"), sent) << c.type;
+        EXPECT_EQ(text(r, "received"), received) << c.type;
         EXPECT_LT(r.seconds, 3.0) << "six polls of 100 ms";
     }
 }

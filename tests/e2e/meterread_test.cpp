@@ -1,10 +1,14 @@
 // meterread against metersim over pseudo-terminals: the contract scripts rely on.
 #include "support/e2e.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -33,6 +37,19 @@ TEST(MeterRead, ReadsCopoteThroughTheVendorLibrary) {
     EXPECT_EQ(r.json[QStringLiteral("sent")].toString(), QString())
         << "the library's traffic is its own";
     EXPECT_EQ(r.json[QStringLiteral("received")].toString(), QString());
+    EXPECT_EQ(r.json[QStringLiteral("status")].toString(), QStringLiteral("read"));
+    // When the reading started, in local time with the offset from UTC.
+    const QString time = r.json[QStringLiteral("time")].toString();
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$)"))
+            .match(time)
+            .hasMatch())
+        << time.toStdString();
+    const QDateTime started = QDateTime::fromString(time, Qt::ISODate);
+    EXPECT_LT(std::abs(started.secsTo(QDateTime::currentDateTime())), 60) << time.toStdString();
+    ASSERT_TRUE(r.json[QStringLiteral("elapsed_ms")].isDouble());
+    EXPECT_GE(r.json[QStringLiteral("elapsed_ms")].toInt(), 0);
+    EXPECT_LE(r.json[QStringLiteral("elapsed_ms")].toInt(), r.seconds * 1000);
 }
 
 TEST(MeterRead, PrintsTheFiveLabelsByDefault) {
@@ -46,32 +63,58 @@ TEST(MeterRead, PrintsTheFiveLabelsByDefault) {
 }
 
 TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
+    const QString zero = QStringLiteral("0");
     struct Case {
         QStringList faults;
         int exitcode;
         const char* end;
+        const char* status;
+        const char* reason; // part of it
+        const char* simsays = "";
     } cases[] = {
         {{QStringLiteral("--split"), QStringLiteral("7"), QStringLiteral("--gap"),
           QStringLiteral("30")},
          0,
-         "normal"},
-        {{QStringLiteral("--noise"), QStringLiteral("5"), QStringLiteral("--twice")}, 0, "normal"},
-        {{QStringLiteral("--corrupt"), QStringLiteral("10")}, 1, "failure"},
-        {{QStringLiteral("--silent")}, 1, "failure"},
-        {{QStringLiteral("--drop-after"), QStringLiteral("1")}, 1, "failure"},
+         "normal",
+         "read",
+         ""},
+        {{QStringLiteral("--noise"), QStringLiteral("5"), QStringLiteral("--twice")},
+         0,
+         "normal",
+         "read",
+         ""},
+        {{QStringLiteral("--corrupt"), QStringLiteral("10")}, 1, "failure", "failed", "vendor"},
+        {{QStringLiteral("--silent")}, 1, "failure", "failed", "vendor"},
+        {{QStringLiteral("--drop-after"), QStringLiteral("1")},
+         1,
+         "failure",
+         "failed",
+         "was lost",
+         "dropped the line after 1 request "},
+        // Well-formed registers that are all zero: the normal end, but nothing to use.
+        {{QStringLiteral("--used"), zero, QStringLiteral("--unused"), zero,
+          QStringLiteral("--pieces"), zero, QStringLiteral("--head"), zero},
+         1,
+         "normal",
+         "nodata",
+         "the meter's registers are all zero"},
     };
     for (const auto& c : cases) {
         MeterSim sim(c.faults);
         const ReadRun r =
             meterread(jsonreading(sim, QStringLiteral("copote"), QStringLiteral("3")));
-        EXPECT_EQ(r.exitcode, c.exitcode)
-            << c.faults.join(' ').toStdString() << r.err.toStdString();
-        EXPECT_EQ(r.json[QStringLiteral("end")].toString().toStdString(), c.end);
+        const std::string what = c.faults.join(' ').toStdString();
+        EXPECT_EQ(r.exitcode, c.exitcode) << what << r.err.toStdString();
+        EXPECT_EQ(r.json[QStringLiteral("end")].toString().toStdString(), c.end) << what;
+        EXPECT_EQ(r.json[QStringLiteral("status")].toString().toStdString(), c.status) << what;
+        const QString reason = r.json[QStringLiteral("reason")].toString();
+        EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reason))) << reason.toStdString();
         if (c.exitcode != 0) {
             EXPECT_EQ(r.json[QStringLiteral("record")].toString(), allzero);
-            EXPECT_FALSE(r.json[QStringLiteral("reason")].toString().isEmpty());
+            EXPECT_FALSE(reason.isEmpty());
             EXPECT_TRUE(r.err.contains(QStringLiteral("meterread:")));
         }
+        EXPECT_TRUE(sim.log().contains(QString::fromUtf8(c.simsays))) << what;
     }
 }
 
@@ -88,22 +131,65 @@ TEST(MeterRead, AMissingDeviceIsAFailureWithExitOne) {
 }
 
 TEST(MeterRead, RefusedInputExitsWithTwo) {
-    const QStringList refused[] = {
-        {QStringLiteral("--type"), QStringLiteral("Neopost")},
-        {QStringLiteral("--type"), QStringLiteral("14")},
-        {QStringLiteral("--port"), QStringLiteral("9")},
-        {QStringLiteral("--port"), QStringLiteral("x1")},
-        {QStringLiteral("--port"), QString()},
-        {QStringLiteral("--device"), QStringLiteral("9=/dev/ttyS0")},
-        {QStringLiteral("--colour")},
-        {QStringLiteral("--port")},
+    const struct {
+        QStringList args;
+        const char* says; // part of the message
+    } refused[] = {
+        {{QStringLiteral("--type"), QStringLiteral("Neopost")}, "not in the list"},
+        {{QStringLiteral("--type"), QStringLiteral("14")}, "not in the list"},
+        {{QStringLiteral("--port"), QStringLiteral("9")}, "port 9 is above 8"},
+        {{QStringLiteral("--port"), QStringLiteral("99999")}, "port 99999 is above 8"},
+        {{QStringLiteral("--port"), QStringLiteral("x1")}, "give a port from 1 to 8"},
+        {{QStringLiteral("--port"), QString()}, "empty"},
+        {{QStringLiteral("--device"), QStringLiteral("9=/dev/ttyS0")}, "--device"},
+        {{QStringLiteral("--colour")}, "unknown option --colour"},
+        {{QStringLiteral("--port")}, "--port needs a value"},
     };
-    for (const auto& args : refused) {
-        const ReadRun r = meterread(args);
-        EXPECT_EQ(r.exitcode, 2) << args.join(' ').toStdString();
+    for (const auto& c : refused) {
+        const ReadRun r = meterread(c.args);
+        EXPECT_EQ(r.exitcode, 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says))) << r.err.toStdString();
     }
+}
+
+TEST(MeterRead, ASignalEndsTheReadingWithTheShellsStatus) {
+    const struct {
+        int signal;
+        int exitcode;
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    for (const auto& c : cases) {
+        MeterSim sim({QStringLiteral("--type"), QStringLiteral("22"), QStringLiteral("--silent")});
+        QProcess p;
+        p.start(QStringLiteral(METERREAD_PATH), jsonreading(sim, QStringLiteral("22")));
+        ASSERT_TRUE(p.waitForStarted(5000));
+        QThread::msleep(500);
+        ::kill(static_cast<pid_t>(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(3000)) << "a silent spark would take five seconds";
+        EXPECT_EQ(p.exitCode(), c.exitcode) << c.signal;
+        const QJsonObject j = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+        EXPECT_EQ(j[QStringLiteral("status")].toString(), QStringLiteral("failed"));
+        EXPECT_EQ(j[QStringLiteral("record")].toString(), allzero);
+    }
+}
+
+TEST(MeterRead, ADemoWithoutAPseudoTerminalFailsWithExitOne) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
+#endif
+    // One free descriptor below the limit: enough to load libraries one by one, too few for the
+    // two ends of a pseudo-terminal. Descriptors inherited from whoever runs the test count.
+    const QString script = QStringLiteral("f=3; while [ -e /proc/$$/fd/$f ]; do f=$((f+1)); done; "
+                                          "ulimit -n $((f+1)) && exec \"$0\" --demo --type 51");
+    QProcess p;
+    p.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), script, QStringLiteral(METERREAD_PATH)});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("meterread: the demo meter cannot start")))
+        << err.toStdString();
 }
 
 TEST(MeterRead, TheDemoReadsEveryMachineTypeWithoutHardware) {

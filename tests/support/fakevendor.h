@@ -9,14 +9,17 @@
 namespace meter::testing {
 
 struct FakeVendor : VendorLibrary {
-    bool loadable = true;
+    // The call that raises, as a library that cannot be loaded (ComOpen) or one that hangs in
+    // its helper program (ComClose) would; empty: none.
+    std::string raises;
     std::int32_t open = 1;
     std::string record = std::string(56, '7');
     std::int32_t close = 1;
     std::vector<std::string> calls;
 
     std::int32_t ComOpen(std::int32_t port) override {
-        if (!loadable) throw MeterError("the vendor library libcpedfm.so could not be loaded");
+        if (raises == "ComOpen")
+            throw MeterError("the vendor library libcpedfm.so could not be loaded");
         calls.push_back("ComOpen " + std::to_string(port));
         return open;
     }
@@ -26,6 +29,7 @@ struct FakeVendor : VendorLibrary {
     }
     std::int32_t ComClose(std::int32_t port) override {
         calls.push_back("ComClose " + std::to_string(port));
+        if (raises == "ComClose") throw MeterError("the vendor library stopped responding");
         return close;
     }
 };

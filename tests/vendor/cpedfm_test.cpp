@@ -1,11 +1,11 @@
 // The stand-in vendor library, loaded from its built file, against a meter played by the test
 // on a pseudo-terminal.
 #include "acquire/driver.h"
-#include "acquire/vendor.h"
 #include "serial/portmap.h"
 #include "serial/scripteddevice.h"
 #include "support/pty.h"
 #include "vendor/exchange.h"
+#include "vendorhost/dynamiclibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -27,8 +27,30 @@ constexpr Command commands[] = {
 // The frame header that names the family: SOH and the four station characters.
 constexpr std::size_t headerlength = 5;
 
-// The last `width` characters of a register value, zeros in front when it is shorter. The
-// neopost keeps ten-digit postage registers, so a larger value loses its two leading digits.
+// The digits of a register value that matter: without its leading zeros.
+std::string significant(const std::string& value) {
+    const auto first = value.find_first_not_of('0');
+    return first == std::string::npos ? std::string() : value.substr(first);
+}
+
+// Why a register of type `type` cannot hold one of the values; empty when all fit. The neopost
+// keeps ten-digit postage registers.
+std::string unfit(std::int16_t type, const Registers& r) {
+    static const char* const names[5] = {"total postage", "used postage", "unused postage",
+                                         "total piece count", "meter head number"};
+    const std::string* values[5] = {&r.total, &r.used, &r.unused, &r.pieces, &r.head};
+    const auto cuts = type == 11 ? neopostcuts() : highspeedcuts();
+    // The values given come before the total worked out from them.
+    for (const std::size_t i : {1, 2, 0, 3, 4})
+        if (significant(*values[i]).size() > cuts[i].length)
+            return std::string(type == 11 ? "the neopost" : "the 高速机") + " keeps " +
+                   std::to_string(cuts[i].length) + " digits of " + names[i] + "; " +
+                   significant(*values[i]) + " does not fit";
+    return {};
+}
+
+// The last `width` characters of a register value, zeros in front when it is shorter (values
+// that do not fit are refused before).
 std::string field(const std::string& value, std::size_t width) {
     if (value.size() >= width) return value.substr(value.size() - width);
     return std::string(width - value.size(), '0') + value;
@@ -124,6 +146,15 @@ class Framed : public Family {
         return Take::none();
     }
 
+    std::string cannotshow(const Registers& registers, std::int16_t code) const override {
+        std::string why;
+        for (std::int16_t type : {11, 31})
+            if (code == 0 || code == type)
+                if (const std::string w = unfit(type, registers); !w.empty())
+                    why += (why.empty() ? "" : "\n") + w;
+        return why;
+    }
+
   private:
     static Take complete(const Command& c, const CommandLayout& layout, ByteView frame,
                          const Registers& registers) {
@@ -137,6 +168,8 @@ class Framed : public Family {
                                                    hexecho(frame.subspan(layout.checkindex, 2)) +
                                                    ", not" + hexecho(ByteView(check)));
         const std::string note = std::string(c.note) + ", sequence " + static_cast<char>(seq);
+        if (const std::string why = unfit(c.type, registers); !why.empty() && c.command != 5)
+            return Take::reject(layout.length, note + ": " + why);
         if (c.type == 31)
             return Take::request(layout.length, highspeedregisters(registers, seq), note);
         if (c.command == 5) return Take::request(layout.length, acknowledgement(seq), note);

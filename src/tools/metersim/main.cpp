@@ -1,16 +1,21 @@
 // metersim: a postage meter on the far end of a serial line, for demos, end-to-end tests and
 // for checking a cable or adapter without a meter.
-#include "core/hexecho.h"
-#include "frontend/machinetypes.h"
 #include "sim/meter.h"
 #include "sim/ptyserver.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -22,11 +27,15 @@ serial device, until interrupted.
 
   --type TEXT        machine type to play: auto (default; recognised from the requests), a list
                      text ("pitneybows 950", "5400(4表头)", ...) or its code (21, 12, ...)
-  --device PATH      serve this serial device (e.g. over a null-modem cable) instead of a pty
-  --settings TEXT    line settings on --device, e.g. 4800,n,8,1 (default: those of --type)
-  --total N          total postage in the record's units (12 digits at most)
-  --used N           used postage (12 digits at most)
-  --unused N         unused postage (12 digits at most)
+  --device PATH      serve this serial device (e.g. over a null-modem cable) instead of a pty;
+                     after a hang-up it waits for the device to come back
+  --settings TEXT    line settings on --device, BAUD,PARITY,DATABITS,STOPBITS, e.g. 4800,n,8,1
+                     (default: those of --type); baud 1200 to 115200, parity n, e or o, data
+                     bits 5 to 8, stop bits 1 or 2
+  --total N          total postage in the record's units (12 digits at most; the neopost
+                     keeps 10)
+  --used N           used postage (12 digits at most; the neopost keeps 10)
+  --unused N         unused postage (12 digits at most; the neopost keeps 10)
   --pieces N         total piece count (10 digits at most)
   --head N           meter head number (10 digits at most)
   --silent           take requests but never answer
@@ -36,9 +45,9 @@ serial device, until interrupted.
   --noise N          send N noise bytes before each reply
   --twice            send every reply twice
   --corrupt POS      flip all bits of byte POS (from 0) of each reply
-  --drop-after K     drop the line once K requests came in
+  --drop-after K     drop the line once K requests came in, say so and end
   --verbose          log what is received and sent on stderr, with timestamps
-  --help             this text
+  --help, --version
 )USAGE";
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -51,19 +60,46 @@ extern "C" void oninterrupt(int) {
     std::exit(2);
 }
 
-int number(const char* option, const char* text) {
+int number(const std::string& option, const std::string& text) {
     char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < 0 || v > 1000000) refuse(std::string(option) + " takes a number");
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || v < 0 || v > 1000000)
+        refuse(option + " takes a number from 0 to 1000000");
     return static_cast<int>(v);
 }
 
+// "BAUD,PARITY,DATABITS,STOPBITS" with values a serial port can be set to.
 LineSettings parsesettings(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (const char c : text) {
+        if (c == ',')
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    const std::string form = "--settings takes BAUD,PARITY,DATABITS,STOPBITS such as 9600,n,8,1";
+    if (parts.size() != 4) refuse(form + ", not \"" + text + "\"");
+    auto whole = [&](const std::string& part) {
+        if (part.empty() || part.size() > 6 ||
+            part.find_first_not_of("0123456789") != std::string::npos)
+            refuse(form + ", not \"" + text + "\"");
+        return std::stoi(part);
+    };
     LineSettings s;
-    char parity = 'n';
-    if (std::sscanf(text.c_str(), "%d,%c,%d,%d", &s.baud, &parity, &s.databits, &s.stopbits) != 4)
-        refuse("--settings takes a text such as 9600,n,8,1");
-    s.parity = parity;
+    s.baud = whole(parts[0]);
+    static const int bauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    if (std::find(std::begin(bauds), std::end(bauds), s.baud) == std::end(bauds))
+        refuse("--settings: baud " + parts[0] +
+               " is not one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200");
+    if (parts[1].size() != 1 || std::string_view("neoNEO").find(parts[1][0]) == std::string::npos)
+        refuse("--settings: parity \"" + parts[1] + "\" is not n (none), e (even) or o (odd)");
+    s.parity = static_cast<char>(std::tolower(static_cast<unsigned char>(parts[1][0])));
+    s.databits = whole(parts[2]);
+    if (s.databits < 5 || s.databits > 8)
+        refuse("--settings: data bits " + parts[2] + " are not 5, 6, 7 or 8");
+    s.stopbits = whole(parts[3]);
+    if (s.stopbits != 1 && s.stopbits != 2)
+        refuse("--settings: stop bits " + parts[3] + " are not 1 or 2");
     return s;
 }
 
@@ -76,76 +112,95 @@ LineSettings settingsof(std::int16_t code) {
 } // namespace
 
 int main(int argc, char** argv) {
-    sim::Registers registers;
-    sim::Faults faults;
-    std::int16_t code = 0;
-    std::string device, settings;
-    bool verbose = false, totalgiven = false;
+    std::string type = "auto", device, settings;
+    std::string total, used, unused, pieces, head;
+    std::string delay, split, gap, noise, corrupt, dropafter;
+    bool silent = false, twice = false, verbose = false, help = false, version = false;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) refuse(a + " needs a value");
-            return argv[++i];
-        };
-        auto reg = [&](std::string& field, std::size_t width) {
-            const char* v = value();
-            field = sim::digits(v, width);
-            if (field.empty())
-                refuse(a + " takes a whole number of at most " + std::to_string(width) + " digits");
-        };
-        if (a == "--help") {
-            std::fputs(usage, stdout);
-            return 0;
-        } else if (a == "--type") {
-            const std::string t = value();
-            code = sim::parsetype(t);
-            if (code < 0) refuse("unknown machine type \"" + t + "\"");
-        } else if (a == "--device") {
-            device = value();
-        } else if (a == "--settings") {
-            settings = value();
-        } else if (a == "--total") {
-            reg(registers.total, 12);
-            totalgiven = true;
-        } else if (a == "--used") {
-            reg(registers.used, 12);
-        } else if (a == "--unused") {
-            reg(registers.unused, 12);
-        } else if (a == "--pieces") {
-            reg(registers.pieces, 10);
-        } else if (a == "--head") {
-            reg(registers.head, 10);
-        } else if (a == "--silent") {
-            faults.silent = true;
-        } else if (a == "--delay") {
-            faults.delayms = number("--delay", value());
-        } else if (a == "--split") {
-            faults.chunk = number("--split", value());
-        } else if (a == "--gap") {
-            faults.gapms = number("--gap", value());
-        } else if (a == "--noise") {
-            faults.noise = number("--noise", value());
-        } else if (a == "--twice") {
-            faults.twice = true;
-        } else if (a == "--corrupt") {
-            faults.corrupt = number("--corrupt", value());
-        } else if (a == "--drop-after") {
-            faults.dropafter = number("--drop-after", value());
-        } else if (a == "--verbose") {
-            verbose = true;
-        } else {
-            refuse("unknown option " + a + " (see --help)");
-        }
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    app.add_flag("--help", help);
+    app.add_flag("--version", version);
+    app.add_flag("--silent", silent);
+    app.add_flag("--twice", twice);
+    app.add_flag("--verbose", verbose);
+    const std::pair<const char*, std::string*> options[] = {
+        {"--type", &type},         {"--device", &device},
+        {"--settings", &settings}, {"--total", &total},
+        {"--used", &used},         {"--unused", &unused},
+        {"--pieces", &pieces},     {"--head", &head},
+        {"--delay", &delay},       {"--split", &split},
+        {"--gap", &gap},           {"--noise", &noise},
+        {"--corrupt", &corrupt},   {"--drop-after", &dropafter},
+    };
+    for (const auto& [name, value] : options)
+        app.add_option(name, *value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch& e) {
+        const std::string what = e.what();
+        refuse(what.substr(0, what.find(':')) + " needs a value (see --help)");
+    } catch (const CLI::ParseError& e) {
+        refuse(std::string(e.what()) + " (see --help)");
     }
-    if (!totalgiven) {
+    if (!app.remaining().empty())
+        refuse("unknown option " + app.remaining().front() + " (see --help)");
+    if (help) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (version) {
+        std::printf("metersim %s\n", METERREADER_VERSION);
+        return 0;
+    }
+
+    const std::int16_t code = sim::parsetype(type);
+    if (code < 0) refuse("unknown machine type \"" + type + "\"");
+
+    sim::Registers registers;
+    const std::tuple<const char*, const std::string*, std::string*, std::size_t> values[] = {
+        {"--total", &total, &registers.total, 12},    {"--used", &used, &registers.used, 12},
+        {"--unused", &unused, &registers.unused, 12}, {"--pieces", &pieces, &registers.pieces, 10},
+        {"--head", &head, &registers.head, 10},
+    };
+    for (const auto& [name, text, field, width] : values) {
+        if (app.count(name) == 0) continue;
+        *field = sim::digits(*text, width);
+        if (field->empty())
+            refuse(std::string(name) + " takes a whole number of at most " + std::to_string(width) +
+                   " digits");
+    }
+    if (app.count("--total") == 0) {
         // The meter's total is what it has used plus what it has left.
         const unsigned long long sum = std::stoull(registers.used) + std::stoull(registers.unused);
         registers.total = sim::digits(std::to_string(sum), 12);
         if (registers.total.empty()) refuse("--used plus --unused exceed 12 digits; give --total");
     }
 
+    sim::Faults faults;
+    faults.silent = silent;
+    faults.twice = twice;
+    const std::tuple<const char*, const std::string*, int*> numbers[] = {
+        {"--delay", &delay, &faults.delayms},     {"--split", &split, &faults.chunk},
+        {"--gap", &gap, &faults.gapms},           {"--noise", &noise, &faults.noise},
+        {"--corrupt", &corrupt, &faults.corrupt}, {"--drop-after", &dropafter, &faults.dropafter},
+    };
+    for (const auto& [name, text, field] : numbers)
+        if (app.count(name) != 0) *field = number(name, *text);
+
+    LineSettings linesettings = settingsof(code);
+    if (app.count("--settings") != 0) {
+        if (device.empty()) refuse("--settings applies to --device only");
+        linesettings = parsesettings(settings);
+    }
+
     sim::Meter meter(registers, faults, code);
+    // A meter that cannot show its values would have to cut them short; it refuses instead.
+    if (const std::string why = meter.cannotshow(); !why.empty()) {
+        if (code != 0) refuse(why);
+        std::fprintf(stderr, "metersim: %s; such register requests go unanswered\n", why.c_str());
+    }
     const auto start = std::chrono::steady_clock::now();
     if (verbose) {
         meter.onlog([start](const std::string& line) {
@@ -157,19 +212,21 @@ int main(int argc, char** argv) {
 
     try {
         sim::PtyServer server =
-            device.empty()
-                ? sim::PtyServer(meter)
-                : sim::PtyServer(meter, device,
-                                 settings.empty() ? settingsof(code) : parsesettings(settings));
+            device.empty() ? sim::PtyServer(meter) : sim::PtyServer(meter, device, linesettings);
+        server.onstatus(
+            [](const std::string& line) { std::fprintf(stderr, "metersim: %s\n", line.c_str()); });
         std::printf("%s\n", server.path().c_str());
         std::fflush(stdout);
         std::signal(SIGINT, oninterrupt);
         std::signal(SIGTERM, oninterrupt);
         server.start();
-        while (!interrupted && !server.dropped())
+        while (!interrupted && !server.dropped() && !server.lost())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         server.stop();
-        if (server.dropped() && verbose) std::fprintf(stderr, "metersim: line dropped\n");
+        if (server.dropped())
+            std::fprintf(stderr, "metersim: dropped the line after %d request%s (--drop-after)\n",
+                         meter.requests(), meter.requests() == 1 ? "" : "s");
+        if (server.lost()) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "metersim: %s\n", e.what());
         return 1;

@@ -53,6 +53,21 @@ TEST(SimFramed, AnswersTheFramesAsWrittenOut) {
     }
 }
 
+TEST(SimFramed, ValuesWiderThanTheNeopostsRegistersAreRefusedNotCut) {
+    Registers wide;
+    wide.used = "123456789012";
+    Meter neopost(wide, {}, 11);
+    EXPECT_NE(neopost.cannotshow().find("used postage; 123456789012 does not fit"),
+              std::string::npos)
+        << neopost.cannotshow();
+    EXPECT_FALSE(neopost.receive(command5("32")).empty()) << "command 5 is still acknowledged";
+    EXPECT_TRUE(neopost.receive(command2).empty()) << "no registers with a value cut short";
+    EXPECT_EQ(neopost.rejected().size(), 1u);
+    Meter fast(wide, {}, 31);
+    EXPECT_EQ(fast.cannotshow(), "") << "the 高速机 keeps twelve digits";
+    EXPECT_FALSE(fast.receive(highspeed).empty());
+}
+
 TEST(SimFramed, WrongFramesGetNoAnswer) {
     Bytes badseq = command2;
     badseq[9] = 'A';

@@ -1,4 +1,4 @@
-#include "frontend/machinetypes.h"
+#include "core/machinetypes.h"
 
 namespace meter {
 

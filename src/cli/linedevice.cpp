@@ -1,0 +1,11 @@
+#include "cli/linedevice.h"
+
+#include "serial/nativedevice.h"
+
+namespace meter {
+
+std::unique_ptr<SerialDevice> makelinedevice(const PortMap& ports) {
+    return makeserialdevice(ports);
+}
+
+} // namespace meter

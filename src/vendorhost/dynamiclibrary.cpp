@@ -1,0 +1,106 @@
+#include "vendorhost/dynamiclibrary.h"
+
+#include "core/metererror.h"
+#include "vendor/cpedfm.h"
+
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace meter {
+
+namespace {
+using ComOpenFn = std::int32_t(CPEDFM_CALL*)(std::int32_t);
+using ReadRegisterFn = cpedfm_text(CPEDFM_CALL*)(std::int32_t);
+using ComCloseFn = std::int32_t(CPEDFM_CALL*)(std::int32_t);
+using ComLastErrorFn = const char*(CPEDFM_CALL*)();
+} // namespace
+
+struct DynamicVendorLibrary::Loaded {
+#ifdef _WIN32
+    HMODULE handle = nullptr;
+    ~Loaded() {
+        if (handle) FreeLibrary(handle);
+    }
+    void* symbol(const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(handle, name));
+    }
+#else
+    void* handle = nullptr;
+    ~Loaded() {
+        if (handle) dlclose(handle);
+    }
+    void* symbol(const char* name) {
+        return dlsym(handle, name);
+    }
+#endif
+    ComOpenFn comopen = nullptr;
+    ReadRegisterFn readregister = nullptr;
+    ComCloseFn comclose = nullptr;
+    ComLastErrorFn comlasterror = nullptr;
+};
+
+DynamicVendorLibrary::DynamicVendorLibrary(std::string path) : path_(std::move(path)) {}
+
+DynamicVendorLibrary::~DynamicVendorLibrary() = default;
+
+DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
+    if (loaded_) return *loaded_;
+    auto lib = std::make_unique<Loaded>();
+    const std::string which = "the vendor library " + path_;
+#ifdef _WIN32
+    // By full path only: the search order of the system is never consulted.
+    lib->handle = LoadLibraryExA(path_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!lib->handle)
+        throw MeterError(which + " could not be loaded (error " + std::to_string(GetLastError()) +
+                         ")");
+#else
+    lib->handle = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib->handle) {
+        const char* detail = dlerror();
+        throw MeterError(which + " could not be loaded (" + (detail ? detail : "unknown") + ")");
+    }
+#endif
+    lib->comopen = reinterpret_cast<ComOpenFn>(lib->symbol("ComOpen"));
+    lib->readregister = reinterpret_cast<ReadRegisterFn>(lib->symbol("ReadRegister"));
+    lib->comclose = reinterpret_cast<ComCloseFn>(lib->symbol("ComClose"));
+    lib->comlasterror = reinterpret_cast<ComLastErrorFn>(lib->symbol("ComLastError"));
+    if (!lib->comopen || !lib->readregister || !lib->comclose)
+        throw MeterError(which + " lacks ComOpen, ReadRegister or ComClose");
+    loaded_ = std::move(lib);
+    return *loaded_;
+}
+
+std::int32_t DynamicVendorLibrary::ComOpen(std::int32_t port) {
+    return load().comopen(port);
+}
+
+std::string DynamicVendorLibrary::ReadRegister(std::int32_t port) {
+    cpedfm_text text = load().readregister(port);
+    if (!text) return {};
+#ifdef _WIN32
+    // Every byte of the string, whatever it holds.
+    std::string record(reinterpret_cast<const char*>(text), SysStringByteLen(text));
+    SysFreeString(text);
+#else
+    std::string record(text);
+    std::free(text);
+#endif
+    return record;
+}
+
+std::int32_t DynamicVendorLibrary::ComClose(std::int32_t port) {
+    return load().comclose(port);
+}
+
+std::string DynamicVendorLibrary::lasterror() {
+    if (!loaded_ || !loaded_->comlasterror) return {};
+    const char* text = loaded_->comlasterror();
+    return text ? std::string(text) : std::string();
+}
+
+} // namespace meter

@@ -1,0 +1,57 @@
+#pragma once
+// The line protocol between the reader and cpedfm-host (docs/vendor-host.md). One request line,
+// one answer line, in ASCII, each ended by "\n":
+//   ComOpen <port>        -> int <result>
+//   ReadRegister <port>   -> text <hex>
+//   ComClose <port>       -> int <result>
+//   ComLastError          -> text <hex>
+// and to any of them "error <hex>" when the call could not be made (the library cannot be
+// loaded, lacks the function, or gave a record too long to carry). Texts travel as two capital
+// hexadecimal digits per byte, so that every byte crosses unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace meter::vendorhost {
+
+// Bounds on what crosses: a record far beyond any meter's, a message of a few lines.
+inline constexpr std::size_t maxrecord = 65536;
+inline constexpr std::size_t maxmessage = 4096;
+// The longest answer line, without its "\n".
+inline constexpr std::size_t maxanswer = 5 + 2 * maxrecord;
+// The longest request line, without its "\n".
+inline constexpr std::size_t maxrequest = 64;
+
+enum class Call { ComOpen, ReadRegister, ComClose, ComLastError };
+
+struct Request {
+    Call call = Call::ComOpen;
+    std::int32_t port = 0; // not used by ComLastError
+    bool operator==(const Request&) const = default;
+};
+
+struct Answer {
+    enum class Kind { number, text, error };
+    Kind kind = Kind::number;
+    std::int32_t number = 0;
+    std::string text; // text or error
+    bool operator==(const Answer&) const = default;
+};
+
+const char* nameof(Call call);
+
+// Both with the final "\n".
+std::string encode(const Request& request);
+std::string encode(const Answer& answer);
+
+// A line without its "\n"; nullopt when it is not exactly one of the forms above.
+std::optional<Request> parserequest(std::string_view line);
+std::optional<Answer> parseanswer(std::string_view line);
+
+// True when `answer` is a proper answer to `call`: a number for ComOpen and ComClose, a text
+// for the others (at most maxrecord or maxmessage bytes), or an error.
+bool answers(const Answer& answer, Call call);
+
+} // namespace meter::vendorhost
