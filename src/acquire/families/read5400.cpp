@@ -1,6 +1,7 @@
 #include "acquire/families/read5400.h"
 
 #include "acquire/requests.h"
+#include "core/digits.h"
 #include "core/metererror.h"
 #include "protocols/5400/request5400.h"
 
@@ -54,8 +55,7 @@ std::uint64_t number(const std::string& digits) {
 std::string assemble(const std::string& rxtext) {
     const std::string used = rxtext.substr(10, 12);
     const std::string unused = rxtext.substr(22, 12);
-    std::string total = std::to_string(number(used) + number(unused));
-    if (total.size() < 12) total.insert(0, 12 - total.size(), '0');
+    const std::string total = zeropad(std::to_string(number(used) + number(unused)), 12);
     return total + used + unused + rxtext.substr(rxtext.size() - 10) + rxtext.substr(0, 10);
 }
 

@@ -1,5 +1,6 @@
 #include "protocols/5400/reply5400.h"
 
+#include "core/digits.h"
 #include "core/hexecho.h"
 #include "core/metererror.h"
 
@@ -41,11 +42,9 @@ std::size_t replyneeds5400(std::int16_t step) {
 }
 
 std::string digitpair(std::uint8_t byte) {
-    const int high = byte >> 4;
-    const int low = byte & 0x0F;
-    if (high > 9 || low > 9)
-        throw MeterError("reply byte " + hex2(byte) + " is not packed decimal");
-    return {static_cast<char>('0' + high), static_cast<char>('0' + low)};
+    std::optional<std::string> pair = unpackbcd(byte);
+    if (!pair) throw MeterError("reply byte " + hex2(byte) + " is not packed decimal");
+    return std::move(*pair);
 }
 
 void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext) {

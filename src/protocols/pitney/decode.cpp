@@ -1,3 +1,4 @@
+#include "core/digits.h"
 #include "core/hexecho.h"
 #include "core/metererror.h"
 #include "protocols/pitney/pitney.h"
@@ -10,15 +11,6 @@ namespace {
 
 std::uint8_t at(ByteView bytes, std::size_t i) {
     return i < bytes.size() ? bytes[i] : std::uint8_t{0x00};
-}
-
-bool packed(std::uint8_t b) {
-    return (b >> 4) <= 9 && (b & 0x0F) <= 9;
-}
-
-void appenddigits(std::string& text, std::uint8_t b) {
-    text += static_cast<char>('0' + (b >> 4));
-    text += static_cast<char>('0' + (b & 0x0F));
 }
 
 // The record holds nothing read yet.
@@ -90,9 +82,10 @@ Walk walkdigits(ByteView work, int length, bool keepdigits) {
     for (int i = 0; i < length; ++i) {
         const std::uint8_t b = at(work, static_cast<std::size_t>(i));
         w.read = static_cast<std::size_t>(i) + 1;
-        if (!packed(b) || (escaped && b != pitneyescape && b < pitneyescapeoffset)) {
+        const bool packed = unpackbcd(b).has_value();
+        if (!packed || (escaped && b != pitneyescape && b < pitneyescapeoffset)) {
             w.faulty = true;
-            w.escapedfault = packed(b);
+            w.escapedfault = packed;
             w.bad = b;
             return w;
         }
@@ -102,7 +95,7 @@ Walk walkdigits(ByteView work, int length, bool keepdigits) {
             continue;
         }
         if (keepdigits)
-            appenddigits(w.digits, escaped ? static_cast<std::uint8_t>(b - pitneyescapeoffset) : b);
+            w.digits += *unpackbcd(escaped ? static_cast<std::uint8_t>(b - pitneyescapeoffset) : b);
         escaped = false;
     }
     return w;
@@ -142,8 +135,7 @@ std::string f10(std::string_view digits) {
     const auto first = digits.find_first_not_of('0');
     const std::string_view value =
         first == std::string_view::npos ? std::string_view() : digits.substr(first);
-    if (value.size() >= 10) return std::string(value);
-    return std::string(10 - value.size(), '0') + std::string(value);
+    return zeropad(value, 10);
 }
 
 std::optional<std::string> moneyfield(std::string_view digits, char decimals) {

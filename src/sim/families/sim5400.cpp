@@ -6,6 +6,7 @@
 #include "protocols/5400/request5400.h"
 #include "sim/families/families.h"
 
+#include "core/digits.h"
 #include "core/hexecho.h"
 
 #include <algorithm>
@@ -17,30 +18,20 @@ namespace {
 
 constexpr std::array<std::uint8_t, 6> prefix{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D};
 
-// `value` as exactly `width` decimal digits: zeros in front of a short text, the last digits of
-// a long one, and 0 for anything that is not a digit.
-std::string fit(const std::string& value, std::size_t width) {
-    std::string s = value.size() >= width ? value.substr(value.size() - width)
-                                          : std::string(width - value.size(), '0') + value;
-    for (char& c : s)
-        if (c < '0' || c > '9') c = '0';
-    return s;
-}
-
 // The register a request code asks for, as the meter holds it: its digits, most significant
 // first, an even number of them.
 std::string held(std::uint8_t code, const Registers& r, std::int16_t type) {
     switch (code) {
     case 0x0C:
-        return fit(r.head, 6);
+        return lastdigits(r.head, 6);
     case 0x05:
     case 0x06: {
-        const std::string record = fit(code == 0x05 ? r.used : r.unused, 12);
+        const std::string record = lastdigits(code == 0x05 ? r.used : r.unused, 12);
         // Code 13 keeps tens: the record's digits between its leading and its trailing zero.
         return type == 13 ? record.substr(1, 10) : record.substr(2, 10);
     }
     case 0x08:
-        return fit(r.pieces, 8);
+        return lastdigits(r.pieces, 8);
     default:
         return {};
     }
@@ -65,9 +56,8 @@ const char* registername(std::uint8_t code) {
 // packed BCD least significant byte first, and a CRC-16 over everything after the first byte.
 Bytes reply(std::uint8_t code, const std::string& digits) {
     Bytes r{0x63, 0x63, 0xFE, 0x01, 0x06, code, 0x81, static_cast<std::uint8_t>(digits.size() / 2)};
-    for (std::size_t i = digits.size(); i >= 2; i -= 2)
-        r.push_back(
-            static_cast<std::uint8_t>(((digits[i - 2] - '0') << 4) | (digits[i - 1] - '0')));
+    const Bytes value = packbcd(digits);
+    r.insert(r.end(), value.rbegin(), value.rend());
     r.push_back(0);
     const std::uint16_t crc = crc16(r, r.size() - 2);
     r.back() = crchigh(crc);

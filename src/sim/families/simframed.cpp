@@ -2,6 +2,7 @@
 // answers command 2 with its registers, and the high-speed machine (type 31), which answers its
 // one command with its registers. Command frames are taken only when every byte is right,
 // sequence and checksum characters included; a wrong frame gets no answer.
+#include "core/digits.h"
 #include "core/hexecho.h"
 #include "protocols/framed/framed.h"
 #include "sim/families/families.h"
@@ -26,13 +27,6 @@ constexpr Command commands[] = {
 
 // The frame header that names the family: SOH and the four station characters.
 constexpr std::size_t headerlength = 5;
-
-// The last `width` characters of a register value, zeros in front when it is shorter. The
-// neopost keeps ten-digit postage registers, so a larger value loses its two leading digits.
-std::string field(const std::string& value, std::size_t width) {
-    if (value.size() >= width) return value.substr(value.size() - width);
-    return std::string(width - value.size(), '0') + value;
-}
 
 void append(Bytes& out, const std::string& text) {
     out.insert(out.end(), text.begin(), text.end());
@@ -63,9 +57,11 @@ Bytes neopostreply(const char* code, std::uint8_t seq, const std::string& data) 
 // The data characters of a register reply, each field at its place and zeros elsewhere.
 std::string datafor(const Registers& r, std::span<const FieldCut, 5> cuts, std::size_t size) {
     const std::string* values[5] = {&r.total, &r.used, &r.unused, &r.pieces, &r.head};
+    // The neopost keeps ten-digit postage registers, so a larger value loses its two leading
+    // digits.
     std::string data(size, '0');
     for (std::size_t i = 0; i < cuts.size(); ++i)
-        data.replace(cuts[i].first - 1, cuts[i].length, field(*values[i], cuts[i].length));
+        data.replace(cuts[i].first - 1, cuts[i].length, lastdigits(*values[i], cuts[i].length));
     return data;
 }
 

@@ -1,5 +1,6 @@
 // The meter side of the pitney family: a "pitneybows 950" or "pitneybows spark" answering one
 // register request at a time, and taking the spark's acknowledgement blocks.
+#include "core/digits.h"
 #include "core/hexecho.h"
 #include "protocols/pitney/pitney.h"
 #include "sim/families/families.h"
@@ -31,18 +32,6 @@ Value valuefor(std::uint8_t command, const Registers& r) {
     }
 }
 
-// Packed decimal, two digits a byte, high nibble first; an odd count gets a leading zero.
-// Anything but a digit counts as 0.
-Bytes packdigits(const std::string& digits) {
-    std::string text = digits.size() % 2 ? "0" + digits : digits;
-    Bytes out;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        auto nibble = [](char c) { return c >= '0' && c <= '9' ? c - '0' : 0; };
-        out.push_back(static_cast<std::uint8_t>(nibble(text[i]) << 4 | nibble(text[i + 1])));
-    }
-    return out;
-}
-
 // The bytes between STX and ETX never hold STX, ETX or the stuffing byte itself.
 void stuff(Bytes& out, std::uint8_t b) {
     if (b == pitneystx || b == pitneyetx || b == pitneyescape) {
@@ -66,11 +55,10 @@ Bytes reply(std::uint8_t toggle, std::uint8_t command, const Registers& register
         format = wide ? 0xC2 : 0xA2;
     }
     const std::size_t width = static_cast<std::size_t>(format >> 4);
-    digits = digits.size() >= width ? digits.substr(digits.size() - width)
-                                    : std::string(width - digits.size(), '0') + digits;
+    digits = lastdigits(digits, width);
 
     Bytes body{toggle, static_cast<std::uint8_t>(command + pitneyanswer), format};
-    const Bytes value = packdigits(digits);
+    const Bytes value = packbcd(digits);
     body.insert(body.end(), value.begin(), value.end());
     const auto check = fletcherbytes(body);
     body.insert(body.end(), check.begin(), check.end());
