@@ -3,6 +3,7 @@
 #include "core/digits.h"
 #include "core/hexecho.h"
 #include "core/metererror.h"
+#include "protocols/5400/request5400.h"
 
 namespace meter {
 
@@ -105,6 +106,33 @@ std::optional<Reply5400> Scanner5400::complete(std::int16_t step) {
         throw MeterError("a reply ran on for " + std::to_string(reply.bytes.size() - 1) +
                          " bytes after its header (at most 100 fit)");
     return reply;
+}
+
+std::string meterdigits5400(std::uint8_t code, std::string_view field, std::int16_t type) {
+    switch (code) {
+    case 0x0C:
+        return lastdigits(field, 6);
+    case 0x05:
+    case 0x06: {
+        const std::string postage = lastdigits(field, 12);
+        return type == 13 ? postage.substr(1, 10) : postage.substr(2, 10);
+    }
+    case 0x08:
+        return lastdigits(field, 8);
+    default:
+        return {};
+    }
+}
+
+Bytes buildreply5400(std::uint8_t code, std::string_view digits) {
+    Bytes r{0x63, 0x63, 0xFE, 0x01, 0x06, code, 0x81, static_cast<std::uint8_t>(digits.size() / 2)};
+    const Bytes value = packbcd(digits);
+    r.insert(r.end(), value.rbegin(), value.rend());
+    r.push_back(0);
+    const std::uint16_t crc = crc16(r, r.size() - 2);
+    r.back() = crchigh(crc);
+    r.push_back(crclow(crc));
+    return r;
 }
 
 } // namespace meter

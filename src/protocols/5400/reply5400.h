@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace meter {
 
@@ -32,6 +33,18 @@ std::string digitpair(std::uint8_t byte);
 // the piece count ("00" and eight digits); any other step leaves it alone. Raises MeterError for
 // a byte that is not packed BCD, or a reply too short for the step; `rxtext` is then unchanged.
 void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext);
+
+// The meter side. The digits the meter keeps for register `code` (see registercode) of a record
+// field (head number and piece count ten digits, postage twelve): the head number's last six,
+// the piece count's last eight, and ten postage digits, which for machine type 13 are the
+// field's digits between its leading and its trailing zero (the meter keeps tens). Empty for a
+// code of no register.
+std::string meterdigits5400(std::uint8_t code, std::string_view field, std::int16_t type);
+
+// The reply carrying `digits` (an even count) for register `code`: 63 63 FE, the meter's address
+// 01 06, the register code, 81, the count of value bytes, the value in packed BCD least
+// significant byte first, and the CRC-16 over everything after the first byte, high byte first.
+Bytes buildreply5400(std::uint8_t code, std::string_view digits);
 
 struct Reply5400 {
     Bytes bytes;         // from the first header byte to the end of the read that completed it

@@ -68,6 +68,34 @@ std::array<std::uint8_t, 2> fletcherbytes(ByteView bytes);
 // command and check bytes left 0x00.
 PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name);
 
+// The meter's view of the bytes received: whether they begin with a request frame (or, for
+// the spark, an acknowledgement block), and which.
+struct PitneyTaken {
+    enum class Kind {
+        notmine,  // neither begins here
+        needmore, // a beginning that is right so far
+        request,  // a whole request buffer or acknowledgement block, right in every byte
+        rejected, // not right: `consumed` bytes, for `reason`
+    };
+    Kind kind = Kind::notmine;
+    std::size_t consumed = 0;
+    std::uint8_t toggle = 0;
+    const PitneyRegister* asked = nullptr; // the register a request asks for
+    std::string reason;
+};
+// A request: the six-byte frame with a known toggle and command and right check bytes, then its
+// five zero bytes.
+PitneyTaken takepitneyrequest(ByteView input);
+// An acknowledgement block: 0x06 and 100 zero bytes.
+PitneyTaken takepitneyack(ByteView input);
+
+// The reply to `command` with `toggle`, carrying a record field: STX, the toggle, the answer
+// code, the format byte, the value in packed decimal, two Fletcher check bytes over everything
+// after STX, ETX; the bytes between STX and ETX stuffed. Postage goes out as ten digits with two
+// decimals (format A2), twelve (C2) for a value of a hundred million units or more; counts and
+// the head number as ten whole digits (AF).
+Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::string_view field);
+
 // --- reception
 
 // Cuts reply frames out of the bytes received poll after poll. A frame begins at an STX and
