@@ -41,6 +41,11 @@ TEST(Request5400, TheFourRequestLinesAndAnUnknownName) {
         EXPECT_EQ(Bytes(r.bytes.begin(), r.bytes.end()), c.line) << c.name;
         EXPECT_EQ(r.crchi, c.line[7]) << c.name;
         EXPECT_EQ(r.crclo, c.line[8]) << c.name;
+        // The meter takes the line back to its register, and waits while it is incomplete.
+        const Taken5400 t = take5400(c.line);
+        EXPECT_EQ(t.kind, c.line[6] ? Taken5400::Kind::request : Taken5400::Kind::rejected);
+        EXPECT_EQ(t.code, c.line[6]) << c.name;
+        EXPECT_EQ(take5400(ByteView(c.line).first(10)).kind, Taken5400::Kind::needmore);
     }
 }
 
