@@ -11,6 +11,13 @@
 
 namespace meter {
 
+// The digits a reply decodes to, or why it decodes to none.
+struct Decoded {
+    std::string digits;
+    std::string reason; // empty: decoded
+    bool ok() const { return reason.empty(); }
+};
+
 // `digits` with zeros in front up to `width` characters; a text already that long or longer is
 // returned as it is.
 std::string zeropad(std::string_view digits, std::size_t width);

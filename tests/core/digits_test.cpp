@@ -12,11 +12,8 @@ TEST(Digits, WidthsPadInFrontAndCutFromTheFront) {
         const char* padded;
         const char* last;
     } cases[] = {
-        {"", 3, "000", "000"},
-        {"12", 4, "0012", "0012"},
-        {"1234", 4, "1234", "1234"},
-        {"123456", 4, "123456", "3456"},
-        {"7", 0, "7", ""},
+        {"", 3, "000", "000"},           {"12", 4, "0012", "0012"}, {"1234", 4, "1234", "1234"},
+        {"123456", 4, "123456", "3456"}, {"7", 0, "7", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(zeropad(c.digits, c.width), c.padded) << c.digits << " " << c.width;

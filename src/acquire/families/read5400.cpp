@@ -72,9 +72,12 @@ void receive5400(Driver& d, Scanner5400& scanner) {
     d.pacer().sleep(pollms);
     const Bytes block = d.link().input();
     d.link().echoreceived(block);
-    std::optional<Reply5400> reply = scanner.feed(block, d.state().step);
+    const std::optional<Reply5400> reply = scanner.feed(block, d.state().step);
+    if (reply && !reply->fault.empty()) throw MeterError(reply->fault);
     d.pacer().processevents();
-    if (reply) parse5400(reply->bytes, reply->step, d.state().itype, d.state().rxtext);
+    if (!reply) return;
+    const Decoded got = parse5400(reply->bytes, reply->step, d.state().itype, d.state().rxtext);
+    if (!got.ok()) throw MeterError(got.reason);
 }
 
 bool read5400(Driver& d, std::int16_t code) {

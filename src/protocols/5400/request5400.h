@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,8 @@ inline constexpr std::array<std::uint8_t, 6> prefix5400{0xFE, 0x01, 0x06, 0x07, 
 
 // CRC-16/XMODEM (polynomial 0x1021, start 0, no reflection, no final XOR) over buffer positions
 // 1 to n, worked bit by bit with two zero bytes appended. Position 0, the start byte, is never
-// read. Raises MeterError when the buffer has no position n.
-std::uint16_t crc16(ByteView buffer, std::size_t n);
+// read. nullopt when the buffer has no position n.
+std::optional<std::uint16_t> crc16(ByteView buffer, std::size_t n);
 
 inline std::uint8_t crclow(std::uint16_t crc) {
     return static_cast<std::uint8_t>(crc & 0xFF);

@@ -1,6 +1,5 @@
 #include "core/digits.h"
 #include "core/hexecho.h"
-#include "core/metererror.h"
 #include "protocols/pitney/pitney.h"
 
 #include <algorithm>
@@ -112,10 +111,9 @@ std::array<std::uint8_t, 31> workbuffer(ByteView frame, const PitneyFormat& form
 
 } // namespace
 
-void decodedigits(ByteView work, int length, std::string& rxtext) {
+Decoded decodedigits(ByteView work, int length) {
     Walk w = walkdigits(work, length, true);
-    rxtext = std::move(w.digits);
-    if (w.faulty) throw MeterError(w.fault());
+    return {std::move(w.digits), w.fault()};
 }
 
 bool pitneyreply(std::uint8_t code) {
@@ -170,18 +168,18 @@ PitneyDecoded decodepitney(ByteView frame) {
     return d;
 }
 
-void parsepitney(ByteView frame, PitneyTarget target) {
-    if (at(frame, 0) != pitneystx) return;
+Decoded parsepitney(ByteView frame, PitneyTarget target) {
+    if (at(frame, 0) != pitneystx) return {target.rxtext, {}};
     const std::uint8_t code = at(frame, 2);
     const Answer answer = answerfor(code);
-    if (answer.marker == 0) return;
+    if (answer.marker == 0) return {target.rxtext, {}};
     auto& marker = target.replyflags[static_cast<std::size_t>(answer.marker)];
     // Each register counts once per reading: a repeated reply changes nothing.
-    if (marker != 0) return;
+    if (marker != 0) return {target.rxtext, {}};
 
     PitneyDecoded d = decodepitney(frame);
-    target.rxtext = std::move(d.digits);
-    if (!d.fault.empty()) throw MeterError(d.fault);
+    target.rxtext = d.digits;
+    if (!d.fault.empty()) return {std::move(d.digits), std::move(d.fault)};
     std::string& record = target.regrecord;
     if (code == 0x84) {
         // The total opens the record: it replaces the all-zero record it starts from.
@@ -191,6 +189,7 @@ void parsepitney(ByteView frame, PitneyTarget target) {
         record += *d.field;
     }
     marker = 1;
+    return {std::move(d.digits), {}};
 }
 
 } // namespace meter
