@@ -70,8 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto reply = shadow.feed(block, step);
             if (reply) {
                 const Bytes& r = reply->bytes;
-                if (r.size() < replyneeds5400(reply->step) || r.size() > replybuffer5400 ||
-                    r[0] != 0x63 || r[1] != 0x63 || r[2] != 0xFE || r[6] != 0x81)
+                if (r.size() < replyneeds5400(reply->step) ||
+                    (r.size() > replybuffer5400) == reply->fault.empty() || r[0] != 0x63 ||
+                    r[1] != 0x63 || r[2] != 0xFE || r[6] != 0x81)
                     std::abort();
             }
             receive5400(d, scanner);

@@ -3,7 +3,6 @@
 // crash or read out of bounds, and whatever reaches the record must be digits.
 #include "acquire/driver.h"
 #include "acquire/families/readpitney.h"
-#include "core/metererror.h"
 #include "protocols/pitney/pitney.h"
 #include "serial/scripteddevice.h"
 
@@ -44,20 +43,12 @@ void cutanddecode(const std::vector<Bytes>& ps) {
     std::string record(56, '0');
     std::array<std::uint8_t, 6> flags{};
     for (const Bytes& p : ps) {
-        std::vector<PitneyFrame> frames;
-        try {
-            frames = cutter.cut(p);
-        } catch (const MeterError&) {
-            return;
-        }
+        const PitneyCut cut = cutter.cut(p);
+        if (!cut.fault.empty()) return;
         if (cutter.count() > 100) std::abort();
-        for (const PitneyFrame& f : frames) {
+        for (const PitneyFrame& f : cut.frames) {
             if (f[0] != pitneystx) std::abort();
-            try {
-                parsepitney(f, {rxtext, record, flags});
-            } catch (const MeterError&) {
-                return;
-            }
+            if (!parsepitney(f, {rxtext, record, flags}).ok()) return;
             if (!digitsonly(rxtext) || !digitsonly(record)) std::abort();
             for (auto m : flags)
                 if (m > 1) std::abort();

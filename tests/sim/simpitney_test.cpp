@@ -20,7 +20,7 @@ Bytes line(std::uint8_t toggle, std::string_view name) {
 // The field a reader makes of `reply`, fed into an empty record.
 std::string decoded(const Bytes& reply) {
     PitneyCutter cutter;
-    const auto frames = cutter.cut(reply);
+    const auto frames = cutter.cut(reply).frames;
     EXPECT_EQ(frames.size(), 1u);
     std::string rx, record;
     std::array<std::uint8_t, 6> flags{};

@@ -1,6 +1,7 @@
 #include "acquire/families/read5400.h"
 
 #include "acquire/requests.h"
+#include "core/digits.h"
 #include "core/metererror.h"
 #include "protocols/5400/request5400.h"
 
@@ -54,8 +55,7 @@ std::uint64_t number(const std::string& digits) {
 std::string assemble(const std::string& rxtext) {
     const std::string used = rxtext.substr(10, 12);
     const std::string unused = rxtext.substr(22, 12);
-    std::string total = std::to_string(number(used) + number(unused));
-    if (total.size() < 12) total.insert(0, 12 - total.size(), '0');
+    const std::string total = zeropad(std::to_string(number(used) + number(unused)), 12);
     return total + used + unused + rxtext.substr(rxtext.size() - 10) + rxtext.substr(0, 10);
 }
 
@@ -72,9 +72,12 @@ void receive5400(Driver& d, Scanner5400& scanner) {
     d.pacer().sleep(pollms);
     const Bytes block = d.link().input();
     d.link().echoreceived(block);
-    std::optional<Reply5400> reply = scanner.feed(block, d.state().step);
+    const std::optional<Reply5400> reply = scanner.feed(block, d.state().step);
+    if (reply && !reply->fault.empty()) throw MeterError(reply->fault);
     d.pacer().processevents();
-    if (reply) parse5400(reply->bytes, reply->step, d.state().itype, d.state().rxtext);
+    if (!reply) return;
+    const Decoded got = parse5400(reply->bytes, reply->step, d.state().itype, d.state().rxtext);
+    if (!got.ok()) throw MeterError(got.reason);
 }
 
 bool read5400(Driver& d, std::int16_t code) {

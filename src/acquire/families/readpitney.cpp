@@ -1,6 +1,7 @@
 #include "acquire/families/readpitney.h"
 
 #include "acquire/requests.h"
+#include "core/metererror.h"
 
 #include <string>
 
@@ -82,11 +83,14 @@ void receivepitney(Driver& d, PitneyCutter& cutter) {
     if (d.state().itype == 22) link.write(pitneyackblock());
     link.echoreceived(taken);
     if (!link.txtrece().empty()) link.echoreceivedcomma();
-    const std::vector<PitneyFrame> frames = cutter.cut(taken);
+    const PitneyCut cut = cutter.cut(taken);
+    if (!cut.fault.empty()) throw MeterError(cut.fault);
     d.pacer().processevents();
     AcquisitionState& s = d.state();
-    for (const PitneyFrame& frame : frames)
-        parsepitney(frame, {s.rxtext, s.regrecord, s.replyflags});
+    for (const PitneyFrame& frame : cut.frames) {
+        const Decoded got = parsepitney(frame, {s.rxtext, s.regrecord, s.replyflags});
+        if (!got.ok()) throw MeterError(got.reason);
+    }
 }
 
 bool readpitney(Driver& d, std::int16_t code) {

@@ -1,7 +1,8 @@
 #include "protocols/5400/reply5400.h"
 
+#include "core/digits.h"
 #include "core/hexecho.h"
-#include "core/metererror.h"
+#include "protocols/5400/request5400.h"
 
 namespace meter {
 
@@ -9,19 +10,21 @@ namespace {
 
 constexpr std::size_t headerlength = 7; // 63 63 FE x x x 81
 
-MeterError tooshort(ByteView reply) {
-    return MeterError("a reply of " + std::to_string(reply.size()) + " bytes is too short");
+Decoded tooshort(ByteView reply) {
+    return {{}, "a reply of " + std::to_string(reply.size()) + " bytes is too short"};
 }
 
 // The decimal digits of the value bytes at `positions`, in the order given. Every position is
 // checked against the reply's end, whatever length the step was thought to need.
-template <std::size_t N> std::string pairs(ByteView reply, const std::size_t (&positions)[N]) {
-    std::string digits;
+template <std::size_t N> Decoded pairs(ByteView reply, const std::size_t (&positions)[N]) {
+    Decoded d;
     for (std::size_t p : positions) {
-        if (p >= reply.size()) throw tooshort(reply);
-        digits += digitpair(reply[p]);
+        if (p >= reply.size()) return tooshort(reply);
+        const std::optional<std::string> pair = unpackbcd(reply[p]);
+        if (!pair) return {{}, "reply byte " + hex2(reply[p]) + " is not packed decimal"};
+        d.digits += *pair;
     }
-    return digits;
+    return d;
 }
 
 } // namespace
@@ -40,34 +43,36 @@ std::size_t replyneeds5400(std::int16_t step) {
     }
 }
 
-std::string digitpair(std::uint8_t byte) {
-    const int high = byte >> 4;
-    const int low = byte & 0x0F;
-    if (high > 9 || low > 9)
-        throw MeterError("reply byte " + hex2(byte) + " is not packed decimal");
-    return {static_cast<char>('0' + high), static_cast<char>('0' + low)};
-}
-
-void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext) {
-    if (reply.size() < replyneeds5400(step)) throw tooshort(reply);
+Decoded parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext) {
+    if (reply.size() < replyneeds5400(step)) return tooshort(reply);
+    Decoded d;
     switch (step) {
     case 1:
-        rxtext = "0000" + pairs(reply, {10, 9, 8});
-        return;
+        d = pairs(reply, {10, 9, 8});
+        if (!d.ok()) return d;
+        d.digits = "0000" + d.digits;
+        rxtext = d.digits;
+        return d;
     case 2:
-    case 3: {
-        const std::string value = pairs(reply, {12, 11, 10, 9, 8});
+    case 3:
+        d = pairs(reply, {12, 11, 10, 9, 8});
+        if (!d.ok()) return d;
         if (code == 12)
-            rxtext += "00" + value;
+            d.digits = "00" + d.digits;
         else if (code == 13)
-            rxtext += "0" + value + "0";
-        return;
-    }
+            d.digits = "0" + d.digits + "0";
+        else
+            d.digits.clear();
+        rxtext += d.digits;
+        return d;
     case 4:
-        rxtext += "00" + pairs(reply, {11, 10, 9, 8});
-        return;
+        d = pairs(reply, {11, 10, 9, 8});
+        if (!d.ok()) return d;
+        d.digits = "00" + d.digits;
+        rxtext += d.digits;
+        return d;
     default:
-        return;
+        return d;
     }
 }
 
@@ -99,13 +104,40 @@ std::optional<Reply5400> Scanner5400::feed(ByteView block, std::int16_t step) {
 
 std::optional<Reply5400> Scanner5400::complete(std::int16_t step) {
     if (held_.size() < replyneeds5400(step)) return std::nullopt;
-    Reply5400 reply{std::move(held_), step};
+    Reply5400 reply{std::move(held_), step, {}};
     held_.clear();
     inreply_ = false;
     if (reply.bytes.size() > replybuffer5400)
-        throw MeterError("a reply ran on for " + std::to_string(reply.bytes.size() - 1) +
-                         " bytes after its header (at most 100 fit)");
+        reply.fault = "a reply ran on for " + std::to_string(reply.bytes.size() - 1) +
+                      " bytes after its header (at most 100 fit)";
     return reply;
+}
+
+std::string meterdigits5400(std::uint8_t code, std::string_view field, std::int16_t type) {
+    switch (code) {
+    case 0x0C:
+        return lastdigits(field, 6);
+    case 0x05:
+    case 0x06: {
+        const std::string postage = lastdigits(field, 12);
+        return type == 13 ? postage.substr(1, 10) : postage.substr(2, 10);
+    }
+    case 0x08:
+        return lastdigits(field, 8);
+    default:
+        return {};
+    }
+}
+
+Bytes buildreply5400(std::uint8_t code, std::string_view digits) {
+    Bytes r{0x63, 0x63, 0xFE, 0x01, 0x06, code, 0x81, static_cast<std::uint8_t>(digits.size() / 2)};
+    const Bytes value = packbcd(digits);
+    r.insert(r.end(), value.rbegin(), value.rend());
+    r.push_back(0);
+    const std::uint16_t crc = *crc16(r, r.size() - 2);
+    r.back() = crchigh(crc);
+    r.push_back(crclow(crc));
+    return r;
 }
 
 } // namespace meter

@@ -7,10 +7,12 @@
 // reading (the number of the request last sent) decides, and with it how many value bytes are
 // decoded.
 #include "core/bytes.h"
+#include "core/digits.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace meter {
 
@@ -22,20 +24,30 @@ inline constexpr std::size_t replybuffer5400 = 101;
 // for any other step.
 std::size_t replyneeds5400(std::int16_t step);
 
-// The two decimal digits of a packed-BCD byte (0x12 gives "12"); raises MeterError for a byte
-// with a nibble above 9.
-std::string digitpair(std::uint8_t byte);
-
 // Decodes a reply for `step` and machine type `code` into `rxtext`: step 1 replaces it with the
 // head number (four zeros and six digits), steps 2 and 3 append a postage field (code 12: "00"
 // and ten digits; code 13: "0", ten digits and "0", ten times the meter's value), step 4 appends
-// the piece count ("00" and eight digits); any other step leaves it alone. Raises MeterError for
-// a byte that is not packed BCD, or a reply too short for the step; `rxtext` is then unchanged.
-void parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext);
+// the piece count ("00" and eight digits); any other step leaves it alone. Gives the digits
+// written, or the reason for a byte that is not packed BCD or a reply too short for the step;
+// `rxtext` is then unchanged.
+Decoded parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext);
+
+// The meter side. The digits the meter keeps for register `code` (see registercode) of a record
+// field (head number and piece count ten digits, postage twelve): the head number's last six,
+// the piece count's last eight, and ten postage digits, which for machine type 13 are the
+// field's digits between its leading and its trailing zero (the meter keeps tens). Empty for a
+// code of no register.
+std::string meterdigits5400(std::uint8_t code, std::string_view field, std::int16_t type);
+
+// The reply carrying `digits` (an even count) for register `code`: 63 63 FE, the meter's address
+// 01 06, the register code, 81, the count of value bytes, the value in packed BCD least
+// significant byte first, and the CRC-16 over everything after the first byte, high byte first.
+Bytes buildreply5400(std::uint8_t code, std::string_view digits);
 
 struct Reply5400 {
     Bytes bytes;         // from the first header byte to the end of the read that completed it
     std::int16_t step{}; // the step in force when the header arrived
+    std::string fault;   // not empty: the reply ran on too long to be decoded, and why
 };
 
 // Finds replies in the blocks read from the line, one block per poll. State that lives across
@@ -49,8 +61,8 @@ struct Reply5400 {
 // most 100 bytes after its header byte.
 class Scanner5400 {
   public:
-    // Takes the next block; returns the reply it completes, if any. Raises MeterError when the
-    // reply it completes runs on for more than 100 bytes after its header byte.
+    // Takes the next block; returns the reply it completes, if any, with a fault when it runs on
+    // for more than 100 bytes after its header byte.
     std::optional<Reply5400> feed(ByteView block, std::int16_t step);
 
     // A reply or a header candidate waits for more bytes.

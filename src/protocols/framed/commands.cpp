@@ -1,5 +1,8 @@
 // The three command frames of the framed family and their checksum characters.
+#include "core/hexecho.h"
 #include "protocols/framed/framed.h"
+
+#include <algorithm>
 
 namespace meter {
 
@@ -64,6 +67,80 @@ std::uint8_t nextseqchar(std::uint8_t value) {
     // Counted in a wider type, so that 0xFF steps past '9' like any other byte above it.
     const unsigned next = value + 1u;
     return next > 0x39 ? std::uint8_t{0x30} : static_cast<std::uint8_t>(next);
+}
+
+namespace {
+
+struct Command {
+    std::int16_t type;
+    std::int16_t command;
+    const char* note;
+};
+constexpr Command commands[] = {
+    {11, 5, "neopost command 5"},
+    {11, 2, "neopost command 2 (registers)"},
+    {31, 0, "高速机 command (registers)"},
+};
+
+// The frame header that names the family: SOH and the four station characters.
+constexpr std::size_t headerlength = 5;
+
+FramedTaken complete(const Command& c, const CommandLayout& layout, ByteView frame) {
+    using Kind = FramedTaken::Kind;
+    const std::uint8_t seq = frame[layout.seqindex];
+    FramedTaken t{Kind::rejected, layout.length, c.type, c.command, seq, c.note, {}};
+    if (seq < '0' || seq > '9') {
+        t.reason = std::string(c.note) + ": sequence character " + hex2(seq) + " is not a digit";
+        return t;
+    }
+    const auto check = checkchars(frame.first(layout.checkindex));
+    if (frame[layout.checkindex] != check[0] || frame[layout.checkindex + 1] != check[1]) {
+        t.reason = std::string(c.note) + ": checksum characters" +
+                   hexecho(frame.subspan(layout.checkindex, 2)) + ", not" +
+                   hexecho(ByteView(check));
+        return t;
+    }
+    t.kind = Kind::request;
+    t.note += std::string(", sequence ") + static_cast<char>(seq);
+    return t;
+}
+
+} // namespace
+
+FramedTaken takecommand(ByteView input, std::int16_t type) {
+    using Kind = FramedTaken::Kind;
+    bool waiting = false;
+    std::size_t furthest = 0; // the longest prefix any frame agrees with
+    for (const Command& c : commands) {
+        if (type != 0 && type != c.type) continue;
+        const auto layout = *commandlayout(c.type, c.command);
+        const Bytes model = buildcommand(c.type, c.command, '0');
+        const std::size_t n = std::min(input.size(), layout.length);
+        std::optional<std::size_t> differs;
+        for (std::size_t i = 0; i < n && !differs; ++i) {
+            const bool variable =
+                i == layout.seqindex || i == layout.checkindex || i == layout.checkindex + 1;
+            if (!variable && input[i] != model[i]) differs = i;
+        }
+        if (differs) {
+            furthest = std::max(furthest, *differs);
+            continue;
+        }
+        if (n < layout.length) {
+            waiting = true;
+            continue;
+        }
+        return complete(c, layout, input.first(layout.length));
+    }
+    FramedTaken t;
+    if (waiting) {
+        t.kind = Kind::needmore;
+    } else if (furthest >= headerlength) {
+        t.kind = Kind::rejected;
+        t.consumed = furthest;
+        t.reason = "unknown command frame" + hexecho(input.first(furthest + 1));
+    }
+    return t;
 }
 
 } // namespace meter

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace meter {
 
@@ -43,6 +44,26 @@ std::optional<CommandLayout> commandlayout(std::int16_t type, std::int16_t comma
 
 // The sequence character after `value`: one up, and anything past '9' (0xFF too) back to '0'.
 std::uint8_t nextseqchar(std::uint8_t value);
+
+// The meter's view of the bytes received: whether they begin with a command frame of machine
+// type `type` (0: any), and which. A frame is taken only when every byte is right, sequence and
+// checksum characters included.
+struct FramedTaken {
+    enum class Kind {
+        notmine,  // no frame begins here
+        needmore, // a frame that is right so far
+        request,  // a whole frame, right in every byte
+        rejected, // not right: `consumed` bytes, for `reason`
+    };
+    Kind kind = Kind::notmine;
+    std::size_t consumed = 0;
+    std::int16_t type = 0;
+    std::int16_t command = 0;
+    std::uint8_t seqchar = 0;
+    std::string note; // what the frame is, for the technician
+    std::string reason;
+};
+FramedTaken takecommand(ByteView input, std::int16_t type);
 
 // ---- Replies -------------------------------------------------------------------------------
 
@@ -142,5 +163,14 @@ struct FieldCut {
 };
 std::span<const FieldCut, 5> neopostcuts();
 std::span<const FieldCut, 5> highspeedcuts();
+
+// The meter side: the replies, each carrying the sequence character of its command. Register
+// values come in record order (total, used, unused, pieces, head) and are cut to their field's
+// width from the front: the neopost keeps ten-digit postage registers.
+using RegisterValues = std::array<std::string_view, 5>;
+// The acknowledgement that accepts command 5.
+Bytes buildacknowledgement(std::uint8_t seqchar);
+Bytes buildneopostreply(const RegisterValues& values, std::uint8_t seqchar);
+Bytes buildhighspeedreply(const RegisterValues& values, std::uint8_t seqchar);
 
 } // namespace meter

@@ -1,4 +1,5 @@
 // The replies of the framed family: fixed-position checks, the data block and its decoding.
+#include "core/digits.h"
 #include "protocols/framed/framed.h"
 
 #include <algorithm>
@@ -140,6 +141,64 @@ Verdict judgereply(const ReplyForm& form, ByteView reply) {
     v.kind = Verdict::Kind::record;
     v.record = v.decoding.record;
     return v;
+}
+
+namespace {
+
+void append(Bytes& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+void appendcheck(Bytes& out) {
+    const auto check = checkchars(out);
+    out.insert(out.end(), check.begin(), check.end());
+}
+
+// A type-11 reply: SOH, station "0001", the length of the summed part in the two-character
+// form of the checksum, the reply code, the sequence character of the command, the data block,
+// and the checksum characters over everything before them.
+Bytes neopostreply(const char* code, std::uint8_t seq, std::string_view data) {
+    Bytes out{framedsoh, '0', '0', '0', '1'};
+    const std::size_t summed = 11 + data.size() + 1;
+    out.push_back(static_cast<std::uint8_t>(0x30 + summed / 16 % 16));
+    out.push_back(static_cast<std::uint8_t>(0x30 + summed % 16));
+    append(out, code);
+    out.push_back(seq);
+    out.push_back(framedstx);
+    append(out, data);
+    out.push_back(framedetx);
+    appendcheck(out);
+    return out;
+}
+
+// The data characters of a register reply, each field at its place and zeros elsewhere.
+std::string datafor(const RegisterValues& values, std::span<const FieldCut, 5> cuts,
+                    std::size_t size) {
+    std::string data(size, '0');
+    for (std::size_t i = 0; i < cuts.size(); ++i)
+        data.replace(cuts[i].first - 1, cuts[i].length, lastdigits(values[i], cuts[i].length));
+    return data;
+}
+
+} // namespace
+
+Bytes buildacknowledgement(std::uint8_t seqchar) {
+    // Byte 15 (the fifth data character) is '1': command accepted.
+    return neopostreply("06", seqchar, "0000100000");
+}
+
+Bytes buildneopostreply(const RegisterValues& values, std::uint8_t seqchar) {
+    return neopostreply("05", seqchar, datafor(values, neopostfields, neopostblock - 2));
+}
+
+Bytes buildhighspeedreply(const RegisterValues& values, std::uint8_t seqchar) {
+    Bytes out{framedsoh, '1', '4', '1', '3', seqchar, framedstx};
+    append(out, datafor(values, highspeedfields, highspeedblock - 2));
+    out.push_back(framedetx);
+    out.insert(out.end(), 8, '0');
+    appendcheck(out);
+    out.push_back(framedeot);
+    return out;
 }
 
 } // namespace meter

@@ -1,4 +1,3 @@
-#include "core/metererror.h"
 #include "protocols/pitney/pitney.h"
 
 namespace meter {
@@ -38,7 +37,7 @@ bool PitneyCutter::wanted() const {
     return span.last <= count_ && !span.faulty;
 }
 
-std::vector<PitneyFrame> PitneyCutter::cut(ByteView bytes) {
+PitneyCut PitneyCutter::cut(ByteView bytes) {
     std::vector<PitneyFrame> done;
     carried_ = inside_;
     own_ = false;
@@ -59,7 +58,7 @@ std::vector<PitneyFrame> PitneyCutter::cut(ByteView bytes) {
         // Stuffing keeps STX out of a reply's inside, but a frame whose ETX got lost runs on
         // into whatever follows; it is bounded by the frame buffer.
         if (count_ + 1 >= frame_.size()) {
-            if (own_) throw MeterError("a reply frame runs past 100 bytes without its end byte 03");
+            if (own_) return {{}, "a reply frame runs past 100 bytes without its end byte 03"};
             close(done, false);
             if (b == pitneystx) open();
             continue;
@@ -74,7 +73,7 @@ std::vector<PitneyFrame> PitneyCutter::cut(ByteView bytes) {
     // The poll ends inside a frame: hand it over once its value is complete; carry it over to
     // the next poll while it may still become a register's reply.
     if (inside_) settle(done);
-    return done;
+    return {std::move(done), {}};
 }
 
 } // namespace meter

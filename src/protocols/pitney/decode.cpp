@@ -1,5 +1,5 @@
+#include "core/digits.h"
 #include "core/hexecho.h"
-#include "core/metererror.h"
 #include "protocols/pitney/pitney.h"
 
 #include <algorithm>
@@ -10,15 +10,6 @@ namespace {
 
 std::uint8_t at(ByteView bytes, std::size_t i) {
     return i < bytes.size() ? bytes[i] : std::uint8_t{0x00};
-}
-
-bool packed(std::uint8_t b) {
-    return (b >> 4) <= 9 && (b & 0x0F) <= 9;
-}
-
-void appenddigits(std::string& text, std::uint8_t b) {
-    text += static_cast<char>('0' + (b >> 4));
-    text += static_cast<char>('0' + (b & 0x0F));
 }
 
 // The record holds nothing read yet.
@@ -90,9 +81,10 @@ Walk walkdigits(ByteView work, int length, bool keepdigits) {
     for (int i = 0; i < length; ++i) {
         const std::uint8_t b = at(work, static_cast<std::size_t>(i));
         w.read = static_cast<std::size_t>(i) + 1;
-        if (!packed(b) || (escaped && b != pitneyescape && b < pitneyescapeoffset)) {
+        const bool packed = unpackbcd(b).has_value();
+        if (!packed || (escaped && b != pitneyescape && b < pitneyescapeoffset)) {
             w.faulty = true;
-            w.escapedfault = packed(b);
+            w.escapedfault = packed;
             w.bad = b;
             return w;
         }
@@ -102,7 +94,7 @@ Walk walkdigits(ByteView work, int length, bool keepdigits) {
             continue;
         }
         if (keepdigits)
-            appenddigits(w.digits, escaped ? static_cast<std::uint8_t>(b - pitneyescapeoffset) : b);
+            w.digits += *unpackbcd(escaped ? static_cast<std::uint8_t>(b - pitneyescapeoffset) : b);
         escaped = false;
     }
     return w;
@@ -119,10 +111,9 @@ std::array<std::uint8_t, 31> workbuffer(ByteView frame, const PitneyFormat& form
 
 } // namespace
 
-void decodedigits(ByteView work, int length, std::string& rxtext) {
+Decoded decodedigits(ByteView work, int length) {
     Walk w = walkdigits(work, length, true);
-    rxtext = std::move(w.digits);
-    if (w.faulty) throw MeterError(w.fault());
+    return {std::move(w.digits), w.fault()};
 }
 
 bool pitneyreply(std::uint8_t code) {
@@ -142,8 +133,7 @@ std::string f10(std::string_view digits) {
     const auto first = digits.find_first_not_of('0');
     const std::string_view value =
         first == std::string_view::npos ? std::string_view() : digits.substr(first);
-    if (value.size() >= 10) return std::string(value);
-    return std::string(10 - value.size(), '0') + std::string(value);
+    return zeropad(value, 10);
 }
 
 std::optional<std::string> moneyfield(std::string_view digits, char decimals) {
@@ -178,18 +168,18 @@ PitneyDecoded decodepitney(ByteView frame) {
     return d;
 }
 
-void parsepitney(ByteView frame, PitneyTarget target) {
-    if (at(frame, 0) != pitneystx) return;
+Decoded parsepitney(ByteView frame, PitneyTarget target) {
+    if (at(frame, 0) != pitneystx) return {target.rxtext, {}};
     const std::uint8_t code = at(frame, 2);
     const Answer answer = answerfor(code);
-    if (answer.marker == 0) return;
+    if (answer.marker == 0) return {target.rxtext, {}};
     auto& marker = target.replyflags[static_cast<std::size_t>(answer.marker)];
     // Each register counts once per reading: a repeated reply changes nothing.
-    if (marker != 0) return;
+    if (marker != 0) return {target.rxtext, {}};
 
     PitneyDecoded d = decodepitney(frame);
-    target.rxtext = std::move(d.digits);
-    if (!d.fault.empty()) throw MeterError(d.fault);
+    target.rxtext = d.digits;
+    if (!d.fault.empty()) return {std::move(d.digits), std::move(d.fault)};
     std::string& record = target.regrecord;
     if (code == 0x84) {
         // The total opens the record: it replaces the all-zero record it starts from.
@@ -199,6 +189,7 @@ void parsepitney(ByteView frame, PitneyTarget target) {
         record += *d.field;
     }
     marker = 1;
+    return {std::move(d.digits), {}};
 }
 
 } // namespace meter

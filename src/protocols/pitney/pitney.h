@@ -4,6 +4,7 @@
 // of byte-stuffed packed-decimal replies into the register record. Pure: bytes in, bytes and
 // digits out.
 #include "core/bytes.h"
+#include "core/digits.h"
 
 #include <array>
 #include <cstddef>
@@ -68,6 +69,34 @@ std::array<std::uint8_t, 2> fletcherbytes(ByteView bytes);
 // command and check bytes left 0x00.
 PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name);
 
+// The meter's view of the bytes received: whether they begin with a request frame (or, for
+// the spark, an acknowledgement block), and which.
+struct PitneyTaken {
+    enum class Kind {
+        notmine,  // neither begins here
+        needmore, // a beginning that is right so far
+        request,  // a whole request buffer or acknowledgement block, right in every byte
+        rejected, // not right: `consumed` bytes, for `reason`
+    };
+    Kind kind = Kind::notmine;
+    std::size_t consumed = 0;
+    std::uint8_t toggle = 0;
+    const PitneyRegister* asked = nullptr; // the register a request asks for
+    std::string reason;
+};
+// A request: the six-byte frame with a known toggle and command and right check bytes, then its
+// five zero bytes.
+PitneyTaken takepitneyrequest(ByteView input);
+// An acknowledgement block: 0x06 and 100 zero bytes.
+PitneyTaken takepitneyack(ByteView input);
+
+// The reply to `command` with `toggle`, carrying a record field: STX, the toggle, the answer
+// code, the format byte, the value in packed decimal, two Fletcher check bytes over everything
+// after STX, ETX; the bytes between STX and ETX stuffed. Postage goes out as ten digits with two
+// decimals (format A2), twelve (C2) for a value of a hundred million units or more; counts and
+// the head number as ten whole digits (AF).
+Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::string_view field);
+
 // --- reception
 
 // Cuts reply frames out of the bytes received poll after poll. A frame begins at an STX and
@@ -80,12 +109,16 @@ PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name);
 //    STX, and one whose answer code is no reply is not carried;
 //  - a poll's further frames are handed over too, but only when their value is complete and
 //    decodes cleanly; carried frames likewise. Those that run past 100 positions are dropped.
+struct PitneyCut {
+    std::vector<PitneyFrame> frames;
+    std::string fault; // not empty: why the poll's frames cannot be read (and there are none)
+};
 class PitneyCutter {
   public:
     // The frames completed by `bytes`, in arrival order. Bytes outside a frame are skipped.
-    // Throws MeterError when the poll's own frame needs more than 100 positions after its STX;
-    // nothing of this call's frames is returned then.
-    std::vector<PitneyFrame> cut(ByteView bytes);
+    // A fault when the poll's own frame needs more than 100 positions after its STX; nothing of
+    // this call's frames is returned then.
+    PitneyCut cut(ByteView bytes);
 
     bool inside() const { return inside_; }
     // Position of the last byte stored in the open frame (0: only its STX).
@@ -121,11 +154,11 @@ struct PitneyFormat {
 };
 PitneyFormat pitneyformat(std::uint8_t byte);
 
-// Sets `rxtext` to the digits of `length` value bytes of `work`, packed decimal, high nibble
-// first, each stuffing byte lengthening the stretch read by one. Throws MeterError for a byte
-// with a nibble above 9 or an escaped byte below 0x80; `rxtext` then holds the digits decoded
-// before it. Bytes beyond the end of `work` read as 0x00.
-void decodedigits(ByteView work, int length, std::string& rxtext);
+// The digits of `length` value bytes of `work`, packed decimal, high nibble first, each stuffing
+// byte lengthening the stretch read by one. A byte with a nibble above 9 or an escaped byte
+// below 0x80 is a fault; the digits are then those decoded before it. Bytes beyond the end of
+// `work` read as 0x00.
+Decoded decodedigits(ByteView work, int length);
 
 // The value of a digit text written with at least ten digits (leading zeros beyond ten
 // dropped, zeros added up to ten). An empty text stays empty: no digits are made up for a reply
@@ -166,9 +199,11 @@ struct PitneyTarget {
     std::array<std::uint8_t, 6>& replyflags; // markers 1 to 5; element 0 unused
 };
 
-// Decodes one reply frame into its field of the register record and sets its marker. A frame
-// without STX, with an unknown answer code, or for a register already decoded in this reading
-// changes nothing. Positions beyond the end of `frame` read as 0x00.
-void parsepitney(ByteView frame, PitneyTarget target);
+// Decodes one reply frame into its field of the register record and sets its marker; gives the
+// digits rxtext holds afterwards, or the fault that stopped decoding (rxtext then holds the
+// digits before it, and the record and marker are unchanged). A frame without STX, with an
+// unknown answer code, or for a register already decoded in this reading changes nothing.
+// Positions beyond the end of `frame` read as 0x00.
+Decoded parsepitney(ByteView frame, PitneyTarget target);
 
 } // namespace meter

@@ -1,4 +1,7 @@
+#include "core/hexecho.h"
 #include "protocols/pitney/pitney.h"
+
+#include <algorithm>
 
 namespace meter {
 
@@ -42,6 +45,48 @@ PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name) {
     }
     r[5] = pitneyetx;
     return r;
+}
+
+PitneyTaken takepitneyrequest(ByteView input) {
+    using Kind = PitneyTaken::Kind;
+    if (input.empty() || input[0] != pitneystx) return {};
+    if (input.size() < pitneyframebytes) return {Kind::needmore, 0, 0, nullptr, {}};
+    const std::uint8_t toggle = input[1];
+    const std::uint8_t command = input[2];
+    const auto asked =
+        std::find_if(pitneyregisters.begin(), pitneyregisters.end(),
+                     [command](const PitneyRegister& r) { return r.command == command; });
+    const std::string frame = hexecho(input.first(pitneyframebytes));
+    auto reject = [&](std::size_t consumed, std::string reason) {
+        return PitneyTaken{Kind::rejected, consumed, toggle, nullptr, std::move(reason)};
+    };
+    if (toggle != pitneytogglea && toggle != pitneytoggleb)
+        return reject(pitneyframebytes, "toggle " + hex2(toggle) + " in" + frame);
+    if (asked == pitneyregisters.end())
+        return reject(pitneyframebytes, "unknown command in" + frame);
+    const auto check = fletcherbytes(input.subspan(1, 2));
+    if (input[3] != check[0] || input[4] != check[1] || input[5] != pitneyetx)
+        return reject(pitneyframebytes, "check bytes or ETX wrong in" + frame);
+
+    // The request buffer goes out whole: five zero bytes follow the frame.
+    const std::size_t whole = std::tuple_size_v<PitneyRequest>;
+    const std::size_t n = std::min(input.size(), whole);
+    for (std::size_t i = pitneyframebytes; i < n; ++i)
+        if (input[i] != 0x00) return reject(i, "request without its five zero bytes:" + frame);
+    if (n < whole) return {Kind::needmore, 0, 0, nullptr, {}};
+    return {Kind::request, whole, toggle, &*asked, {}};
+}
+
+PitneyTaken takepitneyack(ByteView input) {
+    using Kind = PitneyTaken::Kind;
+    if (input.empty() || input[0] != pitneyack) return {};
+    const std::size_t n = std::min(input.size(), pitneyackbytes);
+    for (std::size_t i = 1; i < n; ++i)
+        if (input[i] != 0x00)
+            return {Kind::rejected, i, 0, nullptr,
+                    "acknowledgement block cut short after " + std::to_string(i) + " bytes"};
+    if (n < pitneyackbytes) return {Kind::needmore, 0, 0, nullptr, {}};
+    return {Kind::request, pitneyackbytes, 0, nullptr, {}};
 }
 
 } // namespace meter

@@ -3,76 +3,26 @@
 // of the postage values: a "5400(5表头)" meter keeps postage in tens, so the record's used
 // postage 000001234500 is 0000123450 on the meter, which the reader writes back ten times
 // larger.
+#include "protocols/5400/reply5400.h"
 #include "protocols/5400/request5400.h"
 #include "sim/families/families.h"
-
-#include "core/hexecho.h"
-
-#include <algorithm>
-#include <array>
 
 namespace meter::sim {
 
 namespace {
 
-constexpr std::array<std::uint8_t, 6> prefix{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D};
-
-// `value` as exactly `width` decimal digits: zeros in front of a short text, the last digits of
-// a long one, and 0 for anything that is not a digit.
-std::string fit(const std::string& value, std::size_t width) {
-    std::string s = value.size() >= width ? value.substr(value.size() - width)
-                                          : std::string(width - value.size(), '0') + value;
-    for (char& c : s)
-        if (c < '0' || c > '9') c = '0';
-    return s;
-}
-
-// The register a request code asks for, as the meter holds it: its digits, most significant
-// first, an even number of them.
-std::string held(std::uint8_t code, const Registers& r, std::int16_t type) {
+// The register value a request code asks for, as the record holds it.
+const std::string& field(std::uint8_t code, const Registers& r) {
     switch (code) {
     case 0x0C:
-        return fit(r.head, 6);
+        return r.head;
     case 0x05:
-    case 0x06: {
-        const std::string record = fit(code == 0x05 ? r.used : r.unused, 12);
-        // Code 13 keeps tens: the record's digits between its leading and its trailing zero.
-        return type == 13 ? record.substr(1, 10) : record.substr(2, 10);
-    }
-    case 0x08:
-        return fit(r.pieces, 8);
-    default:
-        return {};
-    }
-}
-
-const char* registername(std::uint8_t code) {
-    switch (code) {
-    case 0x0C:
-        return "表头";
-    case 0x05:
-        return "已用邮资";
+        return r.used;
     case 0x06:
-        return "未用邮资";
-    case 0x08:
-        return "总件数";
+        return r.unused;
     default:
-        return nullptr;
+        return r.pieces;
     }
-}
-
-// 63 63 FE, the meter's address, the register code, 81, the count of value bytes, the value in
-// packed BCD least significant byte first, and a CRC-16 over everything after the first byte.
-Bytes reply(std::uint8_t code, const std::string& digits) {
-    Bytes r{0x63, 0x63, 0xFE, 0x01, 0x06, code, 0x81, static_cast<std::uint8_t>(digits.size() / 2)};
-    for (std::size_t i = digits.size(); i >= 2; i -= 2)
-        r.push_back(
-            static_cast<std::uint8_t>(((digits[i - 2] - '0') << 4) | (digits[i - 1] - '0')));
-    r.push_back(0);
-    const std::uint16_t crc = crc16(r, r.size() - 2);
-    r.back() = crchigh(crc);
-    r.push_back(crclow(crc));
-    return r;
 }
 
 class Meter5400 : public Family {
@@ -81,26 +31,22 @@ class Meter5400 : public Family {
     bool plays(std::int16_t code) const override { return code == 12 || code == 13; }
 
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
-        const std::size_t seen = std::min(input.size(), prefix.size());
-        if (!std::equal(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(seen),
-                        prefix.begin()))
+        const Taken5400 t = take5400(input);
+        switch (t.kind) {
+        case Taken5400::Kind::notmine:
             return Take::none();
-        if (input.size() < request5400size) return Take::more();
-
-        const ByteView request = input.first(request5400size);
-        const std::uint8_t reg = request[6];
-        const char* regname = registername(reg);
-        if (!regname) return Take::reject(request5400size, "unknown register " + hex2(reg));
-        const std::uint16_t crc = crc16(request, 6);
-        if (request[7] != crchigh(crc) || request[8] != crclow(crc))
-            return Take::reject(request5400size, "CRC " + hex2(request[7]) + " " +
-                                                     hex2(request[8]) + ", expected " +
-                                                     hex2(crchigh(crc)) + " " + hex2(crclow(crc)));
-        if (request[9] != 0 || request[10] != 0)
-            return Take::reject(request5400size, "request does not end in 00 00");
+        case Taken5400::Kind::needmore:
+            return Take::more();
+        case Taken5400::Kind::rejected:
+            return Take::reject(request5400size, t.reason);
+        case Taken5400::Kind::request:
+            break;
+        }
         // In auto mode the machine type is not known; the postage goes out in units.
-        const std::string digits = held(reg, registers, code == 13 ? 13 : 12);
-        return Take::request(request5400size, reply(reg, digits), regname);
+        const std::string digits =
+            meterdigits5400(t.code, field(t.code, registers), code == 13 ? 13 : 12);
+        return Take::request(request5400size, buildreply5400(t.code, digits),
+                             registername5400(t.code));
     }
 };
 

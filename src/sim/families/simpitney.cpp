@@ -4,82 +4,24 @@
 #include "protocols/pitney/pitney.h"
 #include "sim/families/families.h"
 
-#include <algorithm>
-
 namespace meter::sim {
 
 namespace {
 
-// The register value a request asks for, and how the meter writes it: postage with two
-// decimals, counts as whole numbers.
-struct Value {
-    const std::string* digits = nullptr;
-    bool money = false;
-};
-Value valuefor(std::uint8_t command, const Registers& r) {
+// The register value a request asks for, as the record holds it.
+const std::string& field(std::uint8_t command, const Registers& r) {
     switch (command) {
     case 0x54:
-        return {&r.total, true};
+        return r.total;
     case 0x52:
-        return {&r.used, true};
+        return r.used;
     case 0x53:
-        return {&r.unused, true};
+        return r.unused;
     case 0x55:
-        return {&r.pieces, false};
+        return r.pieces;
     default:
-        return {&r.head, false};
+        return r.head;
     }
-}
-
-// Packed decimal, two digits a byte, high nibble first; an odd count gets a leading zero.
-// Anything but a digit counts as 0.
-Bytes packdigits(const std::string& digits) {
-    std::string text = digits.size() % 2 ? "0" + digits : digits;
-    Bytes out;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        auto nibble = [](char c) { return c >= '0' && c <= '9' ? c - '0' : 0; };
-        out.push_back(static_cast<std::uint8_t>(nibble(text[i]) << 4 | nibble(text[i + 1])));
-    }
-    return out;
-}
-
-// The bytes between STX and ETX never hold STX, ETX or the stuffing byte itself.
-void stuff(Bytes& out, std::uint8_t b) {
-    if (b == pitneystx || b == pitneyetx || b == pitneyescape) {
-        out.push_back(pitneyescape);
-        out.push_back(static_cast<std::uint8_t>(b + pitneyescapeoffset));
-    } else {
-        out.push_back(b);
-    }
-}
-
-// A reply: STX, the request's toggle, the answer code, the format byte, the stuffed value, two
-// Fletcher check bytes over everything after STX (stuffed as well), ETX.
-Bytes reply(std::uint8_t toggle, std::uint8_t command, const Registers& registers) {
-    const Value v = valuefor(command, registers);
-    std::string digits = *v.digits;
-    std::uint8_t format = 0xAF; // ten digits, whole units
-    if (v.money) {
-        // Ten digits with two decimals while the value allows, as the meters send it; twelve
-        // for a value of a hundred million units or more.
-        const bool wide = digits.size() > 10 && digits.find_first_not_of('0') < digits.size() - 10;
-        format = wide ? 0xC2 : 0xA2;
-    }
-    const std::size_t width = static_cast<std::size_t>(format >> 4);
-    digits = digits.size() >= width ? digits.substr(digits.size() - width)
-                                    : std::string(width - digits.size(), '0') + digits;
-
-    Bytes body{toggle, static_cast<std::uint8_t>(command + pitneyanswer), format};
-    const Bytes value = packdigits(digits);
-    body.insert(body.end(), value.begin(), value.end());
-    const auto check = fletcherbytes(body);
-    body.insert(body.end(), check.begin(), check.end());
-
-    Bytes out{pitneystx};
-    for (std::uint8_t b : body)
-        stuff(out, b);
-    out.push_back(pitneyetx);
-    return out;
 }
 
 class Pitney : public Family {
@@ -89,55 +31,38 @@ class Pitney : public Family {
 
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
         if (input.empty()) return Take::none();
-        if (input[0] == pitneyack) return ack(input, code);
-        if (input[0] != pitneystx) return Take::none();
-        return request(input, registers);
-    }
-
-  private:
-    // 0x06 and 100 zero bytes, possibly in pieces. A "pitneybows 950" never acknowledges.
-    Take ack(ByteView input, std::int16_t code) {
-        if (code == 21) return Take::reject(1, "acknowledgement block (a 950 takes none)");
-        const std::size_t n = std::min(input.size(), pitneyackbytes);
-        for (std::size_t i = 1; i < n; ++i)
-            if (input[i] != 0x00)
-                return Take::reject(i, "acknowledgement block cut short after " +
-                                           std::to_string(i) + " bytes");
-        if (n < pitneyackbytes) return Take::more();
-        return Take::request(pitneyackbytes, {}, "acknowledgement");
-    }
-
-    Take request(ByteView input, const Registers& registers) {
-        if (input.size() < pitneyframebytes) return Take::more();
-        const std::uint8_t toggle = input[1];
-        const std::uint8_t command = input[2];
-        const auto expected =
-            std::find_if(pitneyregisters.begin(), pitneyregisters.end(),
-                         [command](const PitneyRegister& r) { return r.command == command; });
-        const std::string frame = hexecho(input.first(pitneyframebytes));
-        if (toggle != pitneytogglea && toggle != pitneytoggleb)
-            return Take::reject(pitneyframebytes, "toggle " + hex2(toggle) + " in" + frame);
-        if (expected == pitneyregisters.end())
-            return Take::reject(pitneyframebytes, "unknown command in" + frame);
-        const auto check = fletcherbytes(input.subspan(1, 2));
-        if (input[3] != check[0] || input[4] != check[1] || input[5] != pitneyetx)
-            return Take::reject(pitneyframebytes, "check bytes or ETX wrong in" + frame);
-
-        // The request buffer goes out whole: five zero bytes follow the frame.
-        const std::size_t whole = std::tuple_size_v<PitneyRequest>;
-        const std::size_t n = std::min(input.size(), whole);
-        for (std::size_t i = pitneyframebytes; i < n; ++i)
-            if (input[i] != 0x00)
-                return Take::reject(i, "request without its five zero bytes:" + frame);
-        if (n < whole) return Take::more();
+        if (input[0] == pitneyack) {
+            // A "pitneybows 950" never acknowledges.
+            if (code == 21) return Take::reject(1, "acknowledgement block (a 950 takes none)");
+            return taken(takepitneyack(input), {}, "acknowledgement");
+        }
+        const PitneyTaken t = takepitneyrequest(input);
+        if (t.kind != PitneyTaken::Kind::request) return taken(t, {}, {});
 
         // A reading begins with 0x21 and alternates; 0xA1 twice in a row is a reader's fault.
         const std::uint8_t previous = last_;
-        last_ = toggle;
-        if (toggle == pitneytoggleb && previous != pitneytogglea)
-            return Take::reject(whole, "toggle A1 not after 21 in" + frame);
-        return Take::request(whole, reply(toggle, command, registers),
-                             std::string(expected->name) + " (toggle " + hex2(toggle) + ")");
+        last_ = t.toggle;
+        if (t.toggle == pitneytoggleb && previous != pitneytogglea)
+            return Take::reject(t.consumed, "toggle A1 not after 21 in" +
+                                                hexecho(input.first(pitneyframebytes)));
+        const std::uint8_t command = t.asked->command;
+        return taken(t, buildpitneyreply(t.toggle, command, field(command, registers)),
+                     std::string(t.asked->name) + " (toggle " + hex2(t.toggle) + ")");
+    }
+
+  private:
+    static Take taken(const PitneyTaken& t, Bytes reply, std::string note) {
+        switch (t.kind) {
+        case PitneyTaken::Kind::notmine:
+            return Take::none();
+        case PitneyTaken::Kind::needmore:
+            return Take::more();
+        case PitneyTaken::Kind::rejected:
+            return Take::reject(t.consumed, t.reason);
+        case PitneyTaken::Kind::request:
+            break;
+        }
+        return Take::request(t.consumed, std::move(reply), std::move(note));
     }
 
     std::uint8_t last_ = 0;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace meter {
 namespace {
 
@@ -45,6 +47,11 @@ TEST(FramedCommand, ChecksumCharactersBySequenceCharacter) {
             const std::size_t at = commandlayout(frames[f].first, frames[f].second)->checkindex;
             EXPECT_EQ(std::string(frame.begin() + at, frame.begin() + at + 2), tables[f][seq])
                 << "frame " << f << " sequence " << seq;
+            // The meter takes the frame back to its command and sequence character.
+            const FramedTaken t = takecommand(frame, frames[f].first);
+            EXPECT_EQ(t.kind, FramedTaken::Kind::request) << t.reason;
+            EXPECT_EQ(t.command, frames[f].second);
+            EXPECT_EQ(t.seqchar, '0' + seq);
         }
 }
 
@@ -126,6 +133,34 @@ TEST(FramedReply, RegisterCuts) {
     EXPECT_EQ(parseneopost(b).fault, Decoding::Fault::unframed);
     EXPECT_EQ(parseneopost(ByteView(b).first(40)).fault, Decoding::Fault::unframed);
     EXPECT_EQ(parsehighspeed(Bytes{}).fault, Decoding::Fault::unframed);
+}
+
+TEST(FramedReply, EveryReplyRoundTripsThroughTheReader) {
+    std::mt19937 random(1131);
+    std::uniform_int_distribution<int> digit(0, 9);
+    auto digits = [&](std::size_t n) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i)
+            s += static_cast<char>('0' + digit(random));
+        return s;
+    };
+    for (int round = 0; round < 200; ++round) {
+        const std::uint8_t seq = static_cast<std::uint8_t>('0' + round % 10);
+        const std::string total = digits(12), used = digits(12), unused = digits(12);
+        const std::string pieces = digits(10), head = digits(10);
+        const RegisterValues values{total, used, unused, pieces, head};
+        // The neopost keeps ten-digit postage registers: the record has "00" in front.
+        auto ten = [](const std::string& v) { return "00" + v.substr(2); };
+        const Verdict neo = judgereply(*replyform(11, 5), buildneopostreply(values, seq));
+        ASSERT_EQ(neo.kind, Verdict::Kind::record);
+        ASSERT_EQ(neo.record, ten(total) + ten(used) + ten(unused) + pieces + head);
+        const Verdict fast = judgereply(*replyform(31, 4), buildhighspeedreply(values, seq));
+        ASSERT_EQ(fast.kind, Verdict::Kind::record);
+        ASSERT_EQ(fast.record, total + used + unused + pieces + head);
+        EXPECT_EQ(judgereply(*replyform(11, 6), buildacknowledgement(seq)).kind,
+                  Verdict::Kind::accepted);
+    }
+    EXPECT_EQ(buildacknowledgement('1'), testing::ackreply());
 }
 
 } // namespace
