@@ -17,11 +17,6 @@ inline QString applydevices(PortMap& map, const QStringList& entries) {
     return QString::fromStdString(applydevices(map, values));
 }
 
-inline QString progresstext(const QString& typetext, const QString& waiting, qint64 elapsedms) {
-    return QString::fromStdString(
-        progresstext(typetext.toStdString(), waiting.toStdString(), elapsedms));
-}
-
 inline QString refusal(std::int16_t port, std::int16_t code, const QString& typetext) {
     return QString::fromStdString(refusal(port, code, typetext.toStdString()));
 }

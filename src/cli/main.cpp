@@ -5,6 +5,8 @@
 #include "cli/linedevice.h"
 #include "core/machinetypes.h"
 #include "frontend/demo.h"
+#include "frontend/readingreport.h"
+#include "frontend/reasontext.h"
 #include "frontend/recordview.h"
 #include "frontend/station.h"
 
@@ -37,7 +39,7 @@ using namespace meter;
 
 const char* const usage =
     R"USAGE(usage: meterread [--port TEXT] [--type TEXT] [--device N=PATH]... [--json] [--demo]
-                 [--help] [--version]
+                 [--lang zh|en] [--journal FILE] [--help] [--version]
 Reads the registers of a postage meter on a serial port and prints them.
 
   --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
@@ -49,14 +51,21 @@ Reads the registers of a postage meter on a serial port and prints them.
   --json           print one JSON object instead of the five result lines; "status" is "read",
                    "nodata" (the reading ended normally without register values) or "failed"
   --demo           read the built-in simulated meter, which stands behind every port
+  --lang zh|en     language of the messages and result lines (default: the system's locale,
+                   Chinese unless it is English); the JSON keys and its "reason" (English) stay
+  --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
+                   written when the file is new), as the window's journal does
   --help, --version
 
 Exit status: 0 a record was read; 1 the reading failed or gave no usable data (reason on
 stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal.
 )USAGE";
 
+// The language of the messages: the system's until --lang is read.
+Language language = systemlanguage();
+
 [[noreturn]] void refuse(const std::string& message) {
-    std::fprintf(stderr, "meterread: %s\n", message.c_str());
+    std::fprintf(stderr, "meterread: %s\n", reasontext(message, language).c_str());
     std::exit(2);
 }
 
@@ -96,7 +105,8 @@ class Progress : public ReadingListener {
     }
     void show() {
         if (!enabled_) return;
-        const std::string line = progresstext(typetext_, waiting_, pacer_.nowms() - start_);
+        const std::string line =
+            progresstext(typetext_, waiting_, pacer_.nowms() - start_, language);
         std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
         shown_ = true;
@@ -163,39 +173,14 @@ Usage measure() {
     return u;
 }
 
-// The moment as ISO 8601 local time with its offset from UTC: 2026-12-07T09:30:05+01:00.
-std::string isolocaltime(std::time_t t) {
-    std::tm local{}, utc{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-    gmtime_s(&utc, &t);
-#else
-    localtime_r(&t, &local);
-    gmtime_r(&t, &utc);
-#endif
-    const auto seconds = [](const std::tm& tm) {
-        using namespace std::chrono;
-        const sys_days day{year{tm.tm_year + 1900} / month{unsigned(tm.tm_mon + 1)} /
-                           std::chrono::day{unsigned(tm.tm_mday)}};
-        return day.time_since_epoch() / 1s + tm.tm_hour * 3600LL + tm.tm_min * 60LL + tm.tm_sec;
-    };
-    // Whole minutes east of UTC; local time is never a day away.
-    const int offset = static_cast<int>((seconds(local) - seconds(utc)) / 60 % (24 * 60));
-    const int minutes = offset < 0 ? -offset : offset;
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    char zone[16];
-    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60 % 100,
-                  minutes % 60);
-    return std::string(text) + zone;
-}
-
 struct Options {
     std::string port = "1";
     std::string type = "pitneybows 950";
     std::vector<std::string> devices;
     bool json = false;
     bool demo = false;
+    std::string lang;
+    std::string journal;
 };
 
 Options parse(int argc, char** argv) {
@@ -211,6 +196,8 @@ Options parse(int argc, char** argv) {
     app.add_option("--device", o.devices);
     app.add_flag("--json", o.json);
     app.add_flag("--demo", o.demo);
+    app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ArgumentMismatch& e) {
@@ -221,6 +208,10 @@ Options parse(int argc, char** argv) {
     }
     if (!app.remaining().empty())
         refuse("unknown option " + app.remaining().front() + " (see --help)");
+    if (const auto chosen = chooselanguage(o.lang))
+        language = *chosen;
+    else
+        refuse("--lang takes zh or en");
     if (help) {
         std::fputs(usage, stdout);
         std::exit(0);
@@ -344,27 +335,54 @@ int main(int argc, char** argv) {
             {"reason", outcome.reason},
             {"sent", latin1(driver.link().txtsend())},
             {"received", latin1(driver.link().txtrece())},
-            {"time", isolocaltime(started)},
+            {"time", localtimestamp(started)},
             {"elapsed_ms", after.wallms - before.wallms},
         };
         // Texts given on the command line may be any bytes; they are never a reason to fail.
         std::printf("%s\n",
                     j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else {
-        std::printf("%s%s\n%s%s\n%s%s\n%s%s\n%s%s\n", prefix::total, f.total.c_str(), prefix::used,
-                    f.used.c_str(), prefix::unused, f.unused.c_str(), prefix::pieces,
-                    f.pieces.c_str(), prefix::head, f.head.c_str());
+        const auto line = [](ResultField field, const std::string& value) {
+            std::printf("%s%s\n", resultlabel(field, language).c_str(), value.c_str());
+        };
+        line(ResultField::total, f.total);
+        line(ResultField::used, f.used);
+        line(ResultField::unused, f.unused);
+        line(ResultField::pieces, f.pieces);
+        line(ResultField::head, f.head);
     }
     std::fflush(stdout);
 
+    if (!o.journal.empty()) {
+        ReadingReport report;
+        report.time = localtimestamp(started);
+        report.port = port;
+        report.device = device->describe(port);
+        report.typetext = typetext;
+        report.code = code;
+        report.record = record;
+        report.normal = outcome.normal();
+        report.reason = outcome.reason;
+        report.sent = driver.link().txtsend();
+        report.received = driver.link().txtrece();
+        if (const std::string error = appendjournal(o.journal, report); !error.empty())
+            std::fprintf(stderr, "meterread: %s: %s\n",
+                         language == Language::zh ? "日志没有写入" : "the journal was not written",
+                         error.c_str());
+    }
+
+    const bool zh = language == Language::zh;
+    const std::string reason = reasontext(outcome.reason, language);
     if (!outcome.normal()) {
-        std::fprintf(stderr, "meterread: the reading failed: %s\n", outcome.reason.c_str());
+        std::fprintf(stderr, "meterread: %s%s\n",
+                     zh ? "读取失败：" : "the reading failed: ", reason.c_str());
         // The shell's convention for a program ended by a signal: 128 plus its number.
         if (const int sig = cancelledby) return 128 + sig;
         return 1;
     }
     if (nodata) {
-        std::fprintf(stderr, "meterread: no usable data: %s\n", outcome.reason.c_str());
+        std::fprintf(stderr, "meterread: %s%s\n",
+                     zh ? "没有读到可用的数据：" : "no usable data: ", reason.c_str());
         return 1;
     }
     return 0;

@@ -35,10 +35,16 @@ void exportports(const PortMap& map) {
 }
 
 std::string progresstext(const std::string& typetext, const std::string& waiting,
-                         std::int64_t elapsedms) {
+                         std::int64_t elapsedms, Language language) {
+    const std::string seconds = std::to_string(elapsedms / 1000);
+    if (language == Language::en) {
+        std::string text = "reading " + typetext;
+        if (!waiting.empty()) text += ": waiting for " + registertext(waiting, language);
+        return text + " (" + seconds + " s)";
+    }
     std::string text = "正在读取 " + typetext;
     if (!waiting.empty()) text += "：等待 " + waiting;
-    return text + "（" + std::to_string(elapsedms / 1000) + " 秒）";
+    return text + "（" + seconds + " 秒）";
 }
 
 std::string refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {

@@ -2,6 +2,7 @@
 // What the front ends share around a reading: where the serial ports and the vendor library
 // are, the command-line options that change that, and the texts that report a reading.
 #include "acquire/driver.h"
+#include "frontend/reasontext.h"
 #include "serial/portmap.h"
 
 #include <cstdint>
@@ -22,9 +23,10 @@ std::string applydevices(PortMap& map, const std::vector<std::string>& entries);
 // Makes the map's overrides visible to the vendor library, which reads METERREADER_PORTS.
 void exportports(const PortMap& map);
 
-// One line on a running reading: machine type, the request waited for, elapsed seconds.
+// One line on a running reading: machine type, the request waited for (named as the reading
+// sequences name it), elapsed seconds; in Chinese or English.
 std::string progresstext(const std::string& typetext, const std::string& waiting,
-                         std::int64_t elapsedms);
+                         std::int64_t elapsedms, Language language = Language::zh);
 
 // Why a port text or a machine type text was refused; empty when initport would accept the
 // pair.

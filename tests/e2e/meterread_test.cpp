@@ -2,12 +2,15 @@
 #include "support/e2e.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
@@ -52,14 +55,25 @@ TEST(MeterRead, ReadsCopoteThroughTheVendorLibrary) {
     EXPECT_LE(r.json[QStringLiteral("elapsed_ms")].toInt(), r.seconds * 1000);
 }
 
-TEST(MeterRead, PrintsTheFiveLabelsByDefault) {
-    MeterSim sim;
-    const ReadRun r = meterread({QStringLiteral("--type"), QStringLiteral("51"),
-                                 QStringLiteral("--device"), QStringLiteral("1=") + sim.path()});
-    ASSERT_EQ(r.exitcode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral(
-                         "总邮资：000002111050\n已用邮资：000001234500\n未用邮资：000000876550\n"
-                         "总件数：0000004321\n表头：0000123456\n"));
+TEST(MeterRead, PrintsTheFiveLabelsInTheChosenLanguage) {
+    const struct {
+        const char* lang;
+        const char* out;
+    } cases[] = {
+        {"zh", "总邮资：000002111050\n已用邮资：000001234500\n未用邮资：000000876550\n"
+               "总件数：0000004321\n表头：0000123456\n"},
+        {"en", "Total postage: 000002111050\nUsed postage: 000001234500\n"
+               "Unused postage: 000000876550\nTotal pieces: 0000004321\nMeter head: 0000123456\n"},
+    };
+    for (const auto& c : cases) {
+        MeterSim sim;
+        const ReadRun r =
+            meterread({QStringLiteral("--type"), QStringLiteral("51"), QStringLiteral("--lang"),
+                       QString::fromUtf8(c.lang), QStringLiteral("--device"),
+                       QStringLiteral("1=") + sim.path()});
+        ASSERT_EQ(r.exitcode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out)) << c.lang;
+    }
 }
 
 TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
@@ -144,9 +158,19 @@ TEST(MeterRead, RefusedInputExitsWithTwo) {
         {{QStringLiteral("--device"), QStringLiteral("9=/dev/ttyS0")}, "--device"},
         {{QStringLiteral("--colour")}, "unknown option --colour"},
         {{QStringLiteral("--port")}, "--port needs a value"},
+        {{QStringLiteral("--lang"), QStringLiteral("fr")}, "--lang takes zh or en"},
+        // In Chinese, the language of a Chinese locale and of none.
+        {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--port"),
+          QStringLiteral("9")},
+         "端口 9 大于 8"},
+        {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--type"),
+          QStringLiteral("Neopost")},
+         "机器类型 \"Neopost\" 不在列表中"},
     };
     for (const auto& c : refused) {
-        const ReadRun r = meterread(c.args);
+        // English unless the row asks for Chinese (the last --lang counts).
+        const ReadRun r =
+            meterread(QStringList{QStringLiteral("--lang"), QStringLiteral("en")} + c.args);
         EXPECT_EQ(r.exitcode, 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
@@ -209,14 +233,18 @@ TEST(MeterRead, TheDemoReadsEveryMachineTypeWithoutHardware) {
         {"copote", "5", values},         {"5400(4表头)", "6", values},
         {"5400(5表头)", "8", fivehead},
     };
-    // Each run has a demo meter of its own, so the seven readings run side by side.
+    // Each run has a demo meter of its own, so the seven readings run side by side, and all
+    // seven append to one journal at once.
+    QTemporaryDir dir;
+    const QString journal = dir.filePath(QStringLiteral("journal.csv"));
     std::vector<std::unique_ptr<QProcess>> runs;
     for (const auto& c : cases) {
         runs.push_back(std::make_unique<QProcess>());
         runs.back()->start(QStringLiteral(METERREAD_PATH),
                            {QStringLiteral("--demo"), QStringLiteral("--json"),
                             QStringLiteral("--type"), QString::fromUtf8(c.type),
-                            QStringLiteral("--port"), QString::fromUtf8(c.port)});
+                            QStringLiteral("--port"), QString::fromUtf8(c.port),
+                            QStringLiteral("--journal"), journal});
     }
     for (std::size_t i = 0; i < runs.size(); ++i) {
         QProcess& p = *runs[i];
@@ -226,6 +254,21 @@ TEST(MeterRead, TheDemoReadsEveryMachineTypeWithoutHardware) {
         EXPECT_EQ(j[QStringLiteral("type")].toString(), QString::fromUtf8(cases[i].type));
         EXPECT_EQ(j[QStringLiteral("end")].toString(), QStringLiteral("normal")) << cases[i].type;
         EXPECT_EQ(j[QStringLiteral("record")].toString(), cases[i].record) << cases[i].type;
+    }
+    // One header and one whole row a reading, whatever the order they came in.
+    QFile file(journal);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + std::ssize(cases));
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("\"status\""))) << lines[0].toStdString();
+    for (const auto& c : cases) {
+        const auto rows = std::count_if(lines.begin() + 1, lines.end(), [&](const QString& row) {
+            return row.contains(QStringLiteral("\",\"") + QString::fromUtf8(c.type) +
+                                QStringLiteral("\",\"")) &&
+                   row.contains(c.record) && row.contains(QStringLiteral("\"read\""));
+        });
+        EXPECT_EQ(rows, 1) << c.type;
     }
 }
 

@@ -99,7 +99,8 @@ std::string leftoverenglish(const std::string& text) {
     for (std::sregex_iterator it(text.begin(), text.end(), token), end; it != end; ++it) {
         const std::string t = it->str();
         static const std::regex hexbyte("[0-9A-F]{2}");
-        if (t.find_first_of("/\\.#-0123456789") != std::string::npos || std::regex_match(t, hexbyte))
+        if (t.find_first_of("/\\.#-0123456789") != std::string::npos ||
+            std::regex_match(t, hexbyte))
             continue;
         static const std::regex word("[A-Za-z]{2,}");
         for (std::sregex_iterator w(t.begin(), t.end(), word); w != end; ++w)

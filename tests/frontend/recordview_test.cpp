@@ -68,6 +68,8 @@ TEST(Station, RefusalsAndProgressTexts) {
         EXPECT_EQ(refusal(c.port, c.code, c.typetext), c.refusal) << c.port << " " << c.typetext;
     EXPECT_EQ(progresstext("高速机", "", 1999), "正在读取 高速机（1 秒）");
     EXPECT_EQ(progresstext("neopost", "总邮资", 12000), "正在读取 neopost：等待 总邮资（12 秒）");
+    EXPECT_EQ(progresstext("neopost", "总邮资", 12000, Language::en),
+              "reading neopost: waiting for total postage (12 s)");
 
     PortMap ports;
     EXPECT_EQ(applydevices(ports, {"2=/dev/ttyUSB0", "3=/tmp/x"}), "");
