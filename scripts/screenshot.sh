@@ -6,6 +6,7 @@
 # whose USB adapter is not plugged in), device (the dialog that puts a device behind a port).
 # The machine type defaults to copote, 5400(4表头) and
 # neopost respectively.
+# LANG_OF_WINDOW=en (environment) shows the window in English.
 # Under Xvfb when it is installed (a real X window), otherwise on Qt's offscreen platform.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +20,7 @@ esac
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target test_window meterreader >/dev/null
 export METERREADER_SCREENSHOT="$out" METERREADER_SCREENSHOT_STATE="$state" \
-    METERREADER_SCREENSHOT_TYPE="$type"
+    METERREADER_SCREENSHOT_TYPE="$type" METERREADER_SCREENSHOT_LANG="${LANG_OF_WINDOW:-zh}"
 if command -v xvfb-run >/dev/null 2>&1; then
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" build/dev/bin/test_window screenshot >/dev/null
 else
