@@ -78,7 +78,7 @@ wineserver -k 2>/dev/null || true
 wineserver -w
 # One server for all the runs below, stopped by cleanup. Its background programs are started
 # here, away from the output pipes of the tests, which they would otherwise hold open.
-wineserver -p
+wineserver -p >>"$root/build/wineserver.log" 2>&1
 wine wineboot >/dev/null 2>&1
 
 status=0
