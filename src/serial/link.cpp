@@ -5,11 +5,6 @@
 
 namespace meter {
 
-std::string LineSettings::text() const {
-    return std::to_string(baud) + ',' + parity + ',' + std::to_string(databits) + ',' +
-           std::to_string(stopbits);
-}
-
 std::optional<LineSettings> linesettingsfor(std::int16_t code) {
     switch (code) {
     case 11:
