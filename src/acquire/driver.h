@@ -45,8 +45,8 @@ struct FamilyEntry {
         : read(std::move(sequence)) {}
 };
 
-// familytable: what each family does, by machine type code. A type without an entry (the
-// "copote", read through the vendor library) is read by the driver itself.
+// familytable: what each family does, by machine type code. A type without line settings (the
+// "copote") has no entry: the driver reads it itself, through the vendor library.
 using FamilyTable = std::map<std::int16_t, FamilyEntry>;
 
 // The entries of every protocol family.
