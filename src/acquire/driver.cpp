@@ -4,36 +4,19 @@
 
 namespace meter {
 
-namespace {
-bool knowntype(std::int16_t code) {
-    switch (code) {
-    case 11:
-    case 12:
-    case 13:
-    case 21:
-    case 22:
-    case 31:
-    case 51:
-        return true;
-    default:
-        return false;
-    }
-}
-} // namespace
-
-Driver::Driver(Services services, FamilyTable families)
-    : services_(services), families_(std::move(families)),
+Driver::Driver(Services services, FamilyTable families, MachineTypes types)
+    : services_(services), families_(std::move(families)), types_(std::move(types)),
       link_(services.device, services.listener) {}
 
 std::int16_t Driver::initport(std::int16_t inputport, std::int16_t inputtype) {
     if (reading_) return 0;
     if (inputport > 8) return 0;
-    if (!knowntype(inputtype)) return 0;
+    if (!findtype(inputtype, types_)) return 0;
     state_.iport = inputport;
     state_.itype = inputtype;
     state_.step = 0;
     state_.seqchar = 48;
-    state_.waitcount = 4000;
+    state_.waitcount = replytimebound;
     return 1;
 }
 
@@ -48,12 +31,15 @@ std::string Driver::Getregisters() {
     link_.begin();
     state_.regrecord = allzerorecord;
 
+    // A type without line settings is read through the vendor library, not the serial line.
+    const MachineType* row = findtype(state_.itype, types_);
+    const bool vendor = row && !row->line;
     bool normal = true;
     try {
-        if (state_.itype == 51) {
+        if (vendor) {
             normal = vendorpath();
-        } else if (auto it = families_.find(state_.itype); it != families_.end()) {
-            normal = it->second(*this, state_.itype);
+        } else if (const FamilyEntry* entry = family(state_.itype); entry && entry->read) {
+            normal = entry->read(*this, state_.itype);
         } else {
             gaveup_ = "machine type " + std::to_string(state_.itype) + " has no reading sequence";
         }
@@ -85,7 +71,7 @@ std::string Driver::Getregisters() {
     }
 
     std::string result = state_.regrecord;
-    if (state_.itype != 51) {
+    if (!vendor) {
         try {
             link_.closeport();
         } catch (const std::exception&) {
@@ -123,8 +109,19 @@ bool Driver::vendorpath() {
     return true;
 }
 
+const MachineType& Driver::machinetype(std::int16_t code) const {
+    if (const MachineType* row = findtype(code, types_)) return *row;
+    throw MeterError("machine type " + std::to_string(code) + " is not in the table");
+}
+
+const FamilyEntry* Driver::family(std::int16_t code) const {
+    const auto it = families_.find(code);
+    return it == families_.end() ? nullptr : &it->second;
+}
+
 bool Driver::openport(std::int16_t code) {
-    if (link_.openport(code, state_.iport)) return true;
+    const MachineType* row = findtype(code, types_);
+    if (link_.openport(row ? row->line : std::nullopt, state_.iport)) return true;
     return fail(link_.openfailure());
 }
 

@@ -6,6 +6,7 @@
 #include "acquire/pacer.h"
 #include "acquire/state.h"
 #include "acquire/vendor.h"
+#include "core/machinetypes.h"
 #include "serial/link.h"
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace meter {
 
@@ -21,9 +23,33 @@ class Driver;
 
 // A family's whole exchange with the meter: true for the normal end, false for the failure end.
 using ReadingSequence = std::function<bool(Driver&, std::int16_t code)>;
-using FamilyTable = std::map<std::int16_t, ReadingSequence>;
+// The 11-byte request buffer that asks for register `name`.
+using RequestBuilder = std::function<RequestBuffer(Driver&, std::string_view name)>;
+// Advances a sequence value and stores the result in the state field it belongs to.
+using SequenceStep = std::function<std::uint8_t(Driver&, std::uint8_t& value)>;
 
-// The reading sequences of every protocol family, by machine type code.
+// What a protocol family does for one of its machine types: the reading sequence, and the
+// family's branch of the two steps the families share (sendrequest and nextsequence). The row
+// of the type, with its plain data, is in core/machinetypes.h.
+struct FamilyEntry {
+    ReadingSequence read;
+    RequestBuilder request; // none: the type sends the all-zero request buffer
+    SequenceStep next;      // none: nextsequence gives 0 and changes nothing
+
+    FamilyEntry() = default;
+    FamilyEntry(ReadingSequence sequence, RequestBuilder requests, SequenceStep step)
+        : read(std::move(sequence)), request(std::move(requests)), next(std::move(step)) {}
+    // A family with a reading sequence only.
+    template <class F>
+    requires std::is_constructible_v<ReadingSequence, F> FamilyEntry(F sequence)
+        : read(std::move(sequence)) {}
+};
+
+// familytable: what each family does, by machine type code. A type without line settings (the
+// "copote") has no entry: the driver reads it itself, through the vendor library.
+using FamilyTable = std::map<std::int16_t, FamilyEntry>;
+
+// The entries of every protocol family.
 FamilyTable standardfamilies();
 
 // How the last reading ended, and why, for the front ends.
@@ -44,10 +70,11 @@ class Driver {
         ReadingListener* listener = nullptr;
     };
 
-    explicit Driver(Services services, FamilyTable families = standardfamilies());
+    explicit Driver(Services services, FamilyTable families = standardfamilies(),
+                    MachineTypes types = machinetypes());
 
-    // 1 when the pair is accepted and stored, 0 when it is refused (port above 8, unknown
-    // machine type, or a reading running).
+    // 1 when the pair is accepted and stored, 0 when it is refused (port above 8, a machine
+    // type not in the table, or a reading running).
     std::int16_t initport(std::int16_t inputport, std::int16_t inputtype);
     // One complete reading with the pair stored last; returns the register record. Never
     // raises: how it ended is in outcome().
@@ -62,8 +89,15 @@ class Driver {
     const SerialLink& link() const { return link_; }
     Pacer& pacer() { return services_.pacer; }
 
-    // Opens the port of the reading with the settings of `code`; false (with the reason kept
-    // for the failure end) when it cannot.
+    // The row of machine type `code`; raises MeterError for a code not in the table.
+    const MachineType& machinetype(std::int16_t code) const;
+    const MachineTypes& types() const { return types_; }
+    // The family entry of `code`; nullptr for none.
+    const FamilyEntry* family(std::int16_t code) const;
+
+    // Opens the port of the reading with the line settings of `code` (a code not in the table
+    // leaves them as they are); false (with the reason kept for the failure end) when it
+    // cannot.
     bool openport(std::int16_t code);
 
     // The poll counter of a waiting step: every tenth poll raises retrycount by one.
@@ -84,6 +118,7 @@ class Driver {
 
     Services services_;
     FamilyTable families_;
+    MachineTypes types_;
     SerialLink link_;
     AcquisitionState state_;
     Outcome outcome_;

@@ -15,7 +15,7 @@ inline const std::string allzerorecord(recordlength, '0');
 
 struct AcquisitionState {
     std::int16_t iport = 0;        // serial port number, 1 to 8 as offered by the window
-    std::int16_t itype = 0;        // machine type code: 11, 12, 13, 21, 22, 31, 51
+    std::int16_t itype = 0;        // machine type code, one of the table's (core/machinetypes.h)
     std::int16_t step = 0;         // number of the request last sent within a reading
     std::uint8_t seqchar = 0;      // sequence character of framed commands ("0" to "9")
     std::int16_t waitcount = 0;    // reply time bound of framed commands, milliseconds

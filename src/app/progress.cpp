@@ -1,5 +1,7 @@
 #include "app/progress.h"
 
+#include "core/machinetypes.h"
+
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -7,20 +9,8 @@
 namespace meter {
 
 std::int64_t waitlimitms(std::int16_t code) {
-    switch (code) {
-    case 12:
-    case 13:
-        return 60 * 1000; // 60 polls of 1 s
-    case 21:
-        return 90 * 100; // "pitneybows 950": 90 polls of 0.1 s
-    case 22:
-        return 50 * 100; // "pitneybows spark": 50 polls of 0.1 s
-    case 11:
-    case 31:
-        return 4000; // the framed commands' time bound
-    default:
-        return 0;
-    }
+    const MachineType* type = findtype(code);
+    return type ? type->waitlimitms() : 0;
 }
 
 QString waittext(const QString& typetext, const QString& waiting, std::int64_t waitedms,

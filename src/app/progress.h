@@ -8,8 +8,8 @@
 namespace meter {
 
 // The longest one wait of a reading of machine type `code` can take before the reading gives
-// up, in milliseconds: the family's poll limit times its poll interval. 0 where the reading sets
-// no bound of its own (the vendor library of "copote").
+// up, in milliseconds, from the type's row. 0 where the reading sets no bound of its own (the
+// vendor library of "copote").
 std::int64_t waitlimitms(std::int16_t code);
 
 // "正在读取 5400(4表头)：等待 表头（12 / 60 秒）"; without a limit only the seconds waited, without

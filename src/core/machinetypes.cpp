@@ -2,12 +2,35 @@
 
 namespace meter {
 
-const std::vector<MachineType>& machinetypes() {
-    static const std::vector<MachineType> list{
-        {"pitneybows 950", 21}, {"pitneybows spark", 22}, {"高速机", 31},      {"neopost", 11},
-        {"copote", 51},         {"5400(4表头)", 12},      {"5400(5表头)", 13},
+namespace {
+constexpr LineSettings fast1{9600, 'n', 8, 1};
+constexpr LineSettings fast2{9600, 'n', 8, 2};
+constexpr LineSettings slow1{4800, 'n', 8, 1};
+} // namespace
+
+std::int64_t MachineType::waitlimitms() const {
+    if (retrylimit > 0) return std::int64_t{retrylimit} * 10 * pollms;
+    return timeboundms;
+}
+
+const MachineTypes& machinetypes() {
+    // text, code, line, echo, poll ms, retry limit, time bound ms
+    static const MachineTypes list{
+        {"pitneybows 950", 21, fast2, 6, 100, 9, 0},
+        {"pitneybows spark", 22, fast1, 6, 100, 5, 0},
+        {"高速机", 31, fast1, 6, 800, 0, replytimebound},
+        {"neopost", 11, fast1, 6, 800, 0, replytimebound},
+        {"copote", 51, std::nullopt, 6, 0, 0, 0},
+        {"5400(4表头)", 12, slow1, 10, 1000, 6, 0},
+        {"5400(5表头)", 13, slow1, 10, 1000, 6, 0},
     };
     return list;
+}
+
+const MachineType* findtype(std::int16_t code, const MachineTypes& types) {
+    for (const auto& t : types)
+        if (t.code == code) return &t;
+    return nullptr;
 }
 
 std::int16_t codefor(std::string_view text) {
@@ -17,9 +40,8 @@ std::int16_t codefor(std::string_view text) {
 }
 
 std::string textfor(std::int16_t code) {
-    for (const auto& t : machinetypes())
-        if (t.code == code) return t.text;
-    return {};
+    const MachineType* t = findtype(code);
+    return t ? t->text : std::string();
 }
 
 } // namespace meter

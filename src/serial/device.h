@@ -3,6 +3,7 @@
 // line settings, DTR asserted while open, raw bytes in and out. Implemented over the operating
 // system's serial calls for real lines (nativedevice.h) and in memory for tests.
 #include "core/bytes.h"
+#include "core/linesettings.h"
 
 #include <cstddef>
 #include <string>
@@ -10,17 +11,6 @@
 namespace meter {
 
 class Cancellation;
-
-struct LineSettings {
-    int baud = 9600;
-    char parity = 'n'; // 'n' none, 'e' even, 'o' odd
-    int databits = 8;
-    int stopbits = 1;
-
-    // The settings text as a technician knows it: "9600,n,8,1".
-    std::string text() const;
-    bool operator==(const LineSettings&) const = default;
-};
 
 class SerialDevice {
   public:

@@ -3,28 +3,9 @@
 #include "core/hexecho.h"
 #include "core/metererror.h"
 
+#include <algorithm>
+
 namespace meter {
-
-std::string LineSettings::text() const {
-    return std::to_string(baud) + ',' + parity + ',' + std::to_string(databits) + ',' +
-           std::to_string(stopbits);
-}
-
-std::optional<LineSettings> linesettingsfor(std::int16_t code) {
-    switch (code) {
-    case 11:
-    case 22:
-    case 31:
-        return LineSettings{9600, 'n', 8, 1};
-    case 12:
-    case 13:
-        return LineSettings{4800, 'n', 8, 1};
-    case 21:
-        return LineSettings{9600, 'n', 8, 2};
-    default:
-        return std::nullopt;
-    }
-}
 
 SerialLink::SerialLink(SerialDevice& device, TrafficListener* listener)
     : device_(device), listener_(listener) {}
@@ -35,11 +16,11 @@ void SerialLink::begin() {
     openfailure_.clear();
 }
 
-bool SerialLink::openport(std::int16_t code, std::int16_t port) {
+bool SerialLink::openport(const std::optional<LineSettings>& settings, std::int16_t port) {
     openfailure_.clear();
     try {
         if (device_.isopen()) device_.close();
-        if (auto settings = linesettingsfor(code)) device_.setsettings(*settings);
+        if (settings) device_.setsettings(*settings);
         device_.open(port);
         return true;
     } catch (const MeterError& e) {
@@ -65,10 +46,9 @@ void SerialLink::sendbytes(ByteView frame) {
     appendsent(hexecho(frame) + ',');
 }
 
-void SerialLink::sendrequest(std::int16_t code, const RequestBuffer& buffer) {
+void SerialLink::sendrequest(const RequestBuffer& buffer, std::size_t echoed) {
     device_.write(buffer);
-    const std::size_t echoed = (code == 12 || code == 13) ? 10 : 6;
-    appendsent(hexecho(ByteView(buffer).first(echoed)) + ',');
+    appendsent(hexecho(ByteView(buffer).first(std::min(echoed, buffer.size()))) + ',');
 }
 
 void SerialLink::write(ByteView bytes) {

@@ -1,6 +1,6 @@
 #pragma once
-// The serial link of a reading: opens the port with the line settings of the machine type,
-// writes frames, hands received bytes to the protocol families and keeps the hexadecimal echo of
+// The serial link of a reading: opens the port with the line settings it is given, writes
+// frames, hands received bytes to the protocol families and keeps the hexadecimal echo of
 // all traffic (txt_send, txt_rece).
 #include "core/bytes.h"
 #include "serial/device.h"
@@ -13,9 +13,6 @@
 
 namespace meter {
 
-// Line settings by machine type code; nullopt for a code that leaves the settings unchanged.
-std::optional<LineSettings> linesettingsfor(std::int16_t code);
-
 // The request buffer of the 5400 and Pitney families.
 using RequestBuffer = std::array<std::uint8_t, 11>;
 
@@ -26,9 +23,9 @@ class SerialLink {
     // A new reading: both traffic texts start empty.
     void begin();
 
-    // Opens the port `port` with the settings of machine type `code`; an open port is closed
-    // first. Never raises: any failure gives false, and openfailure() says why.
-    bool openport(std::int16_t code, std::int16_t port);
+    // Opens the port `port` with `settings` (none: the settings of the last open stay); an open
+    // port is closed first. Never raises: any failure gives false, and openfailure() says why.
+    bool openport(const std::optional<LineSettings>& settings, std::int16_t port);
     const std::string& openfailure() const { return openfailure_; }
 
     // Closes the port when it is open.
@@ -38,8 +35,8 @@ class SerialLink {
     void sendbytes(ByteView frame);
 
     // Writes all 11 bytes of a request buffer (raising when the port is closed) and echoes its
-    // first 10 bytes (codes 12, 13) or first 6 bytes (other codes), closed by ",".
-    void sendrequest(std::int16_t code, const RequestBuffer& buffer);
+    // first `echoed` bytes, closed by ",".
+    void sendrequest(const RequestBuffer& buffer, std::size_t echoed);
 
     // Writes bytes without echo (the Pitney acknowledgement block).
     void write(ByteView bytes);

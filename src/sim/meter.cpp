@@ -15,9 +15,13 @@ constexpr std::size_t maxpending = 512;
 } // namespace
 
 Meter::Meter(Registers registers, Faults faults, std::int16_t code)
+    : Meter(std::move(registers), faults, code, allfamilies()) {}
+
+Meter::Meter(Registers registers, Faults faults, std::int16_t code,
+             std::vector<std::unique_ptr<Family>> families)
     : registers_(std::move(registers)), faults_(faults), code_(code) {
-    for (auto& f : allfamilies())
-        if (code_ == 0 || f->plays(code_)) families_.push_back(std::move(f));
+    for (auto& f : families)
+        if (f && (code_ == 0 || f->plays(code_))) families_.push_back(std::move(f));
 }
 
 Meter::~Meter() = default;

@@ -88,6 +88,9 @@ class Meter {
   public:
     // `code` 0: auto, recognise the family from the requests.
     Meter(Registers registers, Faults faults, std::int16_t code = 0);
+    // The same, choosing among `families` instead of every family's meter side.
+    Meter(Registers registers, Faults faults, std::int16_t code,
+          std::vector<std::unique_ptr<Family>> families);
     ~Meter();
 
     // Bytes from the reader, arriving at `nowms` (any clock, as long as it only moves on);

@@ -1,12 +1,16 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/scripteddevice.h"
+#include "support/machinerow.h"
 #include "support/virtualstation.h"
 
 #include <gtest/gtest.h>
 
 namespace meter {
 namespace {
+
+using testing::echoof;
+using testing::lineof;
 
 struct LinkTest : ::testing::Test {
     std::int64_t now = 0;
@@ -15,7 +19,7 @@ struct LinkTest : ::testing::Test {
 };
 
 TEST_F(LinkTest, SendbytesWritesOnceAndEchoesWithClosingComma) {
-    ASSERT_TRUE(link.openport(11, 1));
+    ASSERT_TRUE(link.openport(lineof(11), 1));
     link.sendbytes(Bytes{2, 10, 255});
     link.sendbytes(Bytes{0});
     EXPECT_EQ(link.txtsend(), " 2 A FF, 0,");
@@ -30,7 +34,7 @@ TEST_F(LinkTest, SendbytesOnClosedPortEchoesButSendsNothing) {
 }
 
 TEST_F(LinkTest, RequestTailWritesElevenBytesAndEchoesTenOrSix) {
-    ASSERT_TRUE(link.openport(12, 1));
+    ASSERT_TRUE(link.openport(lineof(12), 1));
     RequestBuffer b{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x0C, 0xB2, 0x18, 0x00, 0x00};
     struct Case {
         std::int16_t code;
@@ -43,14 +47,14 @@ TEST_F(LinkTest, RequestTailWritesElevenBytesAndEchoesTenOrSix) {
     };
     for (const auto& c : cases) {
         link.begin();
-        link.sendrequest(c.code, b);
+        link.sendrequest(b, echoof(c.code));
         EXPECT_EQ(link.txtsend(), c.echo) << c.code;
         EXPECT_EQ(device.writes().back().size(), 11u);
     }
 }
 
 TEST_F(LinkTest, RequestTailOnClosedPortRaises) {
-    EXPECT_THROW(link.sendrequest(12, RequestBuffer{}), MeterError);
+    EXPECT_THROW(link.sendrequest(RequestBuffer{}, echoof(12)), MeterError);
 }
 
 TEST_F(LinkTest, OpenportAppliesTheLineSettingsOfTheMachineType) {
@@ -62,29 +66,29 @@ TEST_F(LinkTest, OpenportAppliesTheLineSettingsOfTheMachineType) {
         {12, "4800,n,8,1"}, {13, "4800,n,8,1"}, {21, "9600,n,8,2"},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(link.openport(c.code, 3));
+        ASSERT_TRUE(link.openport(lineof(c.code), 3));
         EXPECT_EQ(device.opens().back().settings.text(), c.settings) << c.code;
         EXPECT_EQ(device.opens().back().port, 3);
         EXPECT_TRUE(device.dtr());
     }
     // A code without settings keeps those of the last open.
-    ASSERT_TRUE(link.openport(51, 3));
+    ASSERT_TRUE(link.openport(lineof(51), 3));
     EXPECT_EQ(device.opens().back().settings.text(), "9600,n,8,2");
 }
 
 TEST_F(LinkTest, OpenportOnAnOpenPortClosesAndReopens) {
-    ASSERT_TRUE(link.openport(12, 1));
-    ASSERT_TRUE(link.openport(12, 1));
+    ASSERT_TRUE(link.openport(lineof(12), 1));
+    ASSERT_TRUE(link.openport(lineof(12), 1));
     EXPECT_EQ(device.closes(), 1);
     EXPECT_EQ(device.opens().size(), 2u);
     EXPECT_TRUE(device.isopen());
 }
 
 TEST_F(LinkTest, OpenportThatFailsGivesFalseAndAReasonWithoutRaising) {
-    EXPECT_FALSE(link.openport(12, 0));
+    EXPECT_FALSE(link.openport(lineof(12), 0));
     EXPECT_NE(link.openfailure().find("port 0"), std::string::npos);
     device.refuseopen("port 2 is in use by another program");
-    EXPECT_FALSE(link.openport(12, 2));
+    EXPECT_FALSE(link.openport(lineof(12), 2));
     EXPECT_EQ(link.openfailure(), "port 2 is in use by another program");
     EXPECT_FALSE(device.isopen());
     link.closeport(); // on a closed port: nothing
@@ -92,7 +96,7 @@ TEST_F(LinkTest, OpenportThatFailsGivesFalseAndAReasonWithoutRaising) {
 }
 
 TEST_F(LinkTest, ReceiveEchoRunsTogetherUntilAFamilyClosesTheGroup) {
-    ASSERT_TRUE(link.openport(12, 1));
+    ASSERT_TRUE(link.openport(lineof(12), 1));
     device.deliver(Bytes{5, 129});
     link.echoreceived(link.input());
     link.echoreceived(link.input()); // nothing waiting: nothing echoed, no error
@@ -104,7 +108,7 @@ TEST_F(LinkTest, ReceiveEchoRunsTogetherUntilAFamilyClosesTheGroup) {
 }
 
 TEST_F(LinkTest, BytesBecomeReadableWhenTheyArrive) {
-    ASSERT_TRUE(link.openport(21, 1));
+    ASSERT_TRUE(link.openport(lineof(21), 1));
     device.deliver(Bytes{1, 2}, 100);
     device.deliver(Bytes{3}, 50);
     EXPECT_EQ(link.inbuffercount(), 0u);
@@ -116,11 +120,11 @@ TEST_F(LinkTest, BytesBecomeReadableWhenTheyArrive) {
 }
 
 TEST_F(LinkTest, ALostLineRaisesOnReadAndWrite) {
-    ASSERT_TRUE(link.openport(21, 1));
+    ASSERT_TRUE(link.openport(lineof(21), 1));
     device.droplineat(10);
     now = 10;
     EXPECT_THROW(link.input(), MeterError);
-    EXPECT_THROW(link.sendrequest(21, RequestBuffer{}), MeterError);
+    EXPECT_THROW(link.sendrequest(RequestBuffer{}, echoof(21)), MeterError);
 }
 
 // A meter answers the first reading too late; its reply arrives after that reading gave up. The

@@ -4,6 +4,7 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/nativedevice.h"
+#include "support/machinerow.h"
 #include "support/pty.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,9 @@
 
 namespace meter {
 namespace {
+
+using testing::echoof;
+using testing::lineof;
 
 using testing::Pty;
 
@@ -57,7 +61,7 @@ TEST(NativeDevice, OpenportSetsTheLineOfEachMachineTypeOnTheDevice) {
     auto device = deviceon(pty);
     SerialLink link(*device);
     for (const auto& c : cases) {
-        ASSERT_TRUE(link.openport(c.code, 1)) << link.openfailure();
+        ASSERT_TRUE(link.openport(lineof(c.code), 1)) << link.openfailure();
         termios t{};
         ASSERT_EQ(tcgetattr(pty.slave(), &t), 0);
         EXPECT_EQ(cfgetospeed(&t), c.speed) << c.code;
@@ -71,7 +75,7 @@ TEST(NativeDevice, OpenportSetsTheLineOfEachMachineTypeOnTheDevice) {
         EXPECT_FALSE(t.c_oflag & OPOST) << "raw binary: " << c.code;
     }
     // Opening again while open closes and reopens.
-    EXPECT_TRUE(link.openport(21, 1));
+    EXPECT_TRUE(link.openport(lineof(21), 1));
     EXPECT_TRUE(device->isopen());
     link.closeport();
     EXPECT_FALSE(device->isopen());

@@ -3,6 +3,7 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/nativedevice.h"
+#include "support/machinerow.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,9 @@
 
 namespace meter {
 namespace {
+
+using testing::echoof;
+using testing::lineof;
 
 struct Win32Device : ::testing::Test {
     void SetUp() override {
@@ -58,7 +62,7 @@ TEST_F(Win32Device, TheSettingsOfEachMachineTypeReachTheLine) {
     auto device = makeserialdevice(PortMap{});
     SerialLink link(*device);
     for (const auto& c : cases) {
-        ASSERT_TRUE(link.openport(c.code, 1)) << link.openfailure();
+        ASSERT_TRUE(link.openport(lineof(c.code), 1)) << link.openfailure();
         EXPECT_EQ(lineof(*device), c.line) << c.code;
     }
     link.closeport();

@@ -7,20 +7,32 @@
 #include "sim/scripted.h"
 #include "support/fakevendor.h"
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace meter::testing {
 
 struct VirtualStation {
+    using MeterSides = std::function<std::vector<std::unique_ptr<sim::Family>>()>;
+
     VirtualPacer pacer;
     ScriptedDevice device{[this] { return pacer.nowms(); }};
     FakeVendor vendor;
-    Driver driver{{device, pacer, vendor}};
+    Driver driver;
+    // The meter sides a simulated meter chooses from.
+    MeterSides sides = sim::allfamilies;
     std::unique_ptr<sim::Meter> meter;
+
+    VirtualStation() : driver({device, pacer, vendor}) {}
+    // A station whose driver and meter know other machine types than the standard ones.
+    VirtualStation(FamilyTable families, MachineTypes types, MeterSides meters)
+        : driver({device, pacer, vendor}, std::move(families), std::move(types)),
+          sides(std::move(meters)) {}
 
     // Puts a simulated meter with these values and faults on the line (`code` 0: auto).
     sim::Meter& play(std::int16_t code, sim::Faults faults = {}, sim::Registers registers = {}) {
-        meter = std::make_unique<sim::Meter>(std::move(registers), faults, code);
+        meter = std::make_unique<sim::Meter>(std::move(registers), faults, code, sides());
         sim::attach(device, *meter);
         return *meter;
     }

@@ -12,10 +12,6 @@ namespace meter {
 
 namespace {
 
-constexpr int pollms = 1000;
-// A wait gives up when retrycount reaches this: 60 polls, about a minute.
-constexpr std::int16_t retrylimit = 6;
-
 // The requests after the head number: register, the rxtext length that lets it go out (the
 // previous register decoded), and the register being waited for until then.
 struct Stage {
@@ -31,9 +27,9 @@ constexpr std::array<Stage, 4> stages{{
     {5, 44, "总件数", nullptr},
 }};
 
-// Polls until rxtext holds `threshold` characters; false when the meter gave no such reply in
-// 60 polls.
-bool waitfor(Driver& d, Scanner5400& scanner, std::size_t threshold) {
+// Polls until rxtext holds `threshold` characters; false when the meter gave no such reply
+// before retrycount reached `retrylimit`.
+bool waitfor(Driver& d, Scanner5400& scanner, std::size_t threshold, std::int16_t retrylimit) {
     while (d.state().rxtext.size() < threshold) {
         receive5400(d, scanner);
         d.countpoll();
@@ -69,7 +65,7 @@ RequestBuffer request5400(Driver& d, std::string_view name) {
 }
 
 void receive5400(Driver& d, Scanner5400& scanner) {
-    d.pacer().sleep(pollms);
+    d.pacer().sleep(d.machinetype(d.state().itype).pollms);
     const Bytes block = d.link().input();
     d.link().echoreceived(block);
     const std::optional<Reply5400> reply = scanner.feed(block, d.state().step);
@@ -86,6 +82,7 @@ bool read5400(Driver& d, std::int16_t code) {
 
     d.resetpoll();
     if (!d.openport(code)) return false;
+    const std::int16_t retrylimit = d.machinetype(code).retrylimit;
     s.rxtext.clear();
     s.step = 0;
     receive5400(d, scanner);
@@ -98,8 +95,9 @@ bool read5400(Driver& d, std::int16_t code) {
 
     for (const Stage& stage : stages) {
         d.resetpoll();
-        if (!waitfor(d, scanner, stage.threshold)) {
-            d.gaveup(std::string("no reply to ") + stage.awaited + " after 60 polls");
+        if (!waitfor(d, scanner, stage.threshold, retrylimit)) {
+            d.gaveup(std::string("no reply to ") + stage.awaited + " after " +
+                     std::to_string(retrylimit * 10) + " polls");
             return true;
         }
         if (!stage.request) break;
@@ -113,8 +111,8 @@ bool read5400(Driver& d, std::int16_t code) {
 }
 
 void add5400(FamilyTable& table) {
-    table[12] = read5400;
-    table[13] = read5400;
+    for (const std::int16_t code : {12, 13})
+        table[code] = {read5400, request5400, {}};
 }
 
 } // namespace meter

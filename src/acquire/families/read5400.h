@@ -9,22 +9,22 @@
 
 namespace meter {
 
-// Enters read5400 in the family table under 12 and 13.
+// Enters read5400 and its requests in the family table under 12 and 13.
 void add5400(FamilyTable& table);
 
 // The request buffer for register `name` (the 5400 branch of sendrequest); keeps its CRC in
 // crclo and crchi.
 RequestBuffer request5400(Driver& d, std::string_view name);
 
-// One poll: waits a second, reads and echoes what the meter sent, and decodes a reply that is
-// complete into rxtext. `scanner` keeps a reply (or a header) that a read cut off until the rest
-// arrives; it belongs to one reading.
+// One poll: waits the poll period, reads and echoes what the meter sent, and decodes a reply
+// that is complete into rxtext. `scanner` keeps a reply (or a header) that a read cut off until
+// the rest arrives; it belongs to one reading.
 void receive5400(Driver& d, Scanner5400& scanner);
 
 // The reading sequence: head number, used postage, unused postage and piece count, one request
 // at a time, each sent once the previous reply has been decoded; then the record, with total
-// postage as used plus unused postage. A register that does not come within 60 polls ends the
-// reading without a record (normal end).
+// postage as used plus unused postage. A register that does not come within the row's poll
+// limit ends the reading without a record (normal end).
 bool read5400(Driver& d, std::int16_t code);
 
 } // namespace meter

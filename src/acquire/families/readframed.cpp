@@ -12,8 +12,6 @@ namespace meter {
 
 namespace {
 
-// The meter is looked at every 800 ms; a reply is only seen at a poll.
-constexpr int pollms = 800;
 // The receive buffer of one reception: indices 0 to 200.
 constexpr std::size_t receivebuffer = 201;
 
@@ -54,8 +52,8 @@ bool decodefault(Driver& d, const ReplyForm& form, const Extraction& x, const De
 } // namespace
 
 void addframed(FamilyTable& table) {
-    table[11] = readneopost;
-    table[31] = readhighspeed;
+    table[11] = {readneopost, {}, nextframed};
+    table[31] = {readhighspeed, {}, nextframed};
 }
 
 std::uint8_t nextframed(Driver& d, std::uint8_t& value) {
@@ -78,6 +76,8 @@ bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound) {
                       std::to_string(replycode));
     d.waitingfor(awaited(*form));
 
+    // The meter is looked at once every poll period; a reply is only seen at a poll.
+    const int pollms = std::max(1, d.machinetype(d.state().itype).pollms);
     SerialLink& link = d.link();
     std::array<std::uint8_t, receivebuffer> buffer{};
     std::size_t received = 0;

@@ -6,7 +6,7 @@
 
 namespace meter {
 
-// Enters readneopost under 11 and readhighspeed under 31.
+// Enters readneopost under 11 and readhighspeed under 31, each with the sequence character.
 void addframed(FamilyTable& table);
 
 // The framed branch of nextsequence: the sequence character after `value`, stored in seqchar.
@@ -16,10 +16,11 @@ std::uint8_t nextframed(Driver& d, std::uint8_t& value);
 // Empty, with seqchar left alone, when the type has no frame for `command`.
 Bytes buildcommand(Driver& d, std::int16_t command);
 
-// Waits up to `timebound` ms, in polls of 800 ms, for the reply `replycode` of the reading's
-// machine type; stores and echoes what arrives, checks it and, for a register reply, decodes it
-// into regrecord. False, with the reason given to the driver, when no good reply came. A lost
-// line or a cancelled reading is not a missing reply: its MeterError goes on to the driver.
+// Waits up to `timebound` ms, in polls of the row's period, for the reply `replycode` of the
+// reading's machine type; stores and echoes what arrives, checks it and, for a register reply,
+// decodes it into regrecord. False, with the reason given to the driver, when no good reply
+// came. A lost line or a cancelled reading is not a missing reply: its MeterError goes on to the
+// driver.
 bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound);
 
 // The reading sequences: neopost (command 5 acknowledged, then command 2 for the registers)

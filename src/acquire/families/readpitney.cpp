@@ -9,17 +9,11 @@ namespace meter {
 
 namespace {
 
-constexpr int pollms = 100;
-
-// Completed groups of ten polls after which a wait gives up: a "pitneybows 950" is given 90
-// polls for each reply, a "pitneybows spark" 50.
-std::int16_t giveuplimit(std::int16_t code) {
-    return code == 22 ? 5 : 9;
-}
-
 struct Reading {
     Driver& d;
     std::int16_t code;
+    // Completed groups of ten polls after which a wait gives up (the row's).
+    std::int16_t retrylimit;
     PitneyCutter cutter;
 
     void poll() { receivepitney(d, cutter); }
@@ -44,8 +38,8 @@ struct Reading {
             }
             poll();
             d.countpoll();
-            if (d.retrycount < giveuplimit(code)) continue;
-            const std::string polls = std::to_string(giveuplimit(code) * 10);
+            if (d.retrycount < retrylimit) continue;
+            const std::string polls = std::to_string(retrylimit * 10);
             if (s.replyflags[marker] == 0)
                 d.gaveup("no reply to " + std::string(name) + " after " + polls + " polls");
             else if (!next.empty())
@@ -59,8 +53,8 @@ struct Reading {
 } // namespace
 
 void addpitney(FamilyTable& table) {
-    table[21] = readpitney;
-    table[22] = readpitney;
+    for (const std::int16_t code : {21, 22})
+        table[code] = {readpitney, requestpitney, nextpitney};
 }
 
 RequestBuffer requestpitney(Driver& d, std::string_view name) {
@@ -77,7 +71,7 @@ std::uint8_t nextpitney(Driver& d, std::uint8_t& value) {
 
 void receivepitney(Driver& d, PitneyCutter& cutter) {
     SerialLink& link = d.link();
-    d.pacer().sleep(pollms);
+    d.pacer().sleep(d.machinetype(d.state().itype).pollms);
     const Bytes taken = link.input();
     // The spark wants its acknowledgement on every poll, whether or not it has sent anything.
     if (d.state().itype == 22) link.write(pitneyackblock());
@@ -102,7 +96,7 @@ bool readpitney(Driver& d, std::int16_t code) {
     s.step = 0;
 
     // Frames left open at one poll continue at the next, within this reading only.
-    Reading r{d, code, {}};
+    Reading r{d, code, d.machinetype(code).retrylimit, {}};
     d.resetpoll();
     r.poll();
 

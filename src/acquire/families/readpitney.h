@@ -9,7 +9,7 @@
 
 namespace meter {
 
-// Enters readpitney in the family table under 21 and 22.
+// Enters readpitney, its requests and its toggle in the family table under 21 and 22.
 void addpitney(FamilyTable& table);
 
 // The request buffer for register `name` (the Pitney branch of sendrequest); advances the
@@ -19,9 +19,9 @@ RequestBuffer requestpitney(Driver& d, std::string_view name);
 // The Pitney branch of nextsequence: the toggle after `value`, stored in pitneytoggle.
 std::uint8_t nextpitney(Driver& d, std::uint8_t& value);
 
-// One poll: waits 100 ms, takes every byte waiting, acknowledges (type 22), echoes what was
-// taken and hands every reply frame completed so far to parsepitney, in arrival order. `cutter`
-// carries a frame still open at the end of the poll over to the next one.
+// One poll: waits the poll period, takes every byte waiting, acknowledges (type 22), echoes
+// what was taken and hands every reply frame completed so far to parsepitney, in arrival order.
+// `cutter` carries a frame still open at the end of the poll over to the next one.
 void receivepitney(Driver& d, PitneyCutter& cutter);
 
 // The whole exchange with a Pitney meter: the five registers, one request each, in record

@@ -1,5 +1,6 @@
 // metersim: a postage meter on the far end of a serial line, for demos, end-to-end tests and
 // for checking a cable or adapter without a meter.
+#include "core/machinetypes.h"
 #include "sim/meter.h"
 #include "sim/ptyserver.h"
 
@@ -103,10 +104,11 @@ LineSettings parsesettings(const std::string& text) {
     return s;
 }
 
+// The line settings of the type played; 9600,n,8,1 in auto mode and for a type that is not
+// read over a serial line.
 LineSettings settingsof(std::int16_t code) {
-    if (code == 12 || code == 13) return {4800, 'n', 8, 1};
-    if (code == 21) return {9600, 'n', 8, 2};
-    return {9600, 'n', 8, 1};
+    const MachineType* type = findtype(code);
+    return type && type->line ? *type->line : LineSettings{};
 }
 
 } // namespace

@@ -1,0 +1,10 @@
+#include "core/linesettings.h"
+
+namespace meter {
+
+std::string LineSettings::text() const {
+    return std::to_string(baud) + ',' + parity + ',' + std::to_string(databits) + ',' +
+           std::to_string(stopbits);
+}
+
+} // namespace meter

@@ -1,0 +1,140 @@
+#include "acquire/driver.h"
+#include "acquire/requests.h"
+#include "core/machinetypes.h"
+#include "sim/meter.h"
+#include "support/virtualstation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace meter {
+namespace {
+
+using testing::VirtualStation;
+
+// Every row is read either by its family's reading sequence or, without line settings, through
+// the vendor library; and exactly one meter side plays it. Neither side knows a code the table
+// does not have.
+TEST(MachineTable, EveryRowHasOneReadingAndOneMeterSideAndNothingElseHas) {
+    const FamilyTable families = standardfamilies();
+    const auto sides = sim::allfamilies();
+    auto players = [&](std::int16_t code) {
+        return std::count_if(sides.begin(), sides.end(),
+                             [code](const auto& side) { return side->plays(code); });
+    };
+    for (const MachineType& type : machinetypes()) {
+        const auto entry = families.find(type.code);
+        if (type.line)
+            EXPECT_TRUE(entry != families.end() && entry->second.read) << type.text;
+        else
+            EXPECT_EQ(entry, families.end()) << type.text << " goes through the vendor library";
+        EXPECT_EQ(players(type.code), 1) << type.text;
+    }
+    for (const auto& [code, entry] : families)
+        EXPECT_NE(findtype(code), nullptr) << code;
+    for (int code = std::numeric_limits<std::int16_t>::min();
+         code <= std::numeric_limits<std::int16_t>::max(); ++code)
+        if (!findtype(static_cast<std::int16_t>(code))) {
+            ASSERT_EQ(players(static_cast<std::int16_t>(code)), 0) << code;
+        }
+}
+
+// A made-up eighth meter, to show that a new type is one row and one family on each side.
+// Asked with 7E 50 7F (the rest of the request buffer zero) it answers "#", the last four
+// digits of its piece count and a carriage return.
+namespace tiny {
+
+constexpr std::int16_t code = 61;
+const MachineType row{"tiny", code, LineSettings{19200, 'e', 7, 1}, 3, 250, 2, 0};
+constexpr std::size_t replysize = 6;
+
+RequestBuffer request(Driver&, std::string_view) {
+    return {0x7E, 'P', 0x7F};
+}
+
+bool read(Driver& d, std::int16_t type) {
+    if (!d.openport(type)) return false;
+    const MachineType& limits = d.machinetype(type);
+    sendrequest(d, type, "总件数");
+    d.resetpoll();
+    Bytes reply;
+    while (reply.size() < replysize) {
+        d.pacer().sleep(limits.pollms);
+        const Bytes got = d.link().input();
+        d.link().echoreceived(got);
+        reply.insert(reply.end(), got.begin(), got.end());
+        d.countpoll();
+        if (d.retrycount == limits.retrylimit) {
+            d.gaveup("no reply after " + std::to_string(limits.retrylimit * 10) + " polls");
+            return true;
+        }
+    }
+    if (reply[0] != '#' || reply[replysize - 1] != '\r') return d.fail("not a reply");
+    d.state().regrecord = std::string(42, '0') + std::string(reply.begin() + 1, reply.begin() + 5) +
+                          std::string(10, '0');
+    return true;
+}
+
+class Meter : public sim::Family {
+  public:
+    const char* name() const override { return "tiny"; }
+    bool plays(std::int16_t type) const override { return type == code; }
+    Take take(ByteView input, const sim::Registers& r, std::int16_t) override {
+        if (input.empty() || input[0] != 0x7E) return Take::none();
+        if (input.size() < 11) return Take::more();
+        if (input[1] != 'P' || input[2] != 0x7F) return Take::reject(11, "not a request");
+        Bytes reply{'#'};
+        reply.insert(reply.end(), r.pieces.end() - 4, r.pieces.end());
+        reply.push_back('\r');
+        return Take::request(11, std::move(reply), "piece count");
+    }
+};
+
+VirtualStation station() {
+    FamilyTable families = standardfamilies();
+    families[code] = {read, request, {}};
+    MachineTypes types = machinetypes();
+    types.push_back(row);
+    return VirtualStation(std::move(families), std::move(types), [] {
+        auto sides = sim::allfamilies();
+        sides.push_back(std::make_unique<Meter>());
+        return sides;
+    });
+}
+
+} // namespace tiny
+
+TEST(MachineTable, AnEighthTypeIsOneRowAndOneFamilyOnEachSide) {
+    EXPECT_EQ(VirtualStation().read(tiny::code), "refused") << "not in the standard table";
+    EXPECT_EQ(tiny::row.waitlimitms(), 5000) << "the window's progress limit: 20 polls of 250 ms";
+
+    const std::string record = std::string(42, '0') + "4321" + std::string(10, '0');
+    const struct {
+        const char* what;
+        sim::Faults faults;
+        std::string record;
+        std::string received;
+        std::int64_t ms;
+        std::string reason;
+    } cases[] = {
+        {"answered", {}, record, " 23 34 33 32 31 D", 250, ""},
+        {"in three pieces", {.chunk = 2, .gapms = 300}, record, " 23 34 33 32 31 D", 750, ""},
+        {"silent", {.silent = true}, allzerorecord, "", 5000, "no reply after 20 polls"},
+    };
+    for (const auto& c : cases) {
+        VirtualStation st = tiny::station();
+        st.play(tiny::code, c.faults);
+        EXPECT_EQ(st.read(tiny::code), c.record) << c.what;
+        EXPECT_EQ(st.driver.outcome().reason, c.reason) << c.what;
+        EXPECT_EQ(st.device.opens().back().settings.text(), "19200,e,7,1") << c.what;
+        EXPECT_EQ(st.sent(), " 7E 50 7F,") << c.what << ": the row's echo length";
+        EXPECT_EQ(st.received(), c.received) << c.what;
+        EXPECT_EQ(st.pacer.nowms(), c.ms) << c.what << ": the row's poll period and limit";
+        EXPECT_FALSE(st.device.isopen()) << c.what;
+    }
+}
+
+} // namespace
+} // namespace meter
