@@ -96,14 +96,16 @@ sim=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/sim.out")
 [ -n "$pty" ] || fail "metersim printed no pseudo-terminal"
-out=$(/usr/bin/meterread --type neopost --device "1=$pty") || fail "meterread of metersim failed"
+out=$(/usr/bin/meterread --lang zh --type neopost --device "1=$pty") || fail "meterread of metersim failed"
 grep -q '^已用邮资：000000000777$' <<<"$out" || fail "meterread of metersim read: $out"
 kill "$sim"; wait "$sim" 2>/dev/null || true; sim=""
 
-# Copied elsewhere, the reader no longer finds the vendor library and says where it looked.
+# Copied elsewhere with its helper program, the reader no longer finds the vendor library and
+# says where it looked.
 mkdir -p "$work/elsewhere/bin"
-cp /usr/bin/meterread "$work/elsewhere/bin/"
-if "$work/elsewhere/bin/meterread" --demo --type copote >/dev/null 2>"$work/missing.err"; then
+cp /usr/bin/meterread /usr/lib/meterreader/cpedfm-host "$work/elsewhere/bin/"
+if "$work/elsewhere/bin/meterread" --lang en --demo --type copote >/dev/null \
+    2>"$work/missing.err"; then
     fail "meterread read copote without its vendor library"
 fi
 grep -qF "$work/elsewhere/bin/libcpedfm.so or $work/elsewhere/lib/meterreader/libcpedfm.so" \
