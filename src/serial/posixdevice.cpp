@@ -25,24 +25,45 @@ namespace {
 
 bool speedfor(int baud, speed_t& speed) {
     switch (baud) {
-    case 1200: speed = B1200; return true;
-    case 2400: speed = B2400; return true;
-    case 4800: speed = B4800; return true;
-    case 9600: speed = B9600; return true;
-    case 19200: speed = B19200; return true;
-    case 38400: speed = B38400; return true;
-    case 57600: speed = B57600; return true;
-    case 115200: speed = B115200; return true;
-    default: return false;
+    case 1200:
+        speed = B1200;
+        return true;
+    case 2400:
+        speed = B2400;
+        return true;
+    case 4800:
+        speed = B4800;
+        return true;
+    case 9600:
+        speed = B9600;
+        return true;
+    case 19200:
+        speed = B19200;
+        return true;
+    case 38400:
+        speed = B38400;
+        return true;
+    case 57600:
+        speed = B57600;
+        return true;
+    case 115200:
+        speed = B115200;
+        return true;
+    default:
+        return false;
     }
 }
 
 tcflag_t sizefor(int databits) {
     switch (databits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
     }
 }
 
@@ -61,25 +82,18 @@ bool withoutmodemlines(int fd, int err) {
 #endif
 }
 
-class PosixSerialDevice : public SerialDevice {
+class PosixSerialDevice : public NativeSerialDevice {
   public:
-    explicit PosixSerialDevice(PortMap map) : map_(std::move(map)) {}
+    explicit PosixSerialDevice(PortMap map) : NativeSerialDevice(std::move(map)) {}
     ~PosixSerialDevice() override { close(); }
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
 
     bool isopen() const override { return fd_ >= 0; }
-    void setsettings(const LineSettings& settings) override { settings_ = settings; }
-    LineSettings settings() const override { return settings_; }
-    void setcancellation(const Cancellation* cancellation) override { cancel_ = cancellation; }
-    std::string describe(int port) const override { return map_.devicefor(port); }
 
     void open(int port) override {
         close();
-        const std::string path = map_.devicefor(port);
-        const std::string which = "port " + std::to_string(port);
-        if (path.empty()) throw MeterError(which + " has no device (ports are numbered from 1)");
-        const std::string named = which + " (" + path + ")";
+        const auto [path, named] = lineof(port);
 
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
@@ -131,10 +145,7 @@ class PosixSerialDevice : public SerialDevice {
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) lost("while writing");
             // The line's output buffer is full: wait for room, a slice at a time.
-            if (cancel_ && cancel_->cancelled()) throw MeterError("the reading was cancelled");
-            if (clock::now() >= deadline)
-                throw MeterError("the line to " + path_ + " did not take the bytes within " +
-                                 std::to_string(writetimeoutms / 1000) + " s");
+            checkwait(deadline, path_);
             pollfd p{fd_, POLLOUT, 0};
             if (::poll(&p, 1, writeslicems) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
                 lost("while writing");
@@ -199,22 +210,21 @@ class PosixSerialDevice : public SerialDevice {
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
         if (::tcsetattr(fd_, TCSANOW, &t) != 0)
-            throw MeterError(named + " could not be set up (the line settings " +
-                             settings_.text() + " were refused)");
+            throw MeterError(named + " could not be set up (the line settings " + settings_.text() +
+                             " were refused)");
         // tcsetattr succeeds when any part was applied: check that all of it was.
         termios back{};
         if (::tcgetattr(fd_, &back) != 0 || ::cfgetospeed(&back) != speed ||
             (back.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) !=
                 (t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)))
-            throw MeterError(named + " could not be set up (the line settings " +
-                             settings_.text() + " did not take)");
+            throw MeterError(named + " could not be set up (the line settings " + settings_.text() +
+                             " did not take)");
 
         int dtr = TIOCM_DTR;
         if (::ioctl(fd_, TIOCMBIS, &dtr) != 0) {
             const int e = errno;
             if (!withoutmodemlines(fd_, e))
-                throw MeterError(named + ": DTR could not be asserted (" + std::strerror(e) +
-                                 ")");
+                throw MeterError(named + ": DTR could not be asserted (" + std::strerror(e) + ")");
         }
 
         // A fresh port has an empty receive buffer: whatever arrived while nobody read the
@@ -233,9 +243,6 @@ class PosixSerialDevice : public SerialDevice {
                          " (the device hung up or was removed)");
     }
 
-    PortMap map_;
-    LineSettings settings_;
-    const Cancellation* cancel_ = nullptr;
     int fd_ = -1;
     std::string path_;
 };

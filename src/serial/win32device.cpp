@@ -18,44 +18,40 @@ namespace {
 
 std::string messagefor(DWORD code) {
     char* text = nullptr;
-    const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string out = n && text ? std::string(text, n) : "error " + std::to_string(code);
     if (text) LocalFree(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' ||
-                            out.back() == '.'))
+    while (!out.empty() &&
+           (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out;
 }
 
 BYTE parityof(char p) {
     switch (p) {
-    case 'e': return EVENPARITY;
-    case 'o': return ODDPARITY;
-    default: return NOPARITY;
+    case 'e':
+        return EVENPARITY;
+    case 'o':
+        return ODDPARITY;
+    default:
+        return NOPARITY;
     }
 }
 
-class Win32SerialDevice : public SerialDevice {
+class Win32SerialDevice : public NativeSerialDevice {
   public:
-    explicit Win32SerialDevice(PortMap map) : map_(std::move(map)) {}
+    explicit Win32SerialDevice(PortMap map) : NativeSerialDevice(std::move(map)) {}
     ~Win32SerialDevice() override { close(); }
     Win32SerialDevice(const Win32SerialDevice&) = delete;
     Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
 
     bool isopen() const override { return handle_ != INVALID_HANDLE_VALUE; }
-    void setsettings(const LineSettings& settings) override { settings_ = settings; }
-    LineSettings settings() const override { return settings_; }
-    void setcancellation(const Cancellation* cancellation) override { cancel_ = cancellation; }
-    std::string describe(int port) const override { return map_.devicefor(port); }
 
     void open(int port) override {
         close();
-        const std::string path = map_.devicefor(port);
-        const std::string which = "port " + std::to_string(port);
-        if (path.empty()) throw MeterError(which + " has no device (ports are numbered from 1)");
-        const std::string named = which + " (" + path + ")";
+        const auto [path, named] = lineof(port);
 
         const std::string name = win32devicename(path);
         HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -106,10 +102,7 @@ class Win32SerialDevice : public SerialDevice {
             done += n;
             if (done == bytes.size()) break;
             // The write time-out of one slice ran out with bytes left: the line is slow or stuck.
-            if (cancel_ && cancel_->cancelled()) throw MeterError("the reading was cancelled");
-            if (clock::now() >= deadline)
-                throw MeterError("the line to " + path_ + " did not take the bytes within " +
-                                 std::to_string(writetimeoutms / 1000) + " s");
+            checkwait(deadline, path_);
         }
     }
 
@@ -159,9 +152,8 @@ class Win32SerialDevice : public SerialDevice {
         dcb.fNull = FALSE;
         dcb.fAbortOnError = FALSE;
         if (!SetCommState(handle_, &dcb))
-            throw MeterError(named + " could not be set up (the line settings " +
-                             settings_.text() + " were refused: " + messagefor(GetLastError()) +
-                             ")");
+            throw MeterError(named + " could not be set up (the line settings " + settings_.text() +
+                             " were refused: " + messagefor(GetLastError()) + ")");
 
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD; // with both totals 0: return what has arrived
@@ -197,9 +189,6 @@ class Win32SerialDevice : public SerialDevice {
                          " (" + messagefor(GetLastError()) + ")");
     }
 
-    PortMap map_;
-    LineSettings settings_;
-    const Cancellation* cancel_ = nullptr;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::string path_;
 };
