@@ -18,12 +18,12 @@ case "$state" in
     *) type=$state state=done ;;
 esac
 cmake --preset dev >/dev/null
-cmake --build --preset dev --target test_window meterreader >/dev/null
+cmake --build --preset dev --target test_app meterreader >/dev/null
 export METERREADER_SCREENSHOT="$out" METERREADER_SCREENSHOT_STATE="$state" \
     METERREADER_SCREENSHOT_TYPE="$type" METERREADER_SCREENSHOT_LANG="${LANG_OF_WINDOW:-zh}"
 if command -v xvfb-run >/dev/null 2>&1; then
-    QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" build/dev/bin/test_window screenshot >/dev/null
+    QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" build/dev/bin/test_app screenshot >/dev/null
 else
-    QT_QPA_PLATFORM=offscreen build/dev/bin/test_window screenshot >/dev/null
+    QT_QPA_PLATFORM=offscreen build/dev/bin/test_app screenshot >/dev/null
 fi
 echo "$out"

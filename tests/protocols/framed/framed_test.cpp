@@ -1,6 +1,6 @@
 // Command frames, checksum characters and register decoding of the framed family, against byte
 // sequences written out by hand.
-#include "framedbytes.h"
+#include "support/framedbytes.h"
 #include "protocols/framed/framed.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "acquire/families/readframed.h"
 #include "acquire/requests.h"
 #include "core/hexecho.h"
-#include "framedbytes.h"
+#include "support/framedbytes.h"
 #include "support/virtualstation.h"
 
 #include <gtest/gtest.h>

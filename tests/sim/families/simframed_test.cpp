@@ -1,6 +1,6 @@
 // The simulated framed meter: the command frames it takes, byte for byte, and the replies it
 // builds from its registers.
-#include "framedbytes.h"
+#include "support/framedbytes.h"
 #include "sim/meter.h"
 #include "support/simwire.h"
 
