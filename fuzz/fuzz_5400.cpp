@@ -4,7 +4,7 @@
 // only with MeterError; rxtext must only ever hold digits and grow by whole fields.
 #include "acquire/driver.h"
 #include "acquire/families/read5400.h"
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 #include "core/hexecho.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"

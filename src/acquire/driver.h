@@ -5,7 +5,7 @@
 #include "acquire/listener.h"
 #include "acquire/pacer.h"
 #include "acquire/state.h"
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 #include "core/machinetypes.h"
 #include "serial/link.h"
 

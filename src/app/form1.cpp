@@ -3,7 +3,7 @@
 #include "app/devicepicker.h"
 #include "app/language.h"
 #include "app/progress.h"
-#include "app/qtstation.h"
+#include "app/qtreadingsetup.h"
 #include "app/statustext.h"
 #include "core/machinetypes.h"
 #include "frontend/recordview.h"

@@ -1,7 +1,7 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
 #include "app/form1.h"
 #include "app/language.h"
-#include "app/qtstation.h"
+#include "app/qtreadingsetup.h"
 #include "frontend/demo.h"
 #include "serial/nativedevice.h"
 

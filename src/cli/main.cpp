@@ -1,14 +1,14 @@
 // meterread: reads a postage meter from the command line, with the same acquisition core as the
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 #include "cli/linedevice.h"
 #include "core/machinetypes.h"
 #include "frontend/demo.h"
 #include "frontend/readingreport.h"
 #include "frontend/reasontext.h"
 #include "frontend/recordview.h"
-#include "frontend/station.h"
+#include "frontend/readingsetup.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

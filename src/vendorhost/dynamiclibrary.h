@@ -1,6 +1,6 @@
 #pragma once
 // The vendor library loaded into this process from a path, on its first use.
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 
 #include <memory>
 #include <string>

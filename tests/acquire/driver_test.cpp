@@ -1,5 +1,5 @@
 #include "acquire/driver.h"
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"

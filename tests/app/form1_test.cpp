@@ -6,7 +6,7 @@
 #include "app/statustext.h"
 #include "frontend/demo.h"
 #include "frontend/installpaths.h"
-#include "frontend/station.h"
+#include "frontend/readingsetup.h"
 #include "serial/portmap.h"
 #include "serial/nativedevice.h"
 #include "serial/scripteddevice.h"

@@ -1,6 +1,6 @@
 #include "core/machinetypes.h"
 #include "frontend/recordview.h"
-#include "frontend/station.h"
+#include "frontend/readingsetup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A vendor library whose answers the test sets, keeping a log of the calls made.
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 #include "core/metererror.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 
 #include "core/cancellation.h"
 #include "core/metererror.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The shared texts around a reading, in the window's QString form.
-#include "frontend/station.h"
+#include "frontend/readingsetup.h"
 
 #include <QString>
 #include <QStringList>

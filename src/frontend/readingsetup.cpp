@@ -1,6 +1,6 @@
-#include "frontend/station.h"
+#include "frontend/readingsetup.h"
 
-#include "acquire/vendor.h"
+#include "acquire/vendorlibrary.h"
 #include "core/machinetypes.h"
 #include "frontend/installpaths.h"
 
