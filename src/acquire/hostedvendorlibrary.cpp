@@ -1,4 +1,4 @@
-#include "acquire/vendorlibrary.h"
+#include "acquire/hostedvendorlibrary.h"
 
 #include "core/cancellation.h"
 #include "core/metererror.h"

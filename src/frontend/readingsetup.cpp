@@ -1,6 +1,6 @@
 #include "frontend/readingsetup.h"
 
-#include "acquire/vendorlibrary.h"
+#include "acquire/hostedvendorlibrary.h"
 #include "core/machinetypes.h"
 #include "frontend/installpaths.h"
 

@@ -1,5 +1,6 @@
 #include "sim/meter.h"
 
+#include "core/digits.h"
 #include "core/hexecho.h"
 #include "core/machinetypes.h"
 
@@ -128,11 +129,11 @@ std::int16_t parsetype(const std::string& text) {
     return -1;
 }
 
-std::string digits(const std::string& value, std::size_t width) {
+std::string registervalue(const std::string& value, std::size_t width) {
     if (value.empty() || value.size() > width ||
         !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return {};
-    return std::string(width - value.size(), '0') + value;
+    return zeropad(value, width);
 }
 
 } // namespace meter::sim

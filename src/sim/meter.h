@@ -140,6 +140,6 @@ std::int16_t parsetype(const std::string& text);
 
 // A register value given as a decimal number, written with `width` digits; empty when it is not
 // a number of at most that many digits.
-std::string digits(const std::string& value, std::size_t width);
+std::string registervalue(const std::string& value, std::size_t width);
 
 } // namespace meter::sim

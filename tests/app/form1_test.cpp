@@ -5,6 +5,7 @@
 #include "app/progress.h"
 #include "app/statustext.h"
 #include "frontend/demo.h"
+#include "acquire/hostedvendorlibrary.h"
 #include "frontend/installpaths.h"
 #include "frontend/readingsetup.h"
 #include "serial/portmap.h"

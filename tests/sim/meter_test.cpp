@@ -122,11 +122,11 @@ TEST(SimMeter, TypesAndValuesFromTheCommandLine) {
     EXPECT_EQ(parsetype("22"), 22);
     EXPECT_EQ(parsetype("14"), -1);
     EXPECT_EQ(parsetype("Neopost"), -1);
-    EXPECT_EQ(digits("1234", 10), "0000001234");
-    EXPECT_EQ(digits("123456789012", 12), "123456789012");
-    EXPECT_EQ(digits("1234567890123", 12), "");
-    EXPECT_EQ(digits("12a", 12), "");
-    EXPECT_EQ(digits("", 12), "");
+    EXPECT_EQ(registervalue("1234", 10), "0000001234");
+    EXPECT_EQ(registervalue("123456789012", 12), "123456789012");
+    EXPECT_EQ(registervalue("1234567890123", 12), "");
+    EXPECT_EQ(registervalue("12a", 12), "");
+    EXPECT_EQ(registervalue("", 12), "");
     EXPECT_EQ(Registers{}.record().size(), 56u);
 }
 

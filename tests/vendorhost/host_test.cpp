@@ -2,7 +2,7 @@
 // that misbehaves in one way per port: every misbehaviour ends at the failure end with its
 // reason, the next reading works again, and no helper program is left behind.
 #include "acquire/driver.h"
-#include "acquire/vendorlibrary.h"
+#include "acquire/hostedvendorlibrary.h"
 #include "core/cancellation.h"
 #include "serial/scripteddevice.h"
 

@@ -18,7 +18,7 @@ constexpr std::size_t receivebuffer = 201;
 std::string num(std::size_t n) {
     return std::to_string(n);
 }
-std::string byteat(std::uint8_t b) {
+std::string hexliteral(std::uint8_t b) {
     return "0x" + hex2(b);
 }
 
@@ -43,7 +43,7 @@ bool blockfault(Driver& d, const ReplyForm& form, const Extraction& x) {
 
 bool decodefault(Driver& d, const ReplyForm& form, const Extraction& x, const Decoding& dec) {
     if (dec.fault == Decoding::Fault::nondigit)
-        return d.fail("malformed " + std::string(form.what) + ": " + byteat(dec.byte) +
+        return d.fail("malformed " + std::string(form.what) + ": " + hexliteral(dec.byte) +
                       " at reply byte " + num(x.start + dec.index) + " is not a decimal digit");
     return d.fail("the data block of the " + std::string(form.what) +
                   " is not framed by STX and ETX");
@@ -119,12 +119,12 @@ bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound) {
         d.state().regrecord = v.record;
         return true;
     case Verdict::Kind::mismatch:
-        return d.fail("the " + std::string(form->what) + " has " + byteat(v.found) + " at byte " +
-                      num(v.mismatch.index) + " where " + byteat(v.mismatch.value) + " belongs");
+        return d.fail("the " + std::string(form->what) + " has " + hexliteral(v.found) + " at byte " +
+                      num(v.mismatch.index) + " where " + hexliteral(v.mismatch.value) + " belongs");
     case Verdict::Kind::refused:
         return d.fail("the meter did not accept the command: byte " + num(ackflagindex) +
-                      " of the acknowledgement is " + byteat(v.found) + ", not " +
-                      byteat(ackaccepted));
+                      " of the acknowledgement is " + hexliteral(v.found) + ", not " +
+                      hexliteral(ackaccepted));
     case Verdict::Kind::block:
         return blockfault(d, *form, v.extraction);
     case Verdict::Kind::decoding:

@@ -128,7 +128,7 @@ PitneyValueSpan pitneyvaluespan(ByteView frame) {
     return {3 + fromframe, w.faulty};
 }
 
-std::string f10(std::string_view digits) {
+std::string tendigitfield(std::string_view digits) {
     if (digits.empty()) return {};
     const auto first = digits.find_first_not_of('0');
     const std::string_view value =
@@ -143,7 +143,7 @@ std::optional<std::string> moneyfield(std::string_view digits, char decimals) {
     const std::size_t kept = decimals == '2' ? 2 : decimals == '1' ? 1 : 0;
     const std::size_t cut = digits.size() > kept ? digits.size() - kept : 0;
     const std::string_view whole = digits.substr(0, cut);
-    std::string field = whole.empty() ? std::string(10, '0') : f10(whole);
+    std::string field = whole.empty() ? std::string(10, '0') : tendigitfield(whole);
     field += digits.substr(cut);
     if (decimals == '1') field += '0';
     if (decimals == 'F') field += "00";
@@ -164,7 +164,7 @@ PitneyDecoded decodepitney(ByteView frame) {
         d.fault = w.fault();
         return d;
     }
-    d.field = answer.money ? moneyfield(d.digits, format.decimals) : f10(d.digits);
+    d.field = answer.money ? moneyfield(d.digits, format.decimals) : tendigitfield(d.digits);
     return d;
 }
 

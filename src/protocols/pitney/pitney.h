@@ -163,7 +163,7 @@ Decoded decodedigits(ByteView work, int length);
 // The value of a digit text written with at least ten digits (leading zeros beyond ten
 // dropped, zeros added up to ten). An empty text stays empty: no digits are made up for a reply
 // that carried none.
-std::string f10(std::string_view digits);
+std::string tendigitfield(std::string_view digits);
 
 // The twelve-character postage field of `digits` by decimals code; nullopt for a code other
 // than 'F', '1' and '2'.

@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     };
     for (const auto& [name, text, field, width] : values) {
         if (app.count(name) == 0) continue;
-        *field = sim::digits(*text, width);
+        *field = sim::registervalue(*text, width);
         if (field->empty())
             refuse(std::string(name) + " takes a whole number of at most " + std::to_string(width) +
                    " digits");
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     if (app.count("--total") == 0) {
         // The meter's total is what it has used plus what it has left.
         const unsigned long long sum = std::stoull(registers.used) + std::stoull(registers.unused);
-        registers.total = sim::digits(std::to_string(sum), 12);
+        registers.total = sim::registervalue(std::to_string(sum), 12);
         if (registers.total.empty()) refuse("--used plus --unused exceed 12 digits; give --total");
     }
 

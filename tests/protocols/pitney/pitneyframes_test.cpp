@@ -108,7 +108,7 @@ TEST(PitneyDecode, FieldWidths) {
                            {"000123456789", "0123456789"},
                            {"00", "0000000000"},
                            {"", ""}})
-        EXPECT_EQ(f10(in), out) << in;
+        EXPECT_EQ(tendigitfield(in), out) << in;
 
     struct Money {
         const char* digits;
