@@ -35,6 +35,7 @@ std::string Driver::Getregisters() {
     const MachineType* row = findtype(state_.itype, types_);
     const bool vendor = row && !row->line;
     bool normal = true;
+    bool cancelled = false;
     try {
         if (vendor) {
             normal = vendorpath();
@@ -43,6 +44,10 @@ std::string Driver::Getregisters() {
         } else {
             gaveup_ = "machine type " + std::to_string(state_.itype) + " has no reading sequence";
         }
+    } catch (const ReadingCancelled& e) {
+        normal = false;
+        cancelled = true;
+        failure_ = e.what();
     } catch (const MeterError& e) {
         normal = false;
         failure_ = e.what();
@@ -66,7 +71,7 @@ std::string Driver::Getregisters() {
         if (state_.regrecord == allzerorecord)
             outcome_.reason = gaveup_.empty() ? "the meter's registers are all zero" : gaveup_;
     } else {
-        outcome_.end = Outcome::End::failure;
+        outcome_.end = cancelled ? Outcome::End::cancelled : Outcome::End::failure;
         outcome_.reason = failure_.empty() ? "the reading failed" : failure_;
     }
 

@@ -52,13 +52,15 @@ using FamilyTable = std::map<std::int16_t, FamilyEntry>;
 // The entries of every protocol family.
 FamilyTable standardfamilies();
 
-// How the last reading ended, and why, for the front ends.
+// How the last reading ended, and why, for the front ends. A cancelled reading ends like a
+// failed one (the record as it stands, the port closed) but is told apart from a fault.
 struct Outcome {
-    enum class End { normal, failure };
+    enum class End { normal, failure, cancelled };
     End end = End::normal;
     // Empty when the reading ended normally with a record other than the all-zero record.
     std::string reason;
     bool normal() const { return end == End::normal; }
+    bool cancelled() const { return end == End::cancelled; }
 };
 
 class Driver {

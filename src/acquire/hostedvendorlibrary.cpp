@@ -38,7 +38,6 @@ constexpr auto grace = 500ms;
 // How long a program whose output has closed gets to be seen ending; it has normally ended
 // already. Short, so that a reading still ends well within a second.
 constexpr auto ending = 250ms;
-const char* const cancelledreason = "the reading was cancelled";
 
 // The absolute path of the first candidate that is a file; otherwise a MeterError saying that
 // `what` was not found and where it was looked for.
@@ -394,7 +393,7 @@ bool HostedVendorLibrary::cancelled() const {
 
 Answer HostedVendorLibrary::call(Call what, std::int32_t port) {
     const std::string name = vendorhost::nameof(what);
-    if (cancelled()) throw MeterError(cancelledreason);
+    if (cancelled()) throw ReadingCancelled();
     // A program that went away between readings is simply started again.
     if (process_ && what == Call::ComOpen && !process_->alive()) process_.reset();
     if (!process_) {
@@ -427,7 +426,8 @@ Answer HostedVendorLibrary::call(Call what, std::int32_t port) {
                   std::to_string(callbound_.count()) + " ms)");
     case Process::Wait::cancelled:
         process_->kill();
-        throw end(cancelledreason);
+        process_.reset();
+        throw ReadingCancelled();
     case Process::Wait::malformed:
         process_->kill();
         throw end("the vendor library's helper program gave a malformed answer to " + name);
@@ -458,6 +458,8 @@ std::string HostedVendorLibrary::lasterror() {
     if (!process_) return {};
     try {
         return call(Call::ComLastError, 0).text;
+    } catch (const ReadingCancelled&) {
+        throw;
     } catch (const MeterError&) {
         return {};
     }

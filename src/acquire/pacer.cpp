@@ -6,12 +6,8 @@
 
 namespace meter {
 
-namespace {
-const char* const cancelledreason = "the reading was cancelled";
-}
-
 void RealPacer::sleep(int ms) {
-    if (cancellation_.waitfor(ms)) throw MeterError(cancelledreason);
+    if (cancellation_.waitfor(ms)) throw ReadingCancelled();
 }
 
 void RealPacer::processevents() {
@@ -25,11 +21,11 @@ std::int64_t RealPacer::nowms() const {
 }
 
 void RealPacer::throwifcancelled() const {
-    if (cancelled()) throw MeterError(cancelledreason);
+    if (cancelled()) throw ReadingCancelled();
 }
 
 void VirtualPacer::check() const {
-    if (cancelat_ >= 0 && now_ >= cancelat_) throw MeterError(cancelledreason);
+    if (cancelat_ >= 0 && now_ >= cancelat_) throw ReadingCancelled();
 }
 
 } // namespace meter

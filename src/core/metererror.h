@@ -13,4 +13,11 @@ class MeterError : public std::runtime_error {
     explicit MeterError(const std::string& reason) : std::runtime_error(reason) {}
 };
 
+// The reading was cancelled (the operator, the window closing, a signal). It unwinds the reading
+// like any other MeterError; the driver tells it apart and ends the reading as cancelled.
+class ReadingCancelled : public MeterError {
+  public:
+    ReadingCancelled() : MeterError("the reading was cancelled") {}
+};
+
 } // namespace meter

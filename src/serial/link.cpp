@@ -23,6 +23,8 @@ bool SerialLink::openport(const std::optional<LineSettings>& settings, std::int1
         if (settings) device_.setsettings(*settings);
         device_.open(port);
         return true;
+    } catch (const ReadingCancelled&) {
+        throw;
     } catch (const MeterError& e) {
         openfailure_ = e.what();
     } catch (const std::exception& e) {

@@ -47,7 +47,7 @@ class NativeSerialDevice : public SerialDevice {
     // For a write waiting for the line to `path`: throws MeterError when the reading was
     // cancelled or the wait has run out.
     void checkwait(std::chrono::steady_clock::time_point deadline, const std::string& path) const {
-        if (cancel_ && cancel_->cancelled()) throw MeterError("the reading was cancelled");
+        if (cancel_ && cancel_->cancelled()) throw ReadingCancelled();
         if (std::chrono::steady_clock::now() >= deadline)
             throw MeterError("the line to " + path + " did not take the bytes within " +
                              std::to_string(writetimeoutms / 1000) + " s");

@@ -199,7 +199,7 @@ TEST(NativeDevice, AWriteTheLineDoesNotTakeEndsWhenTheReadingIsCancelled) {
     try {
         device->write(flood);
         FAIL() << "the write returned";
-    } catch (const MeterError& e) {
+    } catch (const ReadingCancelled& e) {
         EXPECT_STREQ(e.what(), "the reading was cancelled");
     }
     // Without a cancellation the wait is bounded all the same.

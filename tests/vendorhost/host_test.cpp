@@ -36,6 +36,7 @@ bool nochildren() {
 struct Reading {
     std::string record;
     bool normal;
+    bool cancelled;
     std::string reason;
 };
 
@@ -44,8 +45,9 @@ Reading read(VendorLibrary& lib, std::int16_t port) {
     ScriptedDevice unused{[] { return 0; }};
     Driver d({unused, pacer, lib}, {});
     EXPECT_EQ(d.initport(port, 51), 1);
-    Reading r{d.Getregisters(), false, {}};
+    Reading r{d.Getregisters(), false, false, {}};
     r.normal = d.outcome().normal();
+    r.cancelled = d.outcome().cancelled();
     r.reason = d.outcome().reason;
     return r;
 }
@@ -145,6 +147,7 @@ TEST(VendorHost, EveryMisbehaviourOfTheLibraryEndsTheReadingWithItsReason) {
             if (canceller.joinable()) canceller.join();
             EXPECT_EQ(r.record, c.returned);
             EXPECT_EQ(r.normal, c.normal);
+            EXPECT_EQ(r.cancelled, c.cancel != Cancel::no) << c.what;
             if (c.reason.empty()) {
                 EXPECT_EQ(r.reason, "");
             } else {
