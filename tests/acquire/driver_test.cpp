@@ -11,7 +11,7 @@ namespace {
 
 using testing::FakeVendor;
 
-struct DriverTest : ::testing::Test {
+struct AcquisitionDriver : ::testing::Test {
     VirtualPacer pacer;
     ScriptedDevice device{[this] { return pacer.nowms(); }};
     FakeVendor vendor;
@@ -37,7 +37,7 @@ struct DriverTest : ::testing::Test {
     }
 };
 
-TEST_F(DriverTest, InitportAcceptsTheSevenTypesAndPortsUpToEight) {
+TEST_F(AcquisitionDriver, InitportWithUnknownTypeOrPortAboveEight_Refused) {
     Driver d = make();
     struct Case {
         std::int16_t port, type, result;
@@ -49,7 +49,7 @@ TEST_F(DriverTest, InitportAcceptsTheSevenTypesAndPortsUpToEight) {
         EXPECT_EQ(d.initport(c.port, c.type), c.result) << c.port << "," << c.type;
 }
 
-TEST_F(DriverTest, InitportStoresThePairAndResetsTheRequestState) {
+TEST_F(AcquisitionDriver, Initport_StoresPairResetsStateAndRefusalChangesNothing) {
     Driver d = make();
     d.state().step = 4;
     d.state().seqchar = 0x37;
@@ -73,7 +73,7 @@ TEST_F(DriverTest, InitportStoresThePairAndResetsTheRequestState) {
 
 // One driver through all the cases, in this order: nothing of how one reading ended may show
 // in the next.
-TEST_F(DriverTest, EndsOfAReading) {
+TEST_F(AcquisitionDriver, EveryKindOfEnd_OwnRecordAndReasonPortClosed) {
     struct Case {
         std::string record;
         Then then;
@@ -107,7 +107,7 @@ TEST_F(DriverTest, EndsOfAReading) {
     }
 }
 
-TEST_F(DriverTest, APortThatCannotBeOpenedIsAFailureWithItsReason) {
+TEST_F(AcquisitionDriver, UnopenablePort_FailsWithItsReason) {
     family(std::string(56, '1'), Then::normal);
     device.refuseopen("port 0 has no device");
     Driver d = make();
@@ -117,7 +117,7 @@ TEST_F(DriverTest, APortThatCannotBeOpenedIsAFailureWithItsReason) {
     EXPECT_EQ(d.outcome().reason, "port 0 has no device");
 }
 
-TEST_F(DriverTest, ATypeWithoutReadingSequenceGivesTheAllZeroRecordAtTheNormalEnd) {
+TEST_F(AcquisitionDriver, TypeWithoutReadingSequence_AllZeroRecordAtNormalEnd) {
     Driver d = make();
     for (std::int16_t code : {11, 12, 13, 21, 22, 31}) {
         ASSERT_EQ(d.initport(1, code), 1);
@@ -128,7 +128,7 @@ TEST_F(DriverTest, ATypeWithoutReadingSequenceGivesTheAllZeroRecordAtTheNormalEn
     EXPECT_TRUE(device.opens().empty());
 }
 
-TEST_F(DriverTest, CountpollCountsGroupsOfTenPolls) {
+TEST_F(AcquisitionDriver, TenPolls_CountAsOneRetryUntilReset) {
     Driver d = make();
     auto counters = [&d] {
         return std::to_string(d.pollcount) + "," + std::to_string(d.retrycount);
@@ -151,7 +151,7 @@ TEST_F(DriverTest, CountpollCountsGroupsOfTenPolls) {
     EXPECT_EQ(d.retrycount, 0);
 }
 
-TEST_F(DriverTest, TheVendorLibraryPath) {
+TEST_F(AcquisitionDriver, CopoteType_VendorLibraryReadsAndAnyRefusalVoidsRecord) {
     const std::string digits56 = "00000123456700000098760000000123456000000302000012345678";
     struct Case {
         const char* what;
@@ -216,7 +216,7 @@ TEST_F(DriverTest, TheVendorLibraryPath) {
     EXPECT_EQ(device.closes(), 0);
 }
 
-TEST_F(DriverTest, TheStateBelongsToTheRunningReading) {
+TEST_F(AcquisitionDriver, InitportDuringAReading_RefusedAndStateKept) {
     std::int16_t during = -1;
     families[21] = [&](Driver& d, std::int16_t) {
         during = d.initport(5, 22);
@@ -231,7 +231,7 @@ TEST_F(DriverTest, TheStateBelongsToTheRunningReading) {
     EXPECT_EQ(d.initport(5, 22), 1) << "accepted again once the reading has ended";
 }
 
-TEST_F(DriverTest, ACancelledReadingEndsAtTheFailureEndAndClosesThePort) {
+TEST_F(AcquisitionDriver, ACancelledReadingEndsAtTheFailureEndAndClosesThePort) {
     families[13] = [](Driver& d, std::int16_t code) {
         if (!d.openport(code)) return false;
         for (;;)

@@ -170,7 +170,7 @@ class Form1Test : public QObject {
     }
     void init() { AppSettings().clear(); }
 
-    void loadShowsTheDefaults() {
+    void openedWindowShowsDefaultChoicesTextsAndLayout() {
         Fixture f;
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
         QCOMPARE(f.form->Combo1->count(), 8);
@@ -203,7 +203,7 @@ class Form1Test : public QObject {
         QCOMPARE(f.form->lbl_total->geometry(), QRect(376, 16, 265, 25));
     }
 
-    void startReadsCopoteAndStopClears() {
+    void copoteReadingIsShownSavedCopiedAndStopClears() {
         Fixture f;
         f.vendor->record = digits56.toStdString();
         f.choose(QStringLiteral("3"), QStringLiteral("copote"));
@@ -443,7 +443,7 @@ class Form1Test : public QObject {
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 
-    void anEmptyPortTextDoesNothing() {
+    void emptyPortTextIgnoresStartAndStop() {
         Fixture f;
         f.choose(QString(), QStringLiteral("copote"));
         f.click();
@@ -457,7 +457,7 @@ class Form1Test : public QObject {
         QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("表头：7777777777"));
     }
 
-    void theStatusBarShowsTheDeviceBehindThePort() {
+    void chosenPortShowsItsDeviceInStatusBarAndTooltip() {
         Fixture f;
         f.choose(QStringLiteral("4"), QStringLiteral("copote"));
         QVERIFY(f.form->findChild<StatusText*>(QStringLiteral("device"))

@@ -11,7 +11,7 @@ namespace {
 const QString sent = QStringLiteral(" FE 1 6 7 4 D C B2 18 0, FE 1 6 7 4 D 5 23 31 0,"
                                     " FE 1 6 7 4 D 6 13 52 0, FE 1 6 7 4 D 8 F2 9C 0,");
 
-TEST(MeterRead5400, ReadsBothTypesWithTheirExactTraffic) {
+TEST(MeterRead5400, BothTypes_ReadWithExactTraffic) {
     struct Case {
         const char* type;
         QStringList simargs;

@@ -21,7 +21,7 @@ namespace {
 
 const QString allzero(56, QLatin1Char('0'));
 
-TEST(MeterRead, ReadsCopoteThroughTheVendorLibrary) {
+TEST(MeterRead, CopoteViaVendorLibrary_JsonCarriesEveryField) {
     MeterSim sim({QStringLiteral("--type"), QStringLiteral("copote"), QStringLiteral("--used"),
                   QStringLiteral("500"), QStringLiteral("--unused"), QStringLiteral("250")});
     const ReadRun r = meterread(jsonreading(sim, QStringLiteral("copote"), QStringLiteral("3")));
@@ -55,7 +55,7 @@ TEST(MeterRead, ReadsCopoteThroughTheVendorLibrary) {
     EXPECT_LE(r.json[QStringLiteral("elapsed_ms")].toInt(), r.seconds * 1000);
 }
 
-TEST(MeterRead, PrintsTheFiveLabelsInTheChosenLanguage) {
+TEST(MeterRead, LangOption_PrintsFiveLabelsInThatLanguage) {
     const struct {
         const char* lang;
         const char* out;
@@ -76,7 +76,7 @@ TEST(MeterRead, PrintsTheFiveLabelsInTheChosenLanguage) {
     }
 }
 
-TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
+TEST(MeterRead, LineFaults_NeverShowAsData) {
     const QString zero = QStringLiteral("0");
     struct Case {
         QStringList faults;
@@ -132,7 +132,7 @@ TEST(MeterRead, FaultsOnTheLineNeverShowAsData) {
     }
 }
 
-TEST(MeterRead, AMissingDeviceIsAFailureWithExitOne) {
+TEST(MeterRead, MissingDevice_FailsWithExitOne) {
     const ReadRun r =
         meterread({QStringLiteral("--json"), QStringLiteral("--type"), QStringLiteral("copote"),
                    QStringLiteral("--device"), QStringLiteral("1=/dev/meterreader-missing")});
@@ -144,7 +144,7 @@ TEST(MeterRead, AMissingDeviceIsAFailureWithExitOne) {
         << r.json[QStringLiteral("reason")].toString().toStdString();
 }
 
-TEST(MeterRead, RefusedInputExitsWithTwo) {
+TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
     const struct {
         QStringList args;
         const char* says; // part of the message
@@ -178,7 +178,7 @@ TEST(MeterRead, RefusedInputExitsWithTwo) {
     }
 }
 
-TEST(MeterRead, ASignalEndsTheReadingWithTheShellsStatus) {
+TEST(MeterRead, Signal_EndsReadingWithTheShellsStatus) {
     const struct {
         int signal;
         int exitcode;
@@ -198,7 +198,7 @@ TEST(MeterRead, ASignalEndsTheReadingWithTheShellsStatus) {
     }
 }
 
-TEST(MeterRead, ADemoWithoutAPseudoTerminalFailsWithExitOne) {
+TEST(MeterRead, DemoWithoutPseudoTerminal_FailsWithExitOne) {
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
 #endif
@@ -216,7 +216,7 @@ TEST(MeterRead, ADemoWithoutAPseudoTerminalFailsWithExitOne) {
         << err.toStdString();
 }
 
-TEST(MeterRead, TheDemoReadsEveryMachineTypeWithoutHardware) {
+TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
     // The demo meter answers 5400 requests in the 4-head scale (the requests of both 5400 types
     // are the same), so "5400(5表头)" shows its postage ten times larger.
     const QString values =

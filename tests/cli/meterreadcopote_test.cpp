@@ -33,7 +33,7 @@ int helperchildren() {
     return found;
 }
 
-TEST(VendorHostEndToEnd, ASignalEndsACopoteReadingWithinASecond) {
+TEST(MeterReadCopote, Signal_EndsReadingWithinASecondHelperGone) {
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     for (const int sig : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(sig);

@@ -23,7 +23,7 @@ Bytes corrupted(Bytes b, std::size_t at) {
     return b;
 }
 
-TEST(MeterReadFramed, ReadsBothMachineTypesWithExactTraffic) {
+TEST(MeterReadFramed, BothTypes_ExactTrafficRecordAndExitStatus) {
     // total 750, used 500, unused 250, the default piece count and head.
     const std::string record = "000000000750"
                                "000000000500"

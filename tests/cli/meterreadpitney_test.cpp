@@ -11,7 +11,7 @@ QString text(const ReadRun& r, const char* key) {
     return r.json[QLatin1String(key)].toString();
 }
 
-TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
+TEST(MeterReadPitney, BothModels_ReadWithExactTraffic) {
     // Values whose packed bytes include STX, ETX and the stuffing byte itself.
     const QStringList values = {QStringLiteral("--used"),   QStringLiteral("1003"),
                                 QStringLiteral("--unused"), QStringLiteral("20010"),
@@ -54,7 +54,7 @@ TEST(MeterReadPitney, ReadsBothModelsWithTheirExactTraffic) {
     }
 }
 
-TEST(MeterReadPitney, ASilentSparkIsGivenUpAfterFiftyPolls) {
+TEST(MeterReadPitney, SilentSpark_GivenUpAfterFiftyPollsExitOne) {
     MeterSim sim({QStringLiteral("--type"), QStringLiteral("22"), QStringLiteral("--silent")});
     const ReadRun r = meterread(jsonreading(sim, QStringLiteral("pitneybows spark")));
     EXPECT_EQ(r.exitcode, 1);
@@ -66,7 +66,7 @@ TEST(MeterReadPitney, ASilentSparkIsGivenUpAfterFiftyPolls) {
     EXPECT_GE(r.seconds, 5.0);
 }
 
-TEST(MeterReadPitney, TheDemoReadsBothModels) {
+TEST(MeterReadPitney, Demo_ReadsBothModels) {
     for (const char* type : {"21", "pitneybows spark"}) {
         const ReadRun r = meterread(
             {QStringLiteral("--demo"), QStringLiteral("--type"), QString::fromUtf8(type)});

@@ -5,7 +5,7 @@
 namespace meter {
 namespace {
 
-TEST(Digits, WidthsPadInFrontAndCutFromTheFront) {
+TEST(Digits, ShortOrLongDigits_PaddedOrCutAtTheFront) {
     struct Case {
         const char* digits;
         std::size_t width;
@@ -21,7 +21,7 @@ TEST(Digits, WidthsPadInFrontAndCutFromTheFront) {
     }
 }
 
-TEST(Digits, PackedBcdIsHighNibbleFirstWithALeadingZeroForAnOddCount) {
+TEST(Digits, AnyDigits_PackedHighNibbleFirstLeadingZeroIfOdd) {
     struct Case {
         const char* digits;
         Bytes packed;
@@ -35,7 +35,7 @@ TEST(Digits, PackedBcdIsHighNibbleFirstWithALeadingZeroForAnOddCount) {
         EXPECT_EQ(packbcd(c.digits), c.packed) << c.digits;
 }
 
-TEST(Digits, EveryByteUnpacksToItsTwoDigitsOrToNothing) {
+TEST(Digits, EveryByte_UnpacksToTwoDigitsOrNothing) {
     for (int v = 0; v < 256; ++v) {
         const auto pair = unpackbcd(static_cast<std::uint8_t>(v));
         const bool packed = (v >> 4) <= 9 && (v & 0x0F) <= 9;

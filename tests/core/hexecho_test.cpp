@@ -5,7 +5,7 @@
 namespace meter {
 namespace {
 
-TEST(HexEcho, EachByteIsBlankAndCapitalHexWithoutLeadingZero) {
+TEST(HexEcho, EachByte_BlankAndCapitalHexNoLeadingZero) {
     struct Case {
         Bytes bytes;
         const char* echo;
@@ -22,7 +22,7 @@ TEST(HexEcho, EachByteIsBlankAndCapitalHexWithoutLeadingZero) {
         EXPECT_EQ(hexecho(c.bytes), c.echo);
 }
 
-TEST(HexEcho, EveryByteValueRoundTrips) {
+TEST(HexEcho, EveryByteValue_RoundTrips) {
     for (int v = 0; v < 256; ++v) {
         const std::string e = hexecho(static_cast<std::uint8_t>(v));
         ASSERT_EQ(e[0], ' ');

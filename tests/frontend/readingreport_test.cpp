@@ -71,7 +71,7 @@ std::vector<Case> cases() {
     };
 }
 
-TEST(ReadingReport, CsvFileRoundTripsEveryField) {
+TEST(ReadingReport, CsvFile_RoundTripsEveryField) {
     for (const Case& c : cases()) {
         const std::string file = csvfile(c.report);
         ASSERT_EQ(file.substr(0, 3), "\xEF\xBB\xBF") << c.name;
@@ -82,7 +82,7 @@ TEST(ReadingReport, CsvFileRoundTripsEveryField) {
     }
 }
 
-TEST(ReadingReport, JsonRoundTripsEveryField) {
+TEST(ReadingReport, Json_RoundTripsEveryField) {
     for (const Case& c : cases()) {
         const auto j = nlohmann::json::parse(jsontext(c.report));
         ASSERT_EQ(j.size(), header.size()) << c.name;
@@ -97,7 +97,7 @@ TEST(ReadingReport, JsonRoundTripsEveryField) {
     }
 }
 
-TEST(ReadingReport, LocalTimeCarriesItsOffset) {
+TEST(ReadingReport, LocalTimestamp_CarriesTheZonesOffset) {
     const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
     const struct {
         const char* tz;
@@ -115,7 +115,7 @@ TEST(ReadingReport, LocalTimeCarriesItsOffset) {
 }
 
 // Two programs append to one journal at once: every row arrives whole, the header once.
-TEST(ReadingReport, ConcurrentJournalAppendsKeepWholeRows) {
+TEST(ReadingReport, ConcurrentJournalAppends_KeepWholeRows) {
     TempDir dir;
     const std::string journal = (dir.path / "journal.csv").string();
     constexpr int rowseach = 500;

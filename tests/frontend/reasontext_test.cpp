@@ -12,7 +12,7 @@
 namespace meter {
 namespace {
 
-TEST(ReasonText, ReasonsReadInTheChosenLanguage) {
+TEST(ReasonText, KnownReasons_TranslatedUnknownPassThrough) {
     struct Case {
         const char* reason;
         const char* zh;
@@ -60,7 +60,7 @@ const char* lookup(const char* name) {
     return it == environment.end() ? nullptr : it->second.c_str();
 }
 
-TEST(ReasonText, LanguageFollowsTheOptionThenTheMessagesLocale) {
+TEST(ReasonText, LangOptionThenMessagesLocale_ChooseLanguage) {
     struct Case {
         const char* option;
         std::map<std::string, std::string> env;
@@ -112,7 +112,7 @@ std::string leftoverenglish(const std::string& text) {
 // Every reason the readings give, gathered from readings against faults on virtual time and
 // from the parts that only a real device or library meets, reads in Chinese with nothing of
 // its English left: a new reason without its Chinese fails here.
-TEST(ReasonText, EveryReasonOfAReadingHasItsChinese) {
+TEST(ReasonText, AnyReadingReason_HasChineseWithNoEnglishLeft) {
     std::set<std::string> reasons = {
         "cancelled by the operator",
         "the reading was cancelled",

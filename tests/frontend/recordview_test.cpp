@@ -7,7 +7,7 @@
 namespace meter {
 namespace {
 
-TEST(RecordView, FieldsAreCutByPositionWhateverTheLength) {
+TEST(RecordView, RecordOfAnyLength_FieldsCutByPosition) {
     const std::string r56 = "000001234567000000987600000001234560000003020000"
                             "12345678";
     std::string r60;

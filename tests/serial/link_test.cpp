@@ -12,13 +12,13 @@ namespace {
 using testing::echoof;
 using testing::lineof;
 
-struct LinkTest : ::testing::Test {
+struct SerialLink : ::testing::Test {
     std::int64_t now = 0;
     ScriptedDevice device{[this] { return now; }};
-    SerialLink link{device};
+    meter::SerialLink link{device};
 };
 
-TEST_F(LinkTest, SendbytesWritesOnceAndEchoesWithClosingComma) {
+TEST_F(SerialLink, Sendbytes_WritesOnceAndEchoesWithClosingComma) {
     ASSERT_TRUE(link.openport(lineof(11), 1));
     link.sendbytes(Bytes{2, 10, 255});
     link.sendbytes(Bytes{0});
@@ -27,13 +27,13 @@ TEST_F(LinkTest, SendbytesWritesOnceAndEchoesWithClosingComma) {
     EXPECT_EQ(device.writes()[0], (Bytes{2, 10, 255}));
 }
 
-TEST_F(LinkTest, SendbytesOnClosedPortEchoesButSendsNothing) {
+TEST_F(SerialLink, SendbytesOnClosedPort_EchoesButSendsNothing) {
     EXPECT_NO_THROW(link.sendbytes(Bytes{254, 1, 6}));
     EXPECT_EQ(link.txtsend(), " FE 1 6,");
     EXPECT_TRUE(device.writes().empty());
 }
 
-TEST_F(LinkTest, RequestTailWritesElevenBytesAndEchoesTenOrSix) {
+TEST_F(SerialLink, RequestTail_WritesElevenBytesEchoesTenOrSix) {
     ASSERT_TRUE(link.openport(lineof(12), 1));
     RequestBuffer b{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x0C, 0xB2, 0x18, 0x00, 0x00};
     struct Case {
@@ -53,11 +53,11 @@ TEST_F(LinkTest, RequestTailWritesElevenBytesAndEchoesTenOrSix) {
     }
 }
 
-TEST_F(LinkTest, RequestTailOnClosedPortRaises) {
+TEST_F(SerialLink, RequestTailOnClosedPort_Raises) {
     EXPECT_THROW(link.sendrequest(RequestBuffer{}, echoof(12)), MeterError);
 }
 
-TEST_F(LinkTest, OpenportAppliesTheLineSettingsOfTheMachineType) {
+TEST_F(SerialLink, Openport_AppliesTheMachineTypesLineSettings) {
     struct Case {
         std::int16_t code;
         const char* settings;
@@ -76,7 +76,7 @@ TEST_F(LinkTest, OpenportAppliesTheLineSettingsOfTheMachineType) {
     EXPECT_EQ(device.opens().back().settings.text(), "9600,n,8,2");
 }
 
-TEST_F(LinkTest, OpenportOnAnOpenPortClosesAndReopens) {
+TEST_F(SerialLink, OpenportOnOpenPort_ClosesAndReopens) {
     ASSERT_TRUE(link.openport(lineof(12), 1));
     ASSERT_TRUE(link.openport(lineof(12), 1));
     EXPECT_EQ(device.closes(), 1);
@@ -84,7 +84,7 @@ TEST_F(LinkTest, OpenportOnAnOpenPortClosesAndReopens) {
     EXPECT_TRUE(device.isopen());
 }
 
-TEST_F(LinkTest, OpenportThatFailsGivesFalseAndAReasonWithoutRaising) {
+TEST_F(SerialLink, OpenportFails_FalseAndReasonWithoutRaising) {
     EXPECT_FALSE(link.openport(lineof(12), 0));
     EXPECT_NE(link.openfailure().find("port 0"), std::string::npos);
     device.refuseopen("port 2 is in use by another program");
@@ -95,7 +95,7 @@ TEST_F(LinkTest, OpenportThatFailsGivesFalseAndAReasonWithoutRaising) {
     EXPECT_EQ(device.closes(), 0);
 }
 
-TEST_F(LinkTest, ReceiveEchoRunsTogetherUntilAFamilyClosesTheGroup) {
+TEST_F(SerialLink, ReceivedEcho_RunsTogetherUntilCommaCloses) {
     ASSERT_TRUE(link.openport(lineof(12), 1));
     device.deliver(Bytes{5, 129});
     link.echoreceived(link.input());
@@ -107,7 +107,7 @@ TEST_F(LinkTest, ReceiveEchoRunsTogetherUntilAFamilyClosesTheGroup) {
     EXPECT_EQ(link.txtrece(), " 5 81 63,");
 }
 
-TEST_F(LinkTest, BytesBecomeReadableWhenTheyArrive) {
+TEST_F(SerialLink, DeliveredBytes_ReadableOnlyOnceArrived) {
     ASSERT_TRUE(link.openport(lineof(21), 1));
     device.deliver(Bytes{1, 2}, 100);
     device.deliver(Bytes{3}, 50);
@@ -119,7 +119,7 @@ TEST_F(LinkTest, BytesBecomeReadableWhenTheyArrive) {
     EXPECT_EQ(link.input(), (Bytes{1, 2}));
 }
 
-TEST_F(LinkTest, ALostLineRaisesOnReadAndWrite) {
+TEST_F(SerialLink, LostLine_RaisesOnReadAndWrite) {
     ASSERT_TRUE(link.openport(lineof(21), 1));
     device.droplineat(10);
     now = 10;
@@ -129,7 +129,7 @@ TEST_F(LinkTest, ALostLineRaisesOnReadAndWrite) {
 
 // A meter answers the first reading too late; its reply arrives after that reading gave up. The
 // next reading, against a meter with other values, reads those values and not the stale reply.
-TEST(StaleReply, ALateReplyIsNotTakenByTheNextReading) {
+TEST(StaleReply, LateReply_NotTakenByTheNextReading) {
     for (const std::int16_t code : {11, 12, 21, 22, 31}) {
         testing::VirtualStation st;
         st.play(code, {.delayms = 120000});

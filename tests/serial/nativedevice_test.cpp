@@ -48,7 +48,7 @@ std::string openfailure(SerialDevice& device, int port) {
     return "opened";
 }
 
-TEST(NativeDevice, OpenportSetsTheLineOfEachMachineTypeOnTheDevice) {
+TEST(NativeDevice, Openport_SetsEachTypesRawLineOnTheDevice) {
     struct Case {
         std::int16_t code;
         speed_t speed;
@@ -81,7 +81,7 @@ TEST(NativeDevice, OpenportSetsTheLineOfEachMachineTypeOnTheDevice) {
     EXPECT_FALSE(device->isopen());
 }
 
-TEST(NativeDevice, PortsThatCannotBeOpenedGiveAReason) {
+TEST(NativeDevice, UnopenablePort_RefusedWithItsReason) {
     Pty pty, held;
     PortMap map;
     map.set(1, pty.path());
@@ -111,7 +111,7 @@ TEST(NativeDevice, PortsThatCannotBeOpenedGiveAReason) {
     EXPECT_EQ(openfailure(*device, 4), "opened");
 }
 
-TEST(NativeDevice, PermissionDeniedNamesTheDialoutGroup) {
+TEST(NativeDevice, PermissionDenied_ReasonNamesTheDialoutGroup) {
     Pty pty;
     auto device = deviceon(pty);
     std::string reason;
@@ -145,7 +145,7 @@ TEST(NativeDevice, PermissionDeniedNamesTheDialoutGroup) {
     EXPECT_NE(reason.find("dialout"), std::string::npos) << reason;
 }
 
-TEST(NativeDevice, BytesCrossTheLineBothWaysUnchanged) {
+TEST(NativeDevice, EveryByteValue_CrossesBothWaysUnchanged) {
     Pty pty;
     auto device = deviceon(pty);
     device->open(1);
@@ -164,7 +164,7 @@ TEST(NativeDevice, BytesCrossTheLineBothWaysUnchanged) {
     EXPECT_EQ(device->byteswaiting(), 0u);
 }
 
-TEST(NativeDevice, WhatArrivedWhileThePortWasClosedIsNotRead) {
+TEST(NativeDevice, BytesArrivedWhileClosed_NotReadAfterOpen) {
     Pty pty;
     auto device = deviceon(pty);
     device->open(1);
@@ -177,7 +177,7 @@ TEST(NativeDevice, WhatArrivedWhileThePortWasClosedIsNotRead) {
     EXPECT_EQ(readsome(*device), (Bytes{0x02, 0x03}));
 }
 
-TEST(NativeDevice, AnUnpluggedLineIsReportedAsLost) {
+TEST(NativeDevice, UnpluggedLine_ReportedAsLost) {
     Pty pty;
     auto device = deviceon(pty);
     device->open(1);
@@ -187,7 +187,7 @@ TEST(NativeDevice, AnUnpluggedLineIsReportedAsLost) {
     EXPECT_THROW(device->write(Bytes{1}), MeterError);
 }
 
-TEST(NativeDevice, AWriteTheLineDoesNotTakeEndsWhenTheReadingIsCancelled) {
+TEST(NativeDevice, StuckWrite_EndsOnCancelOrAtItsBound) {
     Pty pty;
     auto device = deviceon(pty);
     Cancellation cancellation;
@@ -207,7 +207,7 @@ TEST(NativeDevice, AWriteTheLineDoesNotTakeEndsWhenTheReadingIsCancelled) {
     EXPECT_THROW(device->write(flood), MeterError);
 }
 
-TEST(NativeDevice, AReadingWhoseLineVanishesEndsAtTheFailureEnd) {
+TEST(NativeDevice, LineVanishesMidReading_EndsAtTheFailureEnd) {
     Pty pty;
     auto device = deviceon(pty);
     RealPacer pacer;

@@ -8,7 +8,7 @@
 namespace meter {
 namespace {
 
-TEST(PortMap, DefaultsFollowThePlatformAndPortsBelowOneHaveNoDevice) {
+TEST(PortMap, NoOverride_PlatformDefaultNoDeviceBelowOne) {
     PortMap map;
 #ifdef _WIN32
     EXPECT_EQ(map.devicefor(1), "COM1");
@@ -21,7 +21,7 @@ TEST(PortMap, DefaultsFollowThePlatformAndPortsBelowOneHaveNoDevice) {
     EXPECT_EQ(map.devicefor(-3), "");
 }
 
-TEST(PortMap, OverridesPutADeviceBehindAPortNumber) {
+TEST(PortMap, Overrides_PutDeviceBehindPortAndRoundTrip) {
     PortMap map;
     map.adddevice("2=/dev/ttyUSB0");
     map.addoverrides("5=/dev/pts/7;;8=/tmp/x=y;3=\\\\.\\COM10");
@@ -37,7 +37,7 @@ TEST(PortMap, OverridesPutADeviceBehindAPortNumber) {
     EXPECT_EQ(back.overridestext(), map.overridestext());
 }
 
-TEST(PortMap, MalformedEntriesAreRefusedWithAMessage) {
+TEST(PortMap, MalformedEntry_RefusedAsInvalidArgument) {
     for (const char* bad :
          {"", "/dev/ttyUSB0", "=/dev/x", "x=/dev/x", "9=/dev/x", "0=/dev/x", "1=", "1 =/dev/x"}) {
         PortMap map;
@@ -53,7 +53,7 @@ void setvariable(const char* value) {
 #endif
 }
 
-TEST(PortMap, TheEnvironmentVariableIsRead) {
+TEST(PortMap, EnvironmentVariable_ReadOrRefusedIfMalformed) {
     setvariable("1=/dev/pts/3;4=/dev/ttyACM0");
     const PortMap map = PortMap::fromenvironment();
     EXPECT_EQ(map.devicefor(1), "/dev/pts/3");
@@ -64,7 +64,7 @@ TEST(PortMap, TheEnvironmentVariableIsRead) {
 }
 
 // COM numbers above 9 open only with the device namespace prefix; lower ones accept it.
-TEST(PortMap, WindowsComPortsOpenThroughTheDeviceNamespace) {
+TEST(PortMap, ComPortName_PrefixedWithDeviceNamespaceOthersKept) {
     struct Case {
         const char* path;
         const char* opened;

@@ -51,7 +51,7 @@ std::string openfailure(SerialDevice& device, int port) {
     return "opened";
 }
 
-TEST_F(Win32Device, TheSettingsOfEachMachineTypeReachTheLine) {
+TEST_F(Win32Device, EachMachineType_SettingsReachTheLine) {
     struct Case {
         std::int16_t code;
         const char* line;
@@ -69,7 +69,7 @@ TEST_F(Win32Device, TheSettingsOfEachMachineTypeReachTheLine) {
     EXPECT_FALSE(device->isopen());
 }
 
-TEST_F(Win32Device, BytesCrossTheLineBothWaysUnchanged) {
+TEST_F(Win32Device, EveryByteValue_CrossesBothWaysUnchanged) {
     auto device = makeserialdevice(PortMap{});
     device->open(1);
     Bytes all; // every byte value but the peer's "?", the flow-control and line-end ones included
@@ -80,7 +80,7 @@ TEST_F(Win32Device, BytesCrossTheLineBothWaysUnchanged) {
     EXPECT_EQ(device->byteswaiting(), 0u);
 }
 
-TEST_F(Win32Device, ComNumbersAboveNineAndTheDeviceNamespaceOpen) {
+TEST_F(Win32Device, ComAboveNineOrDeviceNamespace_Opens) {
     PortMap map;
     map.adddevice("2=COM12");
     map.adddevice("3=\\\\.\\COM12");
@@ -93,7 +93,7 @@ TEST_F(Win32Device, ComNumbersAboveNineAndTheDeviceNamespaceOpen) {
     }
 }
 
-TEST_F(Win32Device, PortsThatCannotBeOpenedGiveAReason) {
+TEST_F(Win32Device, UnopenablePort_RefusedWithItsReason) {
     PortMap map;
     map.adddevice("5=COM57");
     map.adddevice("6=\\\\.\\COM99");
@@ -113,7 +113,7 @@ TEST_F(Win32Device, PortsThatCannotBeOpenedGiveAReason) {
     }
 }
 
-TEST_F(Win32Device, WhatArrivedWhileThePortWasClosedIsNotRead) {
+TEST_F(Win32Device, BytesArrivedWhileClosed_NotReadAfterOpen) {
     auto device = makeserialdevice(PortMap{});
     device->open(1);
     device->write(Bytes{'?', 1, 2, 3}); // answered after the port is closed

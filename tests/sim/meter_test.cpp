@@ -15,7 +15,7 @@ using testing::wire;
 const Registers registers;
 const Bytes reply = copote::reply(registers.record());
 
-TEST(SimMeter, FindsRequestsAmongNoiseAndAcrossWrites) {
+TEST(SimMeter, RequestAmidNoiseOrSplitAcrossWrites_Answered) {
     Meter m(registers, {}, 51);
     const Bytes req = copote::request();
     EXPECT_TRUE(m.receive(Bytes{0x00, 0x00, 0x7F}).empty());
@@ -25,14 +25,14 @@ TEST(SimMeter, FindsRequestsAmongNoiseAndAcrossWrites) {
     EXPECT_EQ(m.taken(), std::vector<std::string>{"register record"});
 }
 
-TEST(SimMeter, PlaysOnlyItsOwnTypeUnlessAuto) {
+TEST(SimMeter, RequestOfAnotherType_UnansweredUnlessAuto) {
     Meter fivefour(registers, {}, 12);
     EXPECT_TRUE(fivefour.receive(copote::request()).empty());
     Meter any(registers, {}, 0);
     EXPECT_EQ(wire(any.receive(copote::request())), reply);
 }
 
-TEST(SimMeter, FaultsShapeTheReply) {
+TEST(SimMeter, EachFault_ShapesReplyTimingAndBytes) {
     struct Case {
         const char* what;
         Faults faults;
@@ -79,7 +79,7 @@ TEST(SimMeter, FaultsShapeTheReply) {
     }
 }
 
-TEST(SimMeter, AReplyStartsOnlyOnceThePreviousOneHasGoneOut) {
+TEST(SimMeter, RequestWhileReplyGoesOut_NextReplyWaitsForIt) {
     Meter m(registers, Faults{.delayms = 10, .chunk = 30, .gapms = 200}, 51);
     const auto first = m.receive(copote::request(), 1000);
     const auto second = m.receive(copote::request(), 1050);
@@ -92,7 +92,7 @@ TEST(SimMeter, AReplyStartsOnlyOnceThePreviousOneHasGoneOut) {
     EXPECT_EQ(m.receive(copote::request(), 5000)[0].afterms, 10) << "an idle line answers at once";
 }
 
-TEST(SimMeter, DropsTheLineAfterKRequests) {
+TEST(SimMeter, DropAfterK_LineDropsAtKthRequestAndStaysDead) {
     Meter m(registers, Faults{.dropafter = 2}, 51);
     EXPECT_FALSE(m.receive(copote::request()).empty());
     const auto es = m.receive(copote::request());
@@ -101,7 +101,7 @@ TEST(SimMeter, DropsTheLineAfterKRequests) {
     EXPECT_TRUE(m.receive(copote::request()).empty()) << "a dropped line stays dead";
 }
 
-TEST(SimMeter, AnsweringThroughAnInMemoryDeviceFollowsItsClock) {
+TEST(SimMeter, AttachedToInMemoryDevice_AnswersByItsClock) {
     std::int64_t now = 0;
     ScriptedDevice device([&now] { return now; });
     Meter m(registers, Faults{.delayms = 100, .dropafter = 2}, 0);
@@ -116,7 +116,7 @@ TEST(SimMeter, AnsweringThroughAnInMemoryDeviceFollowsItsClock) {
     EXPECT_THROW(device.readall(), std::exception);
 }
 
-TEST(SimMeter, TypesAndValuesFromTheCommandLine) {
+TEST(SimMeter, CommandLineTypesAndValues_ParsedOrRefused) {
     EXPECT_EQ(parsetype("auto"), 0);
     EXPECT_EQ(parsetype("5400(5表头)"), 13);
     EXPECT_EQ(parsetype("22"), 22);

@@ -35,14 +35,14 @@ PtyResponder::Answer meter(std::function<Bytes(int)> reply) {
     };
 }
 
-struct CopoteTest : ::testing::Test {
+struct CpedfmLibrary : ::testing::Test {
     Pty pty;
     DynamicVendorLibrary lib{CPEDFM_PATH};
     void SetUp() override { setenv(portsvariable, ("4=" + pty.path()).c_str(), 1); }
     void TearDown() override { unsetenv(portsvariable); }
 };
 
-TEST_F(CopoteTest, ReadsTheRecordFromTheMeter) {
+TEST_F(CpedfmLibrary, ReplyAmidLineNoise_RecordRead) {
     PtyResponder responder(pty, meter([](int) {
                                Bytes out{0x00, 0x02, 0x7F}; // line noise, a stray STX among it
                                const Bytes r = copote::reply(record);
@@ -55,7 +55,7 @@ TEST_F(CopoteTest, ReadsTheRecordFromTheMeter) {
     EXPECT_EQ(responder.received(), copote::request());
 }
 
-TEST_F(CopoteTest, ACorruptReplyIsAskedForAgain) {
+TEST_F(CpedfmLibrary, CorruptReply_AskedForAgain) {
     PtyResponder responder(pty, meter([](int n) {
                                Bytes r = copote::reply(record);
                                if (n == 1) r[20] = '#';
@@ -66,20 +66,20 @@ TEST_F(CopoteTest, ACorruptReplyIsAskedForAgain) {
     EXPECT_NE(lib.ComClose(4), 0);
 }
 
-TEST_F(CopoteTest, ASilentMeterVoidsTheReading) {
+TEST_F(CpedfmLibrary, SilentMeter_ReadingVoided) {
     ASSERT_NE(lib.ComOpen(4), 0);
     EXPECT_EQ(lib.ReadRegister(4), "");
     EXPECT_EQ(lib.ComClose(4), 0);
     EXPECT_NE(lib.lasterror().find("did not answer"), std::string::npos) << lib.lasterror();
 }
 
-TEST_F(CopoteTest, APortWithoutDeviceIsNotOpened) {
+TEST_F(CpedfmLibrary, PortWithoutDevice_NotOpened) {
     EXPECT_EQ(lib.ComOpen(5), 0) << "port 5 is /dev/ttyS4, absent here";
     EXPECT_FALSE(lib.lasterror().empty());
     EXPECT_EQ(lib.ComOpen(0), 0);
 }
 
-TEST_F(CopoteTest, TheDriverReadsCopoteThroughTheLibrary) {
+TEST_F(CpedfmLibrary, DriverOnCopote_ReadsThroughTheLibrary) {
     PtyResponder responder(pty, meter([](int) { return copote::reply(record); }));
     VirtualPacer pacer;
     ScriptedDevice unused{[] { return 0; }};

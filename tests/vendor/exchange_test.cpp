@@ -7,7 +7,7 @@ namespace {
 
 const std::string record = "00000211105000000123450000000087655000000043210000123456";
 
-TEST(CopoteExchange, FramesAreAsDocumented) {
+TEST(CopoteExchange, RequestAndReply_ExactFrameBytes) {
     EXPECT_EQ(request(), (Bytes{0x02, 0x43, 0x50, 0x52, 0x03}));
     const Bytes r = reply(record);
     ASSERT_EQ(r.size(), replylength);
@@ -17,7 +17,7 @@ TEST(CopoteExchange, FramesAreAsDocumented) {
     EXPECT_EQ(r[59], '7');
 }
 
-TEST(CopoteExchange, OnlyAWellFormedReplyIsFound) {
+TEST(CopoteExchange, MalformedOrShortReply_NotFoundGoodFoundInNoise) {
     const Bytes good = reply(record);
     auto with = [&](std::size_t at, std::uint8_t value) {
         Bytes b = good;

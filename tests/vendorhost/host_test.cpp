@@ -52,7 +52,7 @@ Reading read(VendorLibrary& lib, std::int16_t port) {
     return r;
 }
 
-TEST(VendorHost, EveryMisbehaviourOfTheLibraryEndsTheReadingWithItsReason) {
+TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
     enum class Cancel { no, before, during };
     struct Case {
         const char* what;

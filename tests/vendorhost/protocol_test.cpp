@@ -7,7 +7,7 @@
 namespace meter::vendorhost {
 namespace {
 
-TEST(HostProtocol, RequestsAndAnswersCrossUnchanged) {
+TEST(HostProtocol, EncodedRequestsAndAnswers_ParseBackUnchanged) {
     for (const Request r : {Request{Call::ComOpen, 3}, Request{Call::ReadRegister, -32768},
                             Request{Call::ComClose, 2147483647}, Request{Call::ComLastError, 0}}) {
         const std::string line = encode(r);
@@ -26,7 +26,7 @@ TEST(HostProtocol, RequestsAndAnswersCrossUnchanged) {
     }
 }
 
-TEST(HostProtocol, MalformedLinesAreRefused) {
+TEST(HostProtocol, MalformedLine_Refused) {
     const std::string overlong = "text " + std::string(2 * maxrecord + 2, '0');
     for (const std::string& line :
          {std::string(), std::string("int"), std::string("int "), std::string("int 1x"),
@@ -43,7 +43,7 @@ TEST(HostProtocol, MalformedLinesAreRefused) {
     }
 }
 
-TEST(HostProtocol, AnAnswerMustFitItsCall) {
+TEST(HostProtocol, AnswerOfWrongKindOrSize_DoesNotAnswerItsCall) {
     const Answer number{Answer::Kind::number, 1, {}};
     const Answer record{Answer::Kind::text, 0, std::string(maxrecord, '1')};
     const Answer message{Answer::Kind::text, 0, std::string(maxmessage + 1, 'x')};

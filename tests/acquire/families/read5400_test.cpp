@@ -31,7 +31,7 @@ void script(VirtualStation& st, Script answer) {
     });
 }
 
-TEST(Read5400, TheWorkedExampleFromTheMetersReplies) {
+TEST(Read5400, WorkedReplies_ExactRecordRequestsAndEcho) {
     const Bytes replies[] = {
         {0x63, 0x63, 0xFE, 0x11, 0x22, 0x33, 0x81, 0x44, 0x56, 0x34, 0x12},
         {0x63, 0x63, 0xFE, 0, 0, 0, 0x81, 0, 0x90, 0x78, 0x56, 0x34, 0x12},
@@ -69,7 +69,7 @@ TEST(Read5400, TheWorkedExampleFromTheMetersReplies) {
     EXPECT_EQ(st.device.opens()[0].settings.text(), "4800,n,8,1");
 }
 
-TEST(Read5400, TotalIsUsedPlusUnusedInSixtyFourBits) {
+TEST(Read5400, LargeUsedAndUnused_TotalIsTheirSumInSixtyFourBits) {
     struct Case {
         std::int16_t code;
         std::string used, unused, total;
@@ -90,7 +90,7 @@ TEST(Read5400, TotalIsUsedPlusUnusedInSixtyFourBits) {
     }
 }
 
-TEST(Read5400, ASilentMeterGivesUpAfterSixtyPollsAtTheNormalEnd) {
+TEST(Read5400, SilentMeter_GivesUpAfterSixtyPollsAtNormalEnd) {
     VirtualStation st;
     st.play(12, {.silent = true});
     EXPECT_EQ(st.read(12), allzerorecord);
@@ -102,7 +102,7 @@ TEST(Read5400, ASilentMeterGivesUpAfterSixtyPollsAtTheNormalEnd) {
     EXPECT_EQ(st.pacer.nowms(), 62000);
 }
 
-TEST(Read5400, AMeterThatStopsAnsweringLeavesNoRecord) {
+TEST(Read5400, MeterStopsAnsweringMidway_AllZeroRecordAtNormalEnd) {
     const sim::Registers registers;
     sim::Meter meter(registers, {}, 12);
     VirtualStation st;
@@ -119,7 +119,7 @@ TEST(Read5400, AMeterThatStopsAnsweringLeavesNoRecord) {
     EXPECT_EQ(st.driver.state().rxtext.size(), 22u);
 }
 
-TEST(Read5400, FaultsOnTheLine) {
+TEST(Read5400, LineFaults_HarmlessReadSameRecordOthersFailAllZero) {
     const std::string good = sim::Registers{}.record();
     struct Case {
         const char* what;
@@ -175,7 +175,7 @@ void playcut(VirtualStation& st, sim::Meter& meter, Cuts cuts) {
         });
 }
 
-TEST(Read5400, EveryReplyCutAtEveryOffsetGivesTheSameRecord) {
+TEST(Read5400, ReplyCutAtAnyOffset_SameRecord) {
     for (std::int16_t code : {12, 13}) {
         const sim::Registers registers;
         const std::size_t sizes[] = {13, 15, 15, 14};

@@ -36,7 +36,7 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-TEST(FramedReading, PromptMeters) {
+TEST(FramedReading, AnsweringMeter_SameRecordEchoAndTimeOnEveryReading) {
     const Bytes neo = neopostreply(defaultneopost);
     const Bytes fast = highspeedreply(defaulthighspeed);
     struct Case {
@@ -75,7 +75,7 @@ TEST(FramedReading, PromptMeters) {
     }
 }
 
-TEST(FramedReading, SilentMeterTimesOutAfterFivePolls) {
+TEST(FramedReading, SilentMeter_TimesOutAfterFivePolls) {
     for (std::int16_t code : {11, 31}) {
         VirtualStation s;
         s.play(code, {.silent = true});
@@ -95,7 +95,7 @@ Bytes changed(Bytes b, std::size_t at, std::uint8_t to) {
     return b;
 }
 
-TEST(FramedReading, FaultyRepliesEndAtTheFailureEnd) {
+TEST(FramedReading, FaultyReply_FailsWithAllZeroRecordAndReason) {
     const Bytes neo = neopostreply(defaultneopost);
     const Bytes ack = ackreply();
     Bytes noisy = ack;
@@ -127,7 +127,7 @@ TEST(FramedReading, FaultyRepliesEndAtTheFailureEnd) {
     }
 }
 
-TEST(FramedReading, AFullReceiveBufferStopsWithoutComma) {
+TEST(FramedReading, FullReceiveBuffer_Stores201BytesWithoutComma) {
     VirtualStation s;
     script(s, {Bytes(250, '0')});
     s.read(31);
@@ -137,7 +137,7 @@ TEST(FramedReading, AFullReceiveBufferStopsWithoutComma) {
     EXPECT_EQ(s.received(), stored);
 }
 
-TEST(FramedReading, BytesAfterTheLastPollStartTheNextReception) {
+TEST(FramedReading, BytesAfterLastPoll_StartTheNextReception) {
     VirtualStation s;
     const Bytes stray{0x30, 0x31};
     s.device.onwrite([&stray, n = 0](ScriptedDevice& d, ByteView) mutable {
@@ -154,7 +154,7 @@ TEST(FramedReading, BytesAfterTheLastPollStartTheNextReception) {
     EXPECT_TRUE(has(s.driver.outcome().reason, "register reply has 0x30 at byte 0"));
 }
 
-TEST(FramedReading, ALostLineIsNotAMissingReply) {
+TEST(FramedReading, LostLine_FailsAsLostNotAsMissingReply) {
     VirtualStation s;
     s.play(31, {.dropafter = 1});
     EXPECT_EQ(s.read(31), allzerorecord);
@@ -174,7 +174,7 @@ struct SkewedDevice : ScriptedDevice {
     }
 };
 
-TEST(FramedReading, CountAndReadThatDisagree) {
+TEST(FramedReading, CountAndReadDisagree_ExtraBytesKeptShortReadFails) {
     for (int skew : {-10, +1}) {
         VirtualPacer pacer;
         SkewedDevice device{[&pacer] { return pacer.nowms(); }};
@@ -197,7 +197,7 @@ TEST(FramedReading, CountAndReadThatDisagree) {
     }
 }
 
-TEST(FramedSequence, EveryFrameAdvancesTheSequenceCharacter) {
+TEST(FramedSequence, FrameBuilt_StepsCharacterButNoFrameNoStep) {
     VirtualStation s;
     AcquisitionState& state = s.driver.state();
     s.driver.initport(1, 11);

@@ -64,7 +64,7 @@ const std::string promptreceived =
     " 2 21 84 A2 0 10 82 11 10 90 50 20 24 3, 2 A1 82 A2 0 1 23 45 0 69 66 3, 2 21 83 A2 0 0 87 "
     "65 50 58 23 3, 2 A1 85 AF 0 0 0 43 21 4B 79 3, 2 21 8C AF 0 0 12 34 56 12 F3 3,";
 
-TEST(ReadPitney, APromptMeterIsReadInSixPolls) {
+TEST(ReadPitney, PromptMeter_ReadInSixPollsWithExactTraffic) {
     for (std::int16_t code : {21, 22}) {
         VirtualStation st;
         st.play(code);
@@ -86,7 +86,7 @@ TEST(ReadPitney, APromptMeterIsReadInSixPolls) {
     }
 }
 
-TEST(ReadPitney, TheWorkedRepliesAnsweringTheWrittenRequests) {
+TEST(ReadPitney, WorkedRepliesToWrittenRequests_GiveWorkedRecord) {
     // Each request as it must stand on the line, and the reply a meter gives to it.
     const std::vector<std::pair<Bytes, Bytes>> exchange = {
         {{0x02, 0x21, 0x54, 0xF3, 0x96, 0x03, 0, 0, 0, 0, 0},
@@ -112,7 +112,7 @@ TEST(ReadPitney, TheWorkedRepliesAnsweringTheWrittenRequests) {
     EXPECT_EQ(st.sent(), promptsent);
 }
 
-TEST(ReadPitney, TheTotalIsAskedOnceMoreWhenItsReplyIsLate) {
+TEST(ReadPitney, LateTotal_AskedOnceMoreNeverAThirdTime) {
     // However late the total: asked twice, never a third time, and the later toggles shift.
     for (int delay : {150, 3000}) {
         VirtualStation st;
@@ -126,7 +126,7 @@ TEST(ReadPitney, TheTotalIsAskedOnceMoreWhenItsReplyIsLate) {
     }
 }
 
-TEST(ReadPitney, ASilentMeterIsGivenUpAfterTheLimitOfItsType) {
+TEST(ReadPitney, SilentMeter_GivenUpAfterItsTypesPollLimit) {
     struct Case {
         std::int16_t code;
         int polls, acks;
@@ -151,7 +151,7 @@ TEST(ReadPitney, ASilentMeterIsGivenUpAfterTheLimitOfItsType) {
     }
 }
 
-TEST(ReadPitney, AReplyAtTheLastPollOfAWaitIsLate) {
+TEST(ReadPitney, ReplyAtLastPollOfAWait_TooLateUnlessNothingLeft) {
     // A reply `delay` ms after its request is accepted at counted poll delay / 100 - 1: the
     // 89th (spark: 49th) is in time, the 90th (49th) reaches the limit first, unless nothing
     // is left to ask.
@@ -185,7 +185,7 @@ TEST(ReadPitney, AReplyAtTheLastPollOfAWaitIsLate) {
     }
 }
 
-TEST(ReadPitney, AReplyCutByAPollBoundaryIsJoined) {
+TEST(ReadPitney, ReplyCutByPollBoundary_Joined) {
     for (std::int16_t code : {21, 22}) {
         for (std::size_t reg = 0; reg < 5; ++reg) {
             for (std::size_t k = 1;; ++k) {
@@ -205,7 +205,7 @@ TEST(ReadPitney, AReplyCutByAPollBoundaryIsJoined) {
     }
 }
 
-TEST(ReadPitney, EveryReplyAPollCouldReadIsRead) {
+TEST(ReadPitney, ReplyAmidEchoesNoiseOrJunk_ReadNormally) {
     const Bytes junk(120, 0x55);
     auto piece = [](const Bytes& b, std::size_t from, std::size_t to) {
         return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(to));
@@ -277,7 +277,7 @@ TEST(ReadPitney, EveryReplyAPollCouldReadIsRead) {
     }
 }
 
-TEST(ReadPitney, FaultsEndTheReadingWithTheRecordAsItStands) {
+TEST(ReadPitney, Fault_EndsReadingWithRecordAsItStands) {
     auto flipped = [](std::size_t which, std::size_t at) {
         return [which, at](std::size_t reg, const Bytes& reply) -> Deliveries {
             Bytes b = reply;
@@ -326,7 +326,7 @@ TEST(ReadPitney, FaultsEndTheReadingWithTheRecordAsItStands) {
     EXPECT_EQ(refused.device.reads(), 0);
 }
 
-TEST(ReadPitney, EachReadingStartsAfresh) {
+TEST(ReadPitney, LeftoverState_ResetByTheNextReading) {
     VirtualStation st;
     st.play(22);
     ASSERT_EQ(st.read(22), record);
@@ -341,7 +341,7 @@ TEST(ReadPitney, EachReadingStartsAfresh) {
     EXPECT_EQ(st.sent(), promptsent) << "each reading's traffic starts empty";
 }
 
-TEST(ReadPitney, APollOfTheSpark) {
+TEST(ReadPitney, SparkPoll_AcknowledgesAndCommaOnlyAfterText) {
     // Bytes taken, echoed and acknowledged; the comma only once the box holds text.
     VirtualStation st;
     ASSERT_EQ(st.driver.initport(1, 22), 1);

@@ -25,7 +25,7 @@ Bytes join(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-TEST(Parse5400, DecodesByStepAndMachineType) {
+TEST(Parse5400, EachStepAndType_DecodesIntoReceivedText) {
     const Bytes used = reply({0x90, 0x78, 0x56, 0x34, 0x12}, 0xAB);
     struct Case {
         const char* what;
@@ -56,7 +56,7 @@ TEST(Parse5400, DecodesByStepAndMachineType) {
     }
 }
 
-TEST(Parse5400, AByteThatIsNotPackedDecimalAtADecodedPositionIsAFault) {
+TEST(Parse5400, NonBcdByteAtDecodedPosition_FaultAddsNothing) {
     struct Case {
         std::int16_t step;
         std::size_t position;
@@ -81,7 +81,7 @@ TEST(Parse5400, AByteThatIsNotPackedDecimalAtADecodedPositionIsAFault) {
               "a reply of 10 bytes is too short");
 }
 
-TEST(Reply5400, TheMeterBuildsItsRepliesAsWrittenOut) {
+TEST(Reply5400, WorkedFields_BuiltIntoWrittenOutReplies) {
     struct Case {
         std::uint8_t code;
         const char* field;
@@ -112,7 +112,7 @@ TEST(Reply5400, TheMeterBuildsItsRepliesAsWrittenOut) {
             << int(c.code) << " " << c.type;
 }
 
-TEST(Reply5400, EveryRegisterRoundTripsThroughTheReader) {
+TEST(Reply5400, RandomRegisterValues_RoundTripThroughReader) {
     struct Register {
         const char* name;
         std::int16_t step;
@@ -156,7 +156,7 @@ std::vector<std::string> scan(Scanner5400& s, const std::vector<Bytes>& blocks) 
     return out;
 }
 
-TEST(Scanner5400, FindsTheFirstReplyOfABlock) {
+TEST(Scanner5400, BlockWithNoiseOrSeveralReplies_FirstReplyFound) {
     const Bytes used = reply({0x90, 0x78, 0x56, 0x34, 0x12});
     const Bytes other = reply({0x01, 0x02, 0x03, 0x04, 0x05});
     struct Case {
@@ -182,7 +182,7 @@ TEST(Scanner5400, FindsTheFirstReplyOfABlock) {
     }
 }
 
-TEST(Scanner5400, KeepsAHeaderCutOffAtTheEndOfABlock) {
+TEST(Scanner5400, HeaderCutAtEndOfBlock_KeptForTheNextBlock) {
     const Bytes head = reply({0x56, 0x34, 0x12});
     struct Case {
         const char* what;
@@ -218,7 +218,7 @@ TEST(Scanner5400, KeepsAHeaderCutOffAtTheEndOfABlock) {
     }
 }
 
-TEST(Scanner5400, AReplyBelongsToTheStepItsHeaderArrivedAt) {
+TEST(Scanner5400, ReplyCompletedAtLaterStep_KeepsItsHeadersStep) {
     const Bytes head = reply({0x56, 0x34, 0x12});
     Scanner5400 s;
     EXPECT_FALSE(s.feed(Bytes(head.begin(), head.begin() + 9), 1));
@@ -229,7 +229,7 @@ TEST(Scanner5400, AReplyBelongsToTheStepItsHeaderArrivedAt) {
     EXPECT_EQ(r->bytes, head);
 }
 
-TEST(Scanner5400, AReplyOneByteShortOfItsStepIsHeldBack) {
+TEST(Scanner5400, ReplyOneByteShortOfItsStep_HeldBack) {
     const Bytes value{0x90, 0x78, 0x56, 0x34, 0x12};
     struct Case {
         std::int16_t step;
@@ -260,7 +260,7 @@ TEST(Scanner5400, AReplyOneByteShortOfItsStepIsHeldBack) {
     }
 }
 
-TEST(Scanner5400, AReplyRunsOnForAtMost100BytesAfterItsHeader) {
+TEST(Scanner5400, ReplyPast100BytesAfterHeader_Fault) {
     const Bytes used = reply({0x90, 0x78, 0x56, 0x34, 0x12});
     struct Case {
         std::size_t first; // bytes of the reply in the first block (whole reply when 0)

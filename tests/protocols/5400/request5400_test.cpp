@@ -13,7 +13,7 @@
 namespace meter {
 namespace {
 
-TEST(Crc16, IsXmodemWithTheStartByteLeftOut) {
+TEST(Crc16, BytesAfterStartByte_XmodemOrNoneIfTooShort) {
     for (std::uint8_t start : {0x00, 0xFE, 0xFF}) {
         const Bytes buffer{start, '1', '2', '3', '4', '5', '6', '7', '8', '9'};
         EXPECT_EQ(crc16(buffer, 9), 0x31C3) << int(start);
@@ -24,7 +24,7 @@ TEST(Crc16, IsXmodemWithTheStartByteLeftOut) {
     EXPECT_EQ(crc16(head, 7), std::nullopt) << "the buffer has no position 7";
 }
 
-TEST(Request5400, TheFourRequestLinesAndAnUnknownName) {
+TEST(Request5400, RegisterName_BuildsLineMeterTakesBack) {
     struct Case {
         const char* name;
         Bytes line;
@@ -80,7 +80,7 @@ int crchivia(unsigned crc) {
     }
 }
 
-TEST(Crc16, TheHighByteAgreesWithTheRouteThroughHexadecimalText) {
+TEST(Crc16, EveryCrc_HighByteMatchesHexTextRoute) {
     EXPECT_EQ(crchivia(0x0A12), 0x0A) << "the text A00 is read as 0A";
     for (unsigned crc = 0; crc <= 0xFFFF; ++crc)
         ASSERT_EQ(crchigh(static_cast<std::uint16_t>(crc)), crchivia(crc)) << crc;
@@ -95,7 +95,7 @@ std::optional<std::string> pairvia(std::uint8_t byte) {
     return number.size() < 2 ? "0" + number : number;
 }
 
-TEST(DigitPair, AgreesWithTheRouteThroughHexadecimalTextForEveryByte) {
+TEST(DigitPair, EveryByte_UnpacksAsTheHexTextRouteDoes) {
     for (unsigned b = 0; b <= 0xFF; ++b) {
         const auto byte = static_cast<std::uint8_t>(b);
         const std::optional<std::string> expected = pairvia(byte);

@@ -12,7 +12,7 @@ namespace {
 
 using testing::hexbytes;
 
-TEST(FramedCommand, WorkedFrames) {
+TEST(FramedCommand, TypeAndCommand_BuildWorkedFrameOrNone) {
     Bytes zeros80(80, '0');
     Bytes five = hexbytes("01 30 30 30 31 35 3E 30 35 31 02");
     five.insert(five.end(), zeros80.begin(), zeros80.end());
@@ -33,7 +33,7 @@ TEST(FramedCommand, WorkedFrames) {
     }
 }
 
-TEST(FramedCommand, ChecksumCharactersBySequenceCharacter) {
+TEST(FramedCommand, EachSequenceCharacter_ChecksumAsTabledTakenBack) {
     const char* tables[3][10] = {
         {"31", "32", "33", "34", "35", "36", "37", "38", "39", "3:"},
         {">6", ">7", ">8", ">9", ">:", ">;", "><", ">=", ">>", ">?"},
@@ -55,7 +55,7 @@ TEST(FramedCommand, ChecksumCharactersBySequenceCharacter) {
         }
 }
 
-TEST(FramedCommand, SequenceCharacterSteps) {
+TEST(FramedCommand, NextSequence_StepsUpAndWrapsAboveNineToZero) {
     // One up; anything above '9' after the step, 0xFF included, starts again at '0'.
     for (auto [from, to] : {std::pair<int, int>{'0', '1'},
                             {'8', '9'},
@@ -80,7 +80,7 @@ Bytes block(const std::string& data) {
     return b;
 }
 
-TEST(FramedReply, RegisterCuts) {
+TEST(FramedReply, ReplyBlock_CutIntoRecordOrNonDigitOrUnframedFault) {
     struct Case {
         const char* what;
         bool neopost;
@@ -135,7 +135,7 @@ TEST(FramedReply, RegisterCuts) {
     EXPECT_EQ(parsehighspeed(Bytes{}).fault, Decoding::Fault::unframed);
 }
 
-TEST(FramedReply, EveryReplyRoundTripsThroughTheReader) {
+TEST(FramedReply, RandomRegisterValues_RoundTripThroughReader) {
     std::mt19937 random(1131);
     std::uniform_int_distribution<int> digit(0, 9);
     auto digits = [&](std::size_t n) {

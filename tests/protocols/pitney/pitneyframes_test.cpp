@@ -24,7 +24,7 @@ struct Target {
     Decoded parse(ByteView f) { return parsepitney(f, {rxtext, regrecord, replyflags}); }
 };
 
-TEST(PitneyRequest, EveryRegisterWithBothToggles) {
+TEST(PitneyRequest, EachRegisterAndToggle_BuildsFrameMeterTakesBack) {
     struct Case {
         const char* name;
         std::uint8_t toggle, command, c0, c1;
@@ -64,7 +64,7 @@ TEST(PitneyRequest, EveryRegisterWithBothToggles) {
         EXPECT_EQ(pitneynexttoggle(from), to) << int(from);
 }
 
-TEST(PitneyDecode, FormatByteIsReadFromItsHexadecimalText) {
+TEST(PitneyDecode, FormatByte_DigitsAndDecimalsFromItsHexText) {
     struct Case {
         std::uint8_t byte;
         int digits, length;
@@ -82,7 +82,7 @@ TEST(PitneyDecode, FormatByteIsReadFromItsHexadecimalText) {
     }
 }
 
-TEST(PitneyDecode, StuffedPackedDecimal) {
+TEST(PitneyDecode, StuffedPackedDecimal_UnstuffedOrFaultAtBadByte) {
     struct Case {
         Bytes work;
         int length;
@@ -103,7 +103,7 @@ TEST(PitneyDecode, StuffedPackedDecimal) {
     }
 }
 
-TEST(PitneyDecode, FieldWidths) {
+TEST(PitneyDecode, DigitsAndDecimals_FitFieldWidthOrNoField) {
     for (auto [in, out] : {std::pair<const char*, const char*>{"12345", "0000012345"},
                            {"000123456789", "0123456789"},
                            {"00", "0000000000"},
@@ -123,7 +123,7 @@ TEST(PitneyDecode, FieldWidths) {
         EXPECT_EQ(moneyfield(m.digits, m.decimals), m.field) << m.digits << " " << m.decimals;
 }
 
-TEST(PitneyParse, TheFiveRepliesMakeTheRecord) {
+TEST(PitneyParse, FiveWorkedReplies_MakeRecordRepeatChangesNothing) {
     Target t;
     const std::pair<PitneyFrame, const char*> steps[] = {
         {frame({0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67, 0x5B, 0x0C, 0x03}),
@@ -149,7 +149,7 @@ TEST(PitneyParse, TheFiveRepliesMakeTheRecord) {
     EXPECT_EQ(t.regrecord, record);
 }
 
-TEST(PitneyReply, TheMeterBuildsItsRepliesAsWrittenOut) {
+TEST(PitneyReply, WorkedFields_BuiltIntoWrittenOutReplies) {
     struct Case {
         std::uint8_t toggle, command;
         const char* field;
@@ -176,7 +176,7 @@ TEST(PitneyReply, TheMeterBuildsItsRepliesAsWrittenOut) {
         EXPECT_EQ(buildpitneyreply(c.toggle, c.command, c.field), c.reply) << c.field;
 }
 
-TEST(PitneyReply, EveryRegisterRoundTripsThroughTheReader) {
+TEST(PitneyReply, RandomRegisterValues_RoundTripThroughReader) {
     std::mt19937 random(2122);
     std::uniform_int_distribution<int> digit(0, 9);
     for (int round = 0; round < 200; ++round) {
@@ -205,7 +205,7 @@ TEST(PitneyReply, EveryRegisterRoundTripsThroughTheReader) {
     }
 }
 
-TEST(PitneyParse, HowEachReplyEntersTheRecord) {
+TEST(PitneyParse, UnusualReplies_EnterRecordAndMarkerByFormat) {
     const std::string zeros(56, '0');
     struct Case {
         const char* what;
@@ -248,7 +248,7 @@ TEST(PitneyParse, HowEachReplyEntersTheRecord) {
     EXPECT_EQ(t.rxtext, "00");
 }
 
-TEST(PitneyCutter, FramesFromPolls) {
+TEST(PitneyCutter, PollsWithSplitsStraysOrJunk_ReplyFramesHandedOver) {
     const Bytes wire{0x06, 0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67, 0x5B, 0x0C, 0x03};
     const PitneyFrame reply =
         frame({0x02, 0x21, 0x84, 0xA2, 0x00, 0x01, 0x23, 0x45, 0x67, 0x5B, 0x0C, 0x03});
@@ -310,7 +310,7 @@ TEST(PitneyCutter, FramesFromPolls) {
     }
 }
 
-TEST(PitneyCutter, APollsOwnFrameHasAtMostOneHundredPositionsAfterItsStx) {
+TEST(PitneyCutter, OwnFramePast100PositionsAfterStx_Fault) {
     Bytes full(101, 0x44);
     full.front() = 0x02;
     full.back() = 0x03;
@@ -391,7 +391,7 @@ struct Line {
     }
 };
 
-TEST(PitneyCutter, ReadsWhateverAPollAloneReadsSoundly) {
+TEST(PitneyCutter, RandomPolls_ReadWhatAPollAloneReadsSoundly) {
     Line line;
     for (int run = 0; run < 3000; ++run) {
         const std::vector<Bytes> polls = line.polls(line.anything(1 + line.below(12)));
@@ -405,7 +405,7 @@ TEST(PitneyCutter, ReadsWhateverAPollAloneReadsSoundly) {
     }
 }
 
-TEST(PitneyCutter, IntactRepliesReadTheSameHoweverThePollsCutThem) {
+TEST(PitneyCutter, IntactRepliesCutAnyway_DecodeTheSame) {
     Line line;
     auto values = [](const std::vector<Bytes>& polls) {
         PitneyCutter cutter;

@@ -34,7 +34,7 @@ Bytes replyvalue(std::uint8_t code, Bytes value) {
     return value;
 }
 
-TEST(Sim5400, AnswersEachRegisterInPackedDecimalLeastSignificantByteFirst) {
+TEST(Sim5400, RegisterRequest_AnsweredInPackedDecimalLowByteFirst) {
     struct Case {
         std::int16_t type;
         const Bytes& request;
@@ -59,7 +59,7 @@ TEST(Sim5400, AnswersEachRegisterInPackedDecimalLeastSignificantByteFirst) {
     }
 }
 
-TEST(Sim5400, RejectsARequestThatIsNotByteExact) {
+TEST(Sim5400, RequestNotByteExact_RejectedAndNextOneAnswered) {
     auto with = [](Bytes b, std::size_t at, std::uint8_t value) {
         b[at] = value;
         return b;

@@ -24,7 +24,7 @@ Bytes command5(const char* check) {
 const Bytes command2 = hexbytes("01 30 30 30 31 30 3D 30 32 32 02 20 03 3E 38 0D 0A");
 const Bytes highspeed = hexbytes("01 31 34 30 33 31 02 31 03 30 30 30 30 30 30 30 30 3B 30 04");
 
-TEST(SimFramed, AnswersTheFramesAsWrittenOut) {
+TEST(SimFramed, WorkedFrames_AnsweredWithWorkedReplies) {
     // The registers of the worked examples: the replies carry exactly their data characters.
     const Registers worked{"000000765432", "000000111111", "000000654321", "0000000789",
                            "1234567890"};
@@ -53,7 +53,7 @@ TEST(SimFramed, AnswersTheFramesAsWrittenOut) {
     }
 }
 
-TEST(SimFramed, ValuesWiderThanTheNeopostsRegistersAreRefusedNotCut) {
+TEST(SimFramed, ValueTooWideForNeopost_RefusedNotCut) {
     Registers wide;
     wide.used = "123456789012";
     Meter neopost(wide, {}, 11);
@@ -68,7 +68,7 @@ TEST(SimFramed, ValuesWiderThanTheNeopostsRegistersAreRefusedNotCut) {
     EXPECT_FALSE(fast.receive(highspeed).empty());
 }
 
-TEST(SimFramed, WrongFramesGetNoAnswer) {
+TEST(SimFramed, WrongFrame_IgnoredAndGoodFrameStillAnswered) {
     Bytes badseq = command2;
     badseq[9] = 'A';
     Bytes badzero = command5("32");

@@ -29,7 +29,7 @@ std::string decoded(const Bytes& reply) {
     return record;
 }
 
-TEST(SimPitney, AnswersTheRequestLinesOfTheProtocol) {
+TEST(SimPitney, WrittenRequestLines_AnsweredWithStuffedReplies) {
     Meter m({}, {}, 21);
     // The first request of a reading, as it stands on the line.
     const Bytes first{0x02, 0x21, 0x54, 0xF3, 0x96, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00};
@@ -44,7 +44,7 @@ TEST(SimPitney, AnswersTheRequestLinesOfTheProtocol) {
     EXPECT_EQ(hexecho(wire(m.receive(second))), " 2 A1 84 A2 0 10 82 11 10 90 50 9B 28 3");
 }
 
-TEST(SimPitney, EveryRegisterDecodesToTheMetersValue) {
+TEST(SimPitney, AnyRegisterValue_ReplyDecodesToIt) {
     const Registers values[] = {
         Registers{},
         {"000001234567", "000000987600", "000001234560", "0000030200", "0012345678"},
@@ -71,7 +71,7 @@ TEST(SimPitney, EveryRegisterDecodesToTheMetersValue) {
     }
 }
 
-TEST(SimPitney, RefusesRequestsThatAreNotRight) {
+TEST(SimPitney, WrongRequestOrToggle_Refused) {
     auto with = [](std::size_t at, std::uint8_t value) {
         Bytes b = line(0x21, "总件数");
         b.at(at) = value;
@@ -102,7 +102,7 @@ TEST(SimPitney, RefusesRequestsThatAreNotRight) {
     }
 }
 
-TEST(SimPitney, TakesRequestsAndAcknowledgementsInPieces) {
+TEST(SimPitney, RequestsAndAcksInPieces_TakenWhole) {
     const Bytes ack = pitneyackblock();
     Bytes stream = line(0x21, "总邮资");
     stream.insert(stream.end(), ack.begin(), ack.end());

@@ -49,7 +49,7 @@ long cputicks(qint64 pid) {
     return utime + stime;
 }
 
-TEST(MeterSimProgram, RefusesWhatItCannotPlayWithExitTwo) {
+TEST(MeterSimProgram, UnplayableOptions_RefusedWithExitTwo) {
     Pty pty;
     const QString dev = QString::fromStdString(pty.path());
     const QString settings = QStringLiteral("--settings");
@@ -81,7 +81,7 @@ TEST(MeterSimProgram, RefusesWhatItCannotPlayWithExitTwo) {
     EXPECT_TRUE(v.out.startsWith(QStringLiteral("metersim 1."))) << v.out.toStdString();
 }
 
-TEST(MeterSimProgram, PutsTheGivenLineSettingsOnTheDevice) {
+TEST(MeterSimProgram, SettingsOption_PutOnDeviceOrReportedIfRefused) {
     const struct {
         const char* settings;
         speed_t speed;
@@ -108,7 +108,7 @@ TEST(MeterSimProgram, PutsTheGivenLineSettingsOnTheDevice) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("line settings 9600,e,8,1"))) << r.err.toStdString();
 }
 
-TEST(MeterSimProgram, WaitsWithoutSpinningWhenItsDeviceIsHungUp) {
+TEST(MeterSimProgram, DeviceHungUp_WaitsWithoutSpinning) {
     Pty pty;
     // Only the test holds the meter's end; a copy in the child would keep the line up.
     fcntl(pty.master(), F_SETFD, FD_CLOEXEC);
