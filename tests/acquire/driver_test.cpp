@@ -231,7 +231,7 @@ TEST_F(AcquisitionDriver, InitportDuringAReading_RefusedAndStateKept) {
     EXPECT_EQ(d.initport(5, 22), 1) << "accepted again once the reading has ended";
 }
 
-TEST_F(AcquisitionDriver, ACancelledReadingEndsAtTheFailureEndAndClosesThePort) {
+TEST_F(AcquisitionDriver, CancelledReading_OwnOutcomeAndPortClosed) {
     families[13] = [](Driver& d, std::int16_t code) {
         if (!d.openport(code)) return false;
         for (;;)
