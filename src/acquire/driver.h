@@ -28,7 +28,7 @@ using RequestBuilder = std::function<RequestBuffer(Driver&, std::string_view nam
 // Advances a sequence value and stores the result in the state field it belongs to.
 using SequenceStep = std::function<std::uint8_t(Driver&, std::uint8_t& value)>;
 
-// What a protocol family does for one of its machine types: the reading sequence, and the
+// What a protocol family does for each of its machine types: the reading sequence, and the
 // family's branch of the two steps the families share (sendrequest and nextsequence). The row
 // of the type, with its plain data, is in core/machinetypes.h.
 struct FamilyEntry {
@@ -49,7 +49,17 @@ struct FamilyEntry {
 // "copote") has no entry: the driver reads it itself, through the vendor library.
 using FamilyTable = std::map<std::int16_t, FamilyEntry>;
 
-// The entries of every protocol family.
+// The entry of each protocol family, by the family name the rows give.
+using FamilyEntries = std::map<std::string, FamilyEntry, std::less<>>;
+
+// The entries of every protocol family (acquire/families/).
+FamilyEntries standardentries();
+
+// familytable as the rows make it: every row with line settings gets its family's entry; a row
+// whose family has none is left out (its reading ends without a record).
+FamilyTable makefamilytable(const MachineTypes& types, const FamilyEntries& entries);
+
+// The familytable of the standard rows and families.
 FamilyTable standardfamilies();
 
 // How the last reading ended, and why, for the front ends. A cancelled reading ends like a

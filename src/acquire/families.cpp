@@ -5,12 +5,22 @@
 
 namespace meter {
 
-FamilyTable standardfamilies() {
+FamilyEntries standardentries() {
+    return {{"5400", entry5400()}, {"pitney", entrypitney()}, {"framed", entryframed()}};
+}
+
+FamilyTable makefamilytable(const MachineTypes& types, const FamilyEntries& entries) {
     FamilyTable table;
-    addframed(table);
-    add5400(table);
-    addpitney(table);
+    for (const MachineType& type : types) {
+        if (!type.line) continue;
+        if (const auto it = entries.find(type.family); it != entries.end())
+            table[type.code] = it->second;
+    }
     return table;
+}
+
+FamilyTable standardfamilies() {
+    return makefamilytable(machinetypes(), standardentries());
 }
 
 } // namespace meter

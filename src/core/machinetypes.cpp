@@ -14,15 +14,15 @@ std::int64_t MachineType::waitlimitms() const {
 }
 
 const MachineTypes& machinetypes() {
-    // text, code, line, echo, poll ms, retry limit, time bound ms
+    // text, code, family, line, echo, poll ms, retry limit, time bound ms
     static const MachineTypes list{
-        {"pitneybows 950", 21, fast2, 6, 100, 9, 0},
-        {"pitneybows spark", 22, fast1, 6, 100, 5, 0},
-        {"高速机", 31, fast1, 6, 800, 0, replytimebound},
-        {"neopost", 11, fast1, 6, 800, 0, replytimebound},
-        {"copote", 51, std::nullopt, 6, 0, 0, 0},
-        {"5400(4表头)", 12, slow1, 10, 1000, 6, 0},
-        {"5400(5表头)", 13, slow1, 10, 1000, 6, 0},
+        {"pitneybows 950", 21, "pitney", fast2, 6, 100, 9, 0},
+        {"pitneybows spark", 22, "pitney", fast1, 6, 100, 5, 0},
+        {"高速机", 31, "framed", fast1, 6, 800, 0, replytimebound},
+        {"neopost", 11, "framed", fast1, 6, 800, 0, replytimebound},
+        {"copote", 51, "copote", std::nullopt, 6, 0, 0, 0},
+        {"5400(4表头)", 12, "5400", slow1, 10, 1000, 6, 0},
+        {"5400(5表头)", 13, "5400", slow1, 10, 1000, 6, 0},
     };
     return list;
 }

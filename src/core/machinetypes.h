@@ -4,10 +4,11 @@
 // with, the request echo, the poll period and give-up limits of the reading and the progress
 // the window shows are all taken from these rows.
 //
-// What a type does lives with its protocol family, keyed by the row's code: the reading
+// What a type does lives with its protocol family, found by the row's family name: the reading
 // sequence in the acquisition driver's family table (acquire/families/), the meter side in the
-// simulator (sim/families/). A new meter is one row here and one family folder on each side;
-// a test checks that the three cover exactly the same codes.
+// simulator (sim/families/), both built on the family's wire format (protocols/). A new meter
+// is one row here and, for a new family, one folder on each side; a test checks that every row
+// finds a reading and a meter side.
 #include "core/linesettings.h"
 
 #include <cstddef>
@@ -26,6 +27,9 @@ inline constexpr std::int16_t replytimebound = 4000;
 struct MachineType {
     const char* text; // the list text, exactly as shown
     std::int16_t code;
+    // The protocol family that reads the type and plays its meter: "5400", "pitney", "framed",
+    // "copote".
+    const char* family;
     // The port's line settings; none: the type is read through the vendor library and the
     // serial line is not used.
     std::optional<LineSettings> line;

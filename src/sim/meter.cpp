@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
 
 namespace meter::sim {
 
@@ -19,10 +20,12 @@ Meter::Meter(Registers registers, Faults faults, std::int16_t code)
     : Meter(std::move(registers), faults, code, allfamilies()) {}
 
 Meter::Meter(Registers registers, Faults faults, std::int16_t code,
-             std::vector<std::unique_ptr<Family>> families)
+             std::vector<std::unique_ptr<Family>> families, const MachineTypes& types)
     : registers_(std::move(registers)), faults_(faults), code_(code) {
+    const MachineType* played = findtype(code_, types);
     for (auto& f : families)
-        if (f && (code_ == 0 || f->plays(code_))) families_.push_back(std::move(f));
+        if (f && (code_ == 0 || (played && std::string_view(f->name()) == played->family)))
+            families_.push_back(std::move(f));
 }
 
 Meter::~Meter() = default;

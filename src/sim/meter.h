@@ -4,6 +4,7 @@
 // values, with faults injected on request. Pure: the bytes it sends come back as emissions,
 // each with its delay, for a pseudo-terminal server or an in-memory device to deliver.
 #include "core/bytes.h"
+#include "core/machinetypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -49,9 +50,8 @@ struct Emission {
 class Family {
   public:
     virtual ~Family() = default;
+    // The family name the machine-type rows give for the types this family plays.
     virtual const char* name() const = 0;
-    // Whether this family plays machine type `code`.
-    virtual bool plays(std::int16_t code) const = 0;
 
     struct Take {
         enum class Kind {
@@ -88,9 +88,11 @@ class Meter {
   public:
     // `code` 0: auto, recognise the family from the requests.
     Meter(Registers registers, Faults faults, std::int16_t code = 0);
-    // The same, choosing among `families` instead of every family's meter side.
+    // The same, choosing among `families` instead of every family's meter side, by the family
+    // name of the row of `code` in `types`.
     Meter(Registers registers, Faults faults, std::int16_t code,
-          std::vector<std::unique_ptr<Family>> families);
+          std::vector<std::unique_ptr<Family>> families,
+          const MachineTypes& types = machinetypes());
     ~Meter();
 
     // Bytes from the reader, arriving at `nowms` (any clock, as long as it only moves on);

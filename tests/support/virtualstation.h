@@ -25,14 +25,16 @@ struct VirtualStation {
     std::unique_ptr<sim::Meter> meter;
 
     VirtualStation() : driver({device, pacer, vendor}) {}
-    // A station whose driver and meter know other machine types than the standard ones.
-    VirtualStation(FamilyTable families, MachineTypes types, MeterSides meters)
-        : driver({device, pacer, vendor}, std::move(families), std::move(types)),
+    // A station whose driver and meter know other machine types and families than the standard
+    // ones; the driver's familytable is made from the rows, as the standard one is.
+    VirtualStation(MachineTypes types, const FamilyEntries& entries, MeterSides meters)
+        : driver({device, pacer, vendor}, makefamilytable(types, entries), types),
           sides(std::move(meters)) {}
 
     // Puts a simulated meter with these values and faults on the line (`code` 0: auto).
     sim::Meter& play(std::int16_t code, sim::Faults faults = {}, sim::Registers registers = {}) {
-        meter = std::make_unique<sim::Meter>(std::move(registers), faults, code, sides());
+        meter = std::make_unique<sim::Meter>(std::move(registers), faults, code, sides(),
+                                             driver.types());
         sim::attach(device, *meter);
         return *meter;
     }

@@ -110,9 +110,8 @@ bool read5400(Driver& d, std::int16_t code) {
     return true;
 }
 
-void add5400(FamilyTable& table) {
-    for (const std::int16_t code : {12, 13})
-        table[code] = {read5400, request5400, {}};
+FamilyEntry entry5400() {
+    return {read5400, request5400, {}};
 }
 
 } // namespace meter

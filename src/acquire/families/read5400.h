@@ -9,8 +9,8 @@
 
 namespace meter {
 
-// Enters read5400 and its requests in the family table under 12 and 13.
-void add5400(FamilyTable& table);
+// The family's entry: read5400 and its requests.
+FamilyEntry entry5400();
 
 // The request buffer for register `name` (the 5400 branch of sendrequest); keeps its CRC in
 // crclo and crchi.

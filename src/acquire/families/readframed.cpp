@@ -51,9 +51,8 @@ bool decodefault(Driver& d, const ReplyForm& form, const Extraction& x, const De
 
 } // namespace
 
-void addframed(FamilyTable& table) {
-    table[11] = {readneopost, {}, nextframed};
-    table[31] = {readhighspeed, {}, nextframed};
+FamilyEntry entryframed() {
+    return {readframed, {}, nextframed};
 }
 
 std::uint8_t nextframed(Driver& d, std::uint8_t& value) {
@@ -146,6 +145,11 @@ bool readhighspeed(Driver& d, std::int16_t code) {
     // The high-speed machine has one command; its code does not change the frame.
     d.link().sendbytes(buildcommand(d, 0));
     return receiveframe(d, 4, d.state().waitcount);
+}
+
+bool readframed(Driver& d, std::int16_t code) {
+    // The high-speed machine takes any command code in its one frame; the neopost only 5 and 2.
+    return hascommand(code, 0) ? readhighspeed(d, code) : readneopost(d, code);
 }
 
 } // namespace meter

@@ -6,8 +6,8 @@
 
 namespace meter {
 
-// Enters readneopost under 11 and readhighspeed under 31, each with the sequence character.
-void addframed(FamilyTable& table);
+// The family's entry: readframed, with the sequence character.
+FamilyEntry entryframed();
 
 // The framed branch of nextsequence: the sequence character after `value`, stored in seqchar.
 std::uint8_t nextframed(Driver& d, std::uint8_t& value);
@@ -27,5 +27,8 @@ bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound);
 // and the high-speed machine (one command, one register reply). No retries.
 bool readneopost(Driver& d, std::int16_t code);
 bool readhighspeed(Driver& d, std::int16_t code);
+// The family's reading sequence: the high-speed machine's for a type whose one frame takes any
+// command code, the neopost's otherwise.
+bool readframed(Driver& d, std::int16_t code);
 
 } // namespace meter

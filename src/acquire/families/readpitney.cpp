@@ -52,9 +52,8 @@ struct Reading {
 
 } // namespace
 
-void addpitney(FamilyTable& table) {
-    for (const std::int16_t code : {21, 22})
-        table[code] = {readpitney, requestpitney, nextpitney};
+FamilyEntry entrypitney() {
+    return {readpitney, requestpitney, nextpitney};
 }
 
 RequestBuffer requestpitney(Driver& d, std::string_view name) {

@@ -9,8 +9,8 @@
 
 namespace meter {
 
-// Enters readpitney, its requests and its toggle in the family table under 21 and 22.
-void addpitney(FamilyTable& table);
+// The family's entry: readpitney, its requests and its toggle.
+FamilyEntry entrypitney();
 
 // The request buffer for register `name` (the Pitney branch of sendrequest); advances the
 // toggle.

@@ -11,7 +11,6 @@ namespace {
 class Copote : public Family {
   public:
     const char* name() const override { return "copote"; }
-    bool plays(std::int16_t code) const override { return code == 51; }
     Take take(ByteView input, const Registers& registers, std::int16_t) override {
         const Bytes request = copote::request();
         const std::size_t n = std::min(input.size(), request.size());

@@ -28,7 +28,6 @@ const std::string& field(std::uint8_t code, const Registers& r) {
 class Meter5400 : public Family {
   public:
     const char* name() const override { return "5400"; }
-    bool plays(std::int16_t code) const override { return code == 12 || code == 13; }
 
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
         const Taken5400 t = take5400(input);

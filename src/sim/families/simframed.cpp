@@ -33,7 +33,6 @@ std::string unfit(std::int16_t type, const Registers& r) {
 class Framed : public Family {
   public:
     const char* name() const override { return "framed"; }
-    bool plays(std::int16_t code) const override { return code == 11 || code == 31; }
 
     Take take(ByteView input, const Registers& r, std::int16_t code) override {
         const FramedTaken t = takecommand(input, code);

@@ -27,7 +27,6 @@ const std::string& field(std::uint8_t command, const Registers& r) {
 class Pitney : public Family {
   public:
     const char* name() const override { return "pitney"; }
-    bool plays(std::int16_t code) const override { return code == 21 || code == 22; }
 
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
         if (input.empty()) return Take::none();
