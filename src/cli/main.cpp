@@ -44,9 +44,10 @@ Reads the registers of a postage meter on a serial port and prints them.
 
   --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
   --type TEXT      machine type as in the window's list (default "pitneybows 950"), or its
-                   code: "pitneybows 950" 21, "pitneybows spark" 22, "高速机" 31, "neopost" 11,
-                   "copote" 51, "5400(4表头)" 12, "5400(5表头)" 13
-  --device N=PATH  put device PATH behind port N (repeatable); METERREADER_PORTS="N=PATH;..."
+)USAGE";
+
+const char* const usagetail =
+    R"USAGE(  --device N=PATH  put device PATH behind port N (repeatable); METERREADER_PORTS="N=PATH;..."
                    does the same from the environment
   --json           print one JSON object instead of the five result lines; "status" is "read",
                    "nodata" (the reading ended normally without register values) or "failed"
@@ -60,6 +61,32 @@ Reads the registers of a postage meter on a serial port and prints them.
 Exit status: 0 a record was read; 1 the reading failed or gave no usable data (reason on
 stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal.
 )USAGE";
+
+// The machine types' list texts with their codes, wrapped under the --type option.
+std::string typecodes() {
+    const std::string indent(19, ' ');
+    std::string out;
+    std::string line = indent + "code:";
+    std::size_t columns = line.size();
+    const auto& types = machinetypes();
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const std::string item = " \"" + std::string(types[i].text) + "\" " +
+                                 std::to_string(types[i].code) + (i + 1 < types.size() ? "," : "");
+        // A Chinese character (three bytes) takes two columns.
+        std::size_t width = 0;
+        for (const char c : item)
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+                width += static_cast<unsigned char>(c) >= 0xE0 ? 2 : 1;
+        if (columns + width > 95) {
+            out += line + "\n";
+            line = indent.substr(1);
+            columns = line.size();
+        }
+        line += item;
+        columns += width;
+    }
+    return out + line + "\n";
+}
 
 // The language of the messages: the system's until --lang is read.
 Language language = systemlanguage();
@@ -214,6 +241,8 @@ Options parse(int argc, char** argv) {
         refuse("--lang takes zh or en");
     if (help) {
         std::fputs(usage, stdout);
+        std::fputs(typecodes().c_str(), stdout);
+        std::fputs(usagetail, stdout);
         std::exit(0);
     }
     if (version) {
