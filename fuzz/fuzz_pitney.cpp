@@ -47,7 +47,7 @@ void cutanddecode(const std::vector<Bytes>& ps) {
         if (!cut.fault.empty()) return;
         if (cutter.count() > 100) std::abort();
         for (const PitneyFrame& f : cut.frames) {
-            if (f[0] != pitneystx) std::abort();
+            if (f[0] != ascii::stx) std::abort();
             if (!parsepitney(f, {rxtext, record, flags}).ok()) return;
             if (!digitsonly(rxtext) || !digitsonly(record)) std::abort();
             for (auto m : flags)

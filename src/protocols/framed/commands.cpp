@@ -11,21 +11,21 @@ namespace {
 // Every frame: the constant bytes with placeholders for the sequence character and the two
 // checksum characters, which are filled in last.
 Bytes neopostcommand5() {
-    Bytes f{framedsoh, '0', '0', '0', '1', '5', '>', '0', '5', 0, framedstx};
+    Bytes f{ascii::soh, '0', '0', '0', '1', '5', '>', '0', '5', 0, ascii::stx};
     f.insert(f.end(), 80, '0');
-    f.insert(f.end(), {'2', '0', framedetx, 0, 0, 0x0D, 0x0A});
+    f.insert(f.end(), {'2', '0', ascii::etx, 0, 0, 0x0D, 0x0A});
     return f;
 }
 
 Bytes neopostcommand2() {
-    return {framedsoh, '0',       '0', '0',       '1', '0', '=',  '0', '2',
-            0,         framedstx, ' ', framedetx, 0,   0,   0x0D, 0x0A};
+    return {ascii::soh, '0',       '0', '0',       '1', '0', '=',  '0', '2',
+            0,         ascii::stx, ' ', ascii::etx, 0,   0,   0x0D, 0x0A};
 }
 
 Bytes highspeedcommand() {
-    Bytes f{framedsoh, '1', '4', '0', '3', 0, framedstx, '1', framedetx};
+    Bytes f{ascii::soh, '1', '4', '0', '3', 0, ascii::stx, '1', ascii::etx};
     f.insert(f.end(), 8, '0');
-    f.insert(f.end(), {0, 0, framedeot});
+    f.insert(f.end(), {0, 0, ascii::eot});
     return f;
 }
 

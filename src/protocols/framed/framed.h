@@ -15,10 +15,6 @@
 
 namespace meter {
 
-inline constexpr std::uint8_t framedsoh = 0x01;
-inline constexpr std::uint8_t framedstx = 0x02;
-inline constexpr std::uint8_t framedetx = 0x03;
-inline constexpr std::uint8_t framedeot = 0x04;
 
 // ---- Command frames ------------------------------------------------------------------------
 

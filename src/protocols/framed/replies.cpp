@@ -9,11 +9,11 @@ namespace meter {
 namespace {
 
 constexpr FixedByte ackfixed[] = {
-    {0, framedsoh}, {7, '0'}, {8, '6'}, {10, framedstx}, {21, framedetx}};
+    {0, ascii::soh}, {7, '0'}, {8, '6'}, {10, ascii::stx}, {21, ascii::etx}};
 constexpr FixedByte neopostfixed[] = {
-    {0, framedsoh}, {7, '0'}, {8, '5'}, {10, framedstx}, {93, framedetx}};
+    {0, ascii::soh}, {7, '0'}, {8, '5'}, {10, ascii::stx}, {93, ascii::etx}};
 constexpr FixedByte highspeedfixed[] = {
-    {0, framedsoh}, {3, '1'}, {4, '3'}, {6, framedstx}, {63, framedetx}};
+    {0, ascii::soh}, {3, '1'}, {4, '3'}, {6, ascii::stx}, {63, ascii::etx}};
 
 const ReplyForm forms[] = {
     {11, 6, "acknowledgement", 24, ackfixed, 0, 0},
@@ -36,7 +36,7 @@ Decoding decode(ByteView block, std::size_t blocksize, std::span<const FieldCut,
                 std::size_t postagepad) {
     Decoding d;
     const std::size_t last = blocksize - 1;
-    if (block.size() < blocksize || block[0] != framedstx || block[last] != framedetx) {
+    if (block.size() < blocksize || block[0] != ascii::stx || block[last] != ascii::etx) {
         d.fault = Decoding::Fault::unframed;
         return d;
     }
@@ -78,10 +78,10 @@ Extraction extractblock(ByteView input, std::size_t blocksize) {
     x.block.assign(blocksize, 0);
     if (blocksize == 0) return x;
     const std::size_t last = blocksize - 1;
-    const auto stx = std::find(input.begin(), input.end(), framedstx);
+    const auto stx = std::find(input.begin(), input.end(), ascii::stx);
     if (stx == input.end()) return x;
     x.start = static_cast<std::size_t>(stx - input.begin());
-    x.block[0] = framedstx;
+    x.block[0] = ascii::stx;
     std::size_t index = 0;
     for (std::size_t i = x.start + 1; i < input.size(); ++i) {
         if (index == last) {
@@ -90,7 +90,7 @@ Extraction extractblock(ByteView input, std::size_t blocksize) {
             return x;
         }
         x.block[++index] = input[i];
-        if (input[i] == framedetx) {
+        if (input[i] == ascii::etx) {
             x.result = index == last ? Extraction::Result::closed : Extraction::Result::early;
             x.end = i;
             return x;
@@ -161,7 +161,7 @@ Bytes neopostreply(const char* code, std::uint8_t seq, std::string_view data) {
     const std::size_t summed = 11 + data.size() + 1;
     // Laid out as text first, in one piece: GCC 12 at -O2 sees false overflows in a vector
     // grown a byte at a time.
-    std::string text{static_cast<char>(framedsoh),
+    std::string text{static_cast<char>(ascii::soh),
                      '0',
                      '0',
                      '0',
@@ -170,9 +170,9 @@ Bytes neopostreply(const char* code, std::uint8_t seq, std::string_view data) {
                      static_cast<char>(0x30 + summed % 16)};
     text += code;
     text += static_cast<char>(seq);
-    text += static_cast<char>(framedstx);
+    text += static_cast<char>(ascii::stx);
     text += data;
-    text += static_cast<char>(framedetx);
+    text += static_cast<char>(ascii::etx);
     Bytes out(text.begin(), text.end());
     appendcheck(out);
     return out;
@@ -199,12 +199,12 @@ Bytes buildneopostreply(const RegisterValues& values, std::uint8_t seqchar) {
 }
 
 Bytes buildhighspeedreply(const RegisterValues& values, std::uint8_t seqchar) {
-    Bytes out{framedsoh, '1', '4', '1', '3', seqchar, framedstx};
+    Bytes out{ascii::soh, '1', '4', '1', '3', seqchar, ascii::stx};
     append(out, datafor(values, highspeedfields, highspeedblock - 2));
-    out.push_back(framedetx);
+    out.push_back(ascii::etx);
     out.insert(out.end(), 8, '0');
     appendcheck(out);
-    out.push_back(framedeot);
+    out.push_back(ascii::eot);
     return out;
 }
 

@@ -4,7 +4,7 @@ namespace meter {
 
 void PitneyCutter::open() {
     frame_.fill(0x00);
-    frame_[0] = pitneystx;
+    frame_[0] = ascii::stx;
     inside_ = true;
     count_ = 0;
 }
@@ -44,11 +44,11 @@ PitneyCut PitneyCutter::cut(ByteView bytes) {
     bool started = false; // a frame has begun in this poll
     for (std::uint8_t b : bytes) {
         // A reply that begins ends a frame left over from an earlier poll.
-        if (inside_ && carried_ && b == pitneystx) close(done, false);
+        if (inside_ && carried_ && b == ascii::stx) close(done, false);
         if (!inside_) {
             // Bytes between frames (line noise, the rest of a reply that is not ours) are
             // skipped until the next STX.
-            if (b == pitneystx) {
+            if (b == ascii::stx) {
                 open();
                 own_ = !started;
                 started = true;
@@ -60,11 +60,11 @@ PitneyCut PitneyCutter::cut(ByteView bytes) {
         if (count_ + 1 >= frame_.size()) {
             if (own_) return {{}, "a reply frame runs past 100 bytes without its end byte 03"};
             close(done, false);
-            if (b == pitneystx) open();
+            if (b == ascii::stx) open();
             continue;
         }
         frame_[++count_] = b;
-        if (b == pitneyetx) {
+        if (b == ascii::etx) {
             close(done, wanted());
             continue;
         }

@@ -152,7 +152,7 @@ std::optional<std::string> moneyfield(std::string_view digits, char decimals) {
 
 PitneyDecoded decodepitney(ByteView frame) {
     PitneyDecoded d;
-    if (at(frame, 0) != pitneystx) return d;
+    if (at(frame, 0) != ascii::stx) return d;
     const std::uint8_t code = at(frame, 2);
     const Answer answer = answerfor(code);
     if (answer.marker == 0) return d;
@@ -169,7 +169,7 @@ PitneyDecoded decodepitney(ByteView frame) {
 }
 
 Decoded parsepitney(ByteView frame, PitneyTarget target) {
-    if (at(frame, 0) != pitneystx) return {target.rxtext, {}};
+    if (at(frame, 0) != ascii::stx) return {target.rxtext, {}};
     const std::uint8_t code = at(frame, 2);
     const Answer answer = answerfor(code);
     if (answer.marker == 0) return {target.rxtext, {}};

@@ -16,9 +16,6 @@
 
 namespace meter {
 
-inline constexpr std::uint8_t pitneystx = 0x02;
-inline constexpr std::uint8_t pitneyetx = 0x03;
-inline constexpr std::uint8_t pitneyack = 0x06;
 // Marks the byte after it as escaped: that byte stands for its value minus 0x80.
 inline constexpr std::uint8_t pitneyescape = 0x10;
 inline constexpr std::uint8_t pitneyescapeoffset = 0x80;

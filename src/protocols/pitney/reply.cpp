@@ -8,7 +8,7 @@ namespace {
 
 // The bytes between STX and ETX never hold STX, ETX or the stuffing byte itself.
 void stuff(Bytes& out, std::uint8_t b) {
-    if (b == pitneystx || b == pitneyetx || b == pitneyescape) {
+    if (b == ascii::stx || b == ascii::etx || b == pitneyescape) {
         out.push_back(pitneyescape);
         out.push_back(static_cast<std::uint8_t>(b + pitneyescapeoffset));
     } else {
@@ -36,10 +36,10 @@ Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::string_vi
     const auto check = fletcherbytes(body);
     body.insert(body.end(), check.begin(), check.end());
 
-    Bytes out{pitneystx};
+    Bytes out{ascii::stx};
     for (std::uint8_t b : body)
         stuff(out, b);
-    out.push_back(pitneyetx);
+    out.push_back(ascii::etx);
     return out;
 }
 

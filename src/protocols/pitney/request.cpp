@@ -7,7 +7,7 @@ namespace meter {
 
 Bytes pitneyackblock() {
     Bytes block(pitneyackbytes, 0x00);
-    block[0] = pitneyack;
+    block[0] = ascii::ack;
     return block;
 }
 
@@ -35,7 +35,7 @@ std::array<std::uint8_t, 2> fletcherbytes(ByteView bytes) {
 
 PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name) {
     PitneyRequest r{};
-    r[0] = pitneystx;
+    r[0] = ascii::stx;
     r[1] = toggle;
     if (auto command = pitneycommand(name)) {
         r[2] = *command;
@@ -43,13 +43,13 @@ PitneyRequest pitneyrequest(std::uint8_t toggle, std::string_view name) {
         r[3] = check[0];
         r[4] = check[1];
     }
-    r[5] = pitneyetx;
+    r[5] = ascii::etx;
     return r;
 }
 
 PitneyTaken takepitneyrequest(ByteView input) {
     using Kind = PitneyTaken::Kind;
-    if (input.empty() || input[0] != pitneystx) return {};
+    if (input.empty() || input[0] != ascii::stx) return {};
     if (input.size() < pitneyframebytes) return {Kind::needmore, 0, 0, nullptr, {}};
     const std::uint8_t toggle = input[1];
     const std::uint8_t command = input[2];
@@ -65,7 +65,7 @@ PitneyTaken takepitneyrequest(ByteView input) {
     if (asked == pitneyregisters.end())
         return reject(pitneyframebytes, "unknown command in" + frame);
     const auto check = fletcherbytes(input.subspan(1, 2));
-    if (input[3] != check[0] || input[4] != check[1] || input[5] != pitneyetx)
+    if (input[3] != check[0] || input[4] != check[1] || input[5] != ascii::etx)
         return reject(pitneyframebytes, "check bytes or ETX wrong in" + frame);
 
     // The request buffer goes out whole: five zero bytes follow the frame.
@@ -79,7 +79,7 @@ PitneyTaken takepitneyrequest(ByteView input) {
 
 PitneyTaken takepitneyack(ByteView input) {
     using Kind = PitneyTaken::Kind;
-    if (input.empty() || input[0] != pitneyack) return {};
+    if (input.empty() || input[0] != ascii::ack) return {};
     const std::size_t n = std::min(input.size(), pitneyackbytes);
     for (std::size_t i = 1; i < n; ++i)
         if (input[i] != 0x00)

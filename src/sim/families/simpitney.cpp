@@ -30,7 +30,7 @@ class Pitney : public Family {
 
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
         if (input.empty()) return Take::none();
-        if (input[0] == pitneyack) {
+        if (input[0] == ascii::ack) {
             // A "pitneybows 950" never acknowledges.
             if (code == 21) return Take::reject(1, "acknowledgement block (a 950 takes none)");
             return taken(takepitneyack(input), {}, "acknowledgement");

@@ -24,7 +24,7 @@ std::size_t registerof(ByteView request) {
 }
 
 bool isrequest(ByteView w) {
-    return w.size() == 11 && w[0] == pitneystx;
+    return w.size() == 11 && w[0] == ascii::stx;
 }
 
 // The simulated meter with each reply delivered as `shape` says (by register index).
