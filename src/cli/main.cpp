@@ -2,6 +2,7 @@
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
 #include "acquire/vendorlibrary.h"
+#include "cli/commandline.h"
 #include "cli/linedevice.h"
 #include "core/machinetypes.h"
 #include "frontend/demo.h"
@@ -10,7 +11,6 @@
 #include "frontend/recordview.h"
 #include "frontend/readingsetup.h"
 
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <atomic>
@@ -225,16 +225,7 @@ Options parse(int argc, char** argv) {
     app.add_flag("--demo", o.demo);
     app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ArgumentMismatch& e) {
-        const std::string what = e.what();
-        refuse(what.substr(0, what.find(':')) + " needs a value (see --help)");
-    } catch (const CLI::ParseError& e) {
-        refuse(std::string(e.what()) + " (see --help)");
-    }
-    if (!app.remaining().empty())
-        refuse("unknown option " + app.remaining().front() + " (see --help)");
+    if (const std::string why = parsecommandline(app, argc, argv); !why.empty()) refuse(why);
     if (const auto chosen = chooselanguage(o.lang))
         language = *chosen;
     else

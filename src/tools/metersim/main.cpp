@@ -1,10 +1,10 @@
 // metersim: a postage meter on the far end of a serial line, for demos, end-to-end tests and
 // for checking a cable or adapter without a meter.
+#include "cli/commandline.h"
 #include "core/machinetypes.h"
 #include "sim/meter.h"
 #include "sim/ptyserver.h"
 
-#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -138,16 +138,7 @@ int main(int argc, char** argv) {
     };
     for (const auto& [name, value] : options)
         app.add_option(name, *value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ArgumentMismatch& e) {
-        const std::string what = e.what();
-        refuse(what.substr(0, what.find(':')) + " needs a value (see --help)");
-    } catch (const CLI::ParseError& e) {
-        refuse(std::string(e.what()) + " (see --help)");
-    }
-    if (!app.remaining().empty())
-        refuse("unknown option " + app.remaining().front() + " (see --help)");
+    if (const std::string why = parsecommandline(app, argc, argv); !why.empty()) refuse(why);
     if (help) {
         std::fputs(usage, stdout);
         return 0;
