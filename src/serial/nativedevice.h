@@ -22,7 +22,8 @@ inline constexpr int writetimeoutms = 2000;
 inline constexpr int writeslicems = 20;
 
 // What the devices of both systems keep alike: the port map, the settings for the next open,
-// the reading's cancellation, and the checks around opening and a waiting write.
+// the reading's cancellation, the steps of an open and the wait of a write. Each system
+// supplies how a device is acquired, set up and written to, and what it says of a lost line.
 class NativeSerialDevice : public SerialDevice {
   public:
     explicit NativeSerialDevice(PortMap map) : map_(std::move(map)) {}
@@ -32,11 +33,58 @@ class NativeSerialDevice : public SerialDevice {
     void setcancellation(const Cancellation* cancellation) override { cancel_ = cancellation; }
     std::string describe(int port) const override { return map_.devicefor(port); }
 
+    void open(int port) final {
+        close();
+        const Line line = lineof(port);
+        acquire(line);
+        path_ = line.path;
+        try {
+            setup(line.named);
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
+
+    void write(ByteView bytes) final {
+        requireopen("write");
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(writetimeoutms);
+        for (std::size_t done = 0; done < bytes.size();) {
+            done += writesome(bytes.subspan(done));
+            if (done < bytes.size()) checkwait(deadline);
+        }
+    }
+
   protected:
     struct Line {
         std::string path;  // the device behind the port
         std::string named; // how reasons name it: "port 3 (/dev/ttyS2)"
     };
+
+    // Takes hold of the device of `line`; throws MeterError with the system's reason when it
+    // cannot. Nothing is held when it throws.
+    virtual void acquire(const Line& line) = 0;
+    // Puts the held device into the settings and mode of an open port and empties its receive
+    // buffer; throws MeterError naming the device `named` when it cannot.
+    virtual void setup(const std::string& named) = 0;
+    // Writes what the line takes of `bytes`, waiting at most about writeslicems for room; the
+    // count written, possibly 0. Throws MeterError when the line is lost.
+    virtual std::size_t writesome(ByteView bytes) = 0;
+    // The system's word on why the line was lost, for the reason.
+    virtual std::string lostdetail() const = 0;
+
+    void requireopen(const char* what) const {
+        if (!isopen()) throw MeterError(std::string("cannot ") + what + ": the port is not open");
+    }
+    [[noreturn]] void lost(const std::string& when) const {
+        throw MeterError("the line to " + path_ + " was lost" + (when.empty() ? "" : " " + when) +
+                         " (" + lostdetail() + ")");
+    }
+
+    LineSettings settings_;
+
+  private:
     // The device behind `port`; throws MeterError when no device stands behind it.
     Line lineof(int port) const {
         const std::string path = map_.devicefor(port);
@@ -44,20 +92,18 @@ class NativeSerialDevice : public SerialDevice {
         if (path.empty()) throw MeterError(which + " has no device (ports are numbered from 1)");
         return {path, which + " (" + path + ")"};
     }
-    // For a write waiting for the line to `path`: throws MeterError when the reading was
-    // cancelled or the wait has run out.
-    void checkwait(std::chrono::steady_clock::time_point deadline, const std::string& path) const {
+    // For a write waiting for the line: throws ReadingCancelled when the reading was cancelled,
+    // MeterError when the wait has run out.
+    void checkwait(std::chrono::steady_clock::time_point deadline) const {
         if (cancel_ && cancel_->cancelled()) throw ReadingCancelled();
         if (std::chrono::steady_clock::now() >= deadline)
-            throw MeterError("the line to " + path + " did not take the bytes within " +
+            throw MeterError("the line to " + path_ + " did not take the bytes within " +
                              std::to_string(writetimeoutms / 1000) + " s");
     }
 
-    LineSettings settings_;
-
-  private:
     PortMap map_;
     const Cancellation* cancel_ = nullptr;
+    std::string path_; // the device held, for reasons
 };
 
 // The device of this operating system, with the ports of `map` behind the port numbers.

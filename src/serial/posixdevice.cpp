@@ -91,38 +91,6 @@ class PosixSerialDevice : public NativeSerialDevice {
 
     bool isopen() const override { return fd_ >= 0; }
 
-    void open(int port) override {
-        close();
-        const auto [path, named] = lineof(port);
-
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            const int e = errno;
-            switch (e) {
-            case ENOENT:
-            case ENODEV:
-            case ENXIO:
-                throw MeterError(named + " does not exist");
-            case EACCES:
-            case EPERM:
-                throw MeterError(named + ": permission denied; add the user to the dialout "
-                                         "group (sudo usermod -aG dialout $USER) and log in again");
-            case EBUSY:
-                throw MeterError(named + " is in use by another program");
-            default:
-                throw MeterError(named + " could not be opened (" + std::strerror(e) + ")");
-            }
-        }
-        fd_ = fd;
-        path_ = path;
-        try {
-            setup(named);
-        } catch (...) {
-            close();
-            throw;
-        }
-    }
-
     void close() override {
         if (fd_ < 0) return;
         // Exclusive use ends with our use, even while others keep the device open.
@@ -131,29 +99,8 @@ class PosixSerialDevice : public NativeSerialDevice {
         fd_ = -1;
     }
 
-    void write(ByteView bytes) override {
-        if (!isopen()) throw MeterError("cannot write: the port is not open");
-        using clock = std::chrono::steady_clock;
-        const auto deadline = clock::now() + std::chrono::milliseconds(writetimeoutms);
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) lost("while writing");
-            // The line's output buffer is full: wait for room, a slice at a time.
-            checkwait(deadline, path_);
-            pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, writeslicems) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-                lost("while writing");
-        }
-    }
-
     std::size_t byteswaiting() override {
-        if (!isopen()) throw MeterError("cannot read: the port is not open");
+        requireopen("read");
         int count = 0;
         if (::ioctl(fd_, FIONREAD, &count) != 0) lost("");
         if (count <= 0) {
@@ -164,7 +111,7 @@ class PosixSerialDevice : public NativeSerialDevice {
     }
 
     Bytes readall() override {
-        if (!isopen()) throw MeterError("cannot read: the port is not open");
+        requireopen("read");
         Bytes out;
         for (;;) {
             std::uint8_t buf[4096];
@@ -185,7 +132,44 @@ class PosixSerialDevice : public NativeSerialDevice {
     }
 
   private:
-    void setup(const std::string& named) {
+    void acquire(const Line& line) override {
+        const auto& [path, named] = line;
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            const int e = errno;
+            switch (e) {
+            case ENOENT:
+            case ENODEV:
+            case ENXIO:
+                throw MeterError(named + " does not exist");
+            case EACCES:
+            case EPERM:
+                throw MeterError(named + ": permission denied; add the user to the dialout "
+                                         "group (sudo usermod -aG dialout $USER) and log in again");
+            case EBUSY:
+                throw MeterError(named + " is in use by another program");
+            default:
+                throw MeterError(named + " could not be opened (" + std::strerror(e) + ")");
+            }
+        }
+        fd_ = fd;
+    }
+
+    std::size_t writesome(ByteView bytes) override {
+        for (;;) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n > 0) return static_cast<std::size_t>(n);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) lost("while writing");
+            // The line's output buffer is full: wait a slice for room.
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, writeslicems) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+                lost("while writing");
+            return 0;
+        }
+    }
+
+    void setup(const std::string& named) override {
         // One reader at a time: refuse a device another program (or another of our devices)
         // holds, and keep others out while we hold it.
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
@@ -238,13 +222,9 @@ class PosixSerialDevice : public NativeSerialDevice {
         if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lost("");
     }
 
-    [[noreturn]] void lost(const std::string& when) const {
-        throw MeterError("the line to " + path_ + " was lost" + (when.empty() ? "" : " " + when) +
-                         " (the device hung up or was removed)");
-    }
+    std::string lostdetail() const override { return "the device hung up or was removed"; }
 
     int fd_ = -1;
-    std::string path_;
 };
 
 } // namespace

@@ -49,9 +49,35 @@ class Win32SerialDevice : public NativeSerialDevice {
 
     bool isopen() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
-    void open(int port) override {
-        close();
-        const auto [path, named] = lineof(port);
+    void close() override {
+        if (handle_ == INVALID_HANDLE_VALUE) return;
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+    std::size_t byteswaiting() override {
+        requireopen("read");
+        return queued();
+    }
+
+    Bytes readall() override {
+        requireopen("read");
+        Bytes out;
+        for (std::size_t waiting = queued(); waiting > 0; waiting = queued()) {
+            const std::size_t start = out.size();
+            out.resize(start + waiting);
+            DWORD n = 0;
+            if (!ReadFile(handle_, out.data() + start, static_cast<DWORD>(waiting), &n, nullptr))
+                lost("");
+            out.resize(start + n);
+            if (n == 0) break;
+        }
+        return out;
+    }
+
+  private:
+    void acquire(const Line& line) override {
+        const auto& [path, named] = line;
 
         const std::string name = win32devicename(path);
         HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -73,61 +99,18 @@ class Win32SerialDevice : public NativeSerialDevice {
             }
         }
         handle_ = h;
-        path_ = path;
-        try {
-            setup(named);
-        } catch (...) {
-            close();
-            throw;
-        }
     }
 
-    void close() override {
-        if (handle_ == INVALID_HANDLE_VALUE) return;
-        CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
+    std::size_t writesome(ByteView bytes) override {
+        DWORD n = 0;
+        if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+            GetLastError() != ERROR_TIMEOUT && GetLastError() != ERROR_SEM_TIMEOUT)
+            lost("while writing");
+        // The write time-out of one slice may run out with bytes left: the line is slow or stuck.
+        return n;
     }
 
-    void write(ByteView bytes) override {
-        if (!isopen()) throw MeterError("cannot write: the port is not open");
-        using clock = std::chrono::steady_clock;
-        const auto deadline = clock::now() + std::chrono::milliseconds(writetimeoutms);
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD n = 0;
-            const auto chunk = static_cast<DWORD>(bytes.size() - done);
-            if (!WriteFile(handle_, bytes.data() + done, chunk, &n, nullptr) &&
-                GetLastError() != ERROR_TIMEOUT && GetLastError() != ERROR_SEM_TIMEOUT)
-                lost("while writing");
-            done += n;
-            if (done == bytes.size()) break;
-            // The write time-out of one slice ran out with bytes left: the line is slow or stuck.
-            checkwait(deadline, path_);
-        }
-    }
-
-    std::size_t byteswaiting() override {
-        if (!isopen()) throw MeterError("cannot read: the port is not open");
-        return queued();
-    }
-
-    Bytes readall() override {
-        if (!isopen()) throw MeterError("cannot read: the port is not open");
-        Bytes out;
-        for (std::size_t waiting = queued(); waiting > 0; waiting = queued()) {
-            const std::size_t start = out.size();
-            out.resize(start + waiting);
-            DWORD n = 0;
-            if (!ReadFile(handle_, out.data() + start, static_cast<DWORD>(waiting), &n, nullptr))
-                lost("");
-            out.resize(start + n);
-            if (n == 0) break;
-        }
-        return out;
-    }
-
-  private:
-    void setup(const std::string& named) {
+    void setup(const std::string& named) override {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         if (!GetCommState(handle_, &dcb))
@@ -184,13 +167,9 @@ class Win32SerialDevice : public NativeSerialDevice {
         return stat.cbInQue;
     }
 
-    [[noreturn]] void lost(const std::string& when) const {
-        throw MeterError("the line to " + path_ + " was lost" + (when.empty() ? "" : " " + when) +
-                         " (" + messagefor(GetLastError()) + ")");
-    }
+    std::string lostdetail() const override { return messagefor(GetLastError()); }
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
-    std::string path_;
 };
 
 } // namespace
