@@ -397,7 +397,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "meterread: %s%s\n",
                      zh ? "读取失败：" : "the reading failed: ", reason.c_str());
         // The shell's convention for a program ended by a signal: 128 plus its number.
-        if (const int sig = cancelledby) return 128 + sig;
+        if (const int sig = cancelledby; sig && outcome.cancelled()) return 128 + sig;
         return 1;
     }
     if (nodata) {
