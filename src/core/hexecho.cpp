@@ -26,7 +26,7 @@ std::string hexecho(std::uint8_t byte) {
     return out;
 }
 
-std::string hex2(std::uint8_t byte) {
+std::string hexpair(std::uint8_t byte) {
     return {digits[byte >> 4], digits[byte & 0x0F]};
 }
 

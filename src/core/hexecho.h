@@ -13,6 +13,6 @@ std::string hexecho(ByteView bytes);
 std::string hexecho(std::uint8_t byte);
 
 // Two capital hexadecimal digits, always ("0A"), for logs and messages.
-std::string hex2(std::uint8_t byte);
+std::string hexpair(std::uint8_t byte);
 
 } // namespace meter

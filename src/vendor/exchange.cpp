@@ -14,7 +14,7 @@ std::string checkof(ByteView digits) {
     unsigned sum = 0;
     for (std::uint8_t b : digits)
         sum += b;
-    return hex2(static_cast<std::uint8_t>(sum & 0xFF));
+    return hexpair(static_cast<std::uint8_t>(sum & 0xFF));
 }
 } // namespace
 

@@ -1,21 +1,18 @@
 #include "vendorhost/protocol.h"
 
+#include "core/hexecho.h"
+
 #include <charconv>
 
 namespace meter::vendorhost {
 
 namespace {
 
-constexpr char hexdigits[] = "0123456789ABCDEF";
-
 std::string tohex(std::string_view bytes) {
     std::string out;
     out.reserve(2 * bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out += hexdigits[b >> 4];
-        out += hexdigits[b & 0x0F];
-    }
+    for (const char c : bytes)
+        out += hexpair(static_cast<std::uint8_t>(c));
     return out;
 }
 

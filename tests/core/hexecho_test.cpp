@@ -28,7 +28,7 @@ TEST(HexEcho, EveryByteValue_RoundTrips) {
         ASSERT_EQ(e[0], ' ');
         EXPECT_EQ(std::stoi(e.substr(1), nullptr, 16), v);
         EXPECT_EQ(e.size(), v < 16 ? 2u : 3u);
-        EXPECT_EQ(hex2(static_cast<std::uint8_t>(v)).size(), 2u);
+        EXPECT_EQ(hexpair(static_cast<std::uint8_t>(v)).size(), 2u);
     }
 }
 

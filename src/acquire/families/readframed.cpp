@@ -19,7 +19,7 @@ std::string num(std::size_t n) {
     return std::to_string(n);
 }
 std::string hexliteral(std::uint8_t b) {
-    return "0x" + hex2(b);
+    return "0x" + hexpair(b);
 }
 
 // What the front end shows while a reception waits, in the meter's own terms.

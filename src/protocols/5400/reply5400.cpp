@@ -21,7 +21,7 @@ template <std::size_t N> Decoded pairs(ByteView reply, const std::size_t (&posit
     for (std::size_t p : positions) {
         if (p >= reply.size()) return tooshort(reply);
         const std::optional<std::string> pair = unpackbcd(reply[p]);
-        if (!pair) return {{}, "reply byte " + hex2(reply[p]) + " is not packed decimal"};
+        if (!pair) return {{}, "reply byte " + hexpair(reply[p]) + " is not packed decimal"};
         d.digits += *pair;
     }
     return d;

@@ -71,12 +71,12 @@ Taken5400 take5400(ByteView input) {
 
     const ByteView request = input.first(request5400size);
     const std::uint8_t code = request[6];
-    if (!registername5400(code)) return {Kind::rejected, code, "unknown register " + hex2(code)};
+    if (!registername5400(code)) return {Kind::rejected, code, "unknown register " + hexpair(code)};
     const std::uint16_t crc = *crc16(request, 6);
     if (request[7] != crchigh(crc) || request[8] != crclow(crc))
         return {Kind::rejected, code,
-                "CRC " + hex2(request[7]) + " " + hex2(request[8]) + ", expected " +
-                    hex2(crchigh(crc)) + " " + hex2(crclow(crc))};
+                "CRC " + hexpair(request[7]) + " " + hexpair(request[8]) + ", expected " +
+                    hexpair(crchigh(crc)) + " " + hexpair(crclow(crc))};
     if (request[9] != 0 || request[10] != 0)
         return {Kind::rejected, code, "request does not end in 00 00"};
     return {Kind::request, code, {}};

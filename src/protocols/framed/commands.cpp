@@ -90,7 +90,7 @@ FramedTaken complete(const Command& c, const CommandLayout& layout, ByteView fra
     const std::uint8_t seq = frame[layout.seqindex];
     FramedTaken t{Kind::rejected, layout.length, c.type, c.command, seq, c.note, {}};
     if (seq < '0' || seq > '9') {
-        t.reason = std::string(c.note) + ": sequence character " + hex2(seq) + " is not a digit";
+        t.reason = std::string(c.note) + ": sequence character " + hexpair(seq) + " is not a digit";
         return t;
     }
     const auto check = checkchars(frame.first(layout.checkindex));

@@ -68,8 +68,8 @@ struct Walk {
 
     std::string fault() const {
         if (!faulty) return {};
-        if (escapedfault) return "escaped reply byte " + hex2(bad) + " is below 80";
-        return "reply byte " + hex2(bad) + " is not packed decimal";
+        if (escapedfault) return "escaped reply byte " + hexpair(bad) + " is below 80";
+        return "reply byte " + hexpair(bad) + " is not packed decimal";
     }
 };
 

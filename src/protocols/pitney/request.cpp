@@ -61,7 +61,7 @@ PitneyTaken takepitneyrequest(ByteView input) {
         return PitneyTaken{Kind::rejected, consumed, toggle, nullptr, std::move(reason)};
     };
     if (toggle != pitneytogglea && toggle != pitneytoggleb)
-        return reject(pitneyframebytes, "toggle " + hex2(toggle) + " in" + frame);
+        return reject(pitneyframebytes, "toggle " + hexpair(toggle) + " in" + frame);
     if (asked == pitneyregisters.end())
         return reject(pitneyframebytes, "unknown command in" + frame);
     const auto check = fletcherbytes(input.subspan(1, 2));

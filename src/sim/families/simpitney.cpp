@@ -46,7 +46,7 @@ class Pitney : public Family {
                                                 hexecho(input.first(pitneyframebytes)));
         const std::uint8_t command = t.asked->command;
         return taken(t, buildpitneyreply(t.toggle, command, field(command, registers)),
-                     std::string(t.asked->name) + " (toggle " + hex2(t.toggle) + ")");
+                     std::string(t.asked->name) + " (toggle " + hexpair(t.toggle) + ")");
     }
 
   private:
