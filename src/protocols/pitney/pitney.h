@@ -94,6 +94,11 @@ PitneyTaken takepitneyack(ByteView input);
 // the head number as ten whole digits (AF).
 Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::string_view field);
 
+// The same with the format byte given: `digits` go out as they are, in packed decimal (a zero in
+// front of an odd count).
+Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::uint8_t format,
+                       std::string_view digits);
+
 // --- reception
 
 // Cuts reply frames out of the bytes received poll after poll. A frame begins at an STX and

@@ -28,8 +28,12 @@ Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::string_vi
         const bool wide = field.size() > 10 && field.find_first_not_of('0') < field.size() - 10;
         format = wide ? 0xC2 : 0xA2;
     }
-    const std::string digits = lastdigits(field, static_cast<std::size_t>(format >> 4));
+    return buildpitneyreply(toggle, command, format,
+                            lastdigits(field, static_cast<std::size_t>(format >> 4)));
+}
 
+Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::uint8_t format,
+                       std::string_view digits) {
     Bytes body{toggle, static_cast<std::uint8_t>(command + pitneyanswer), format};
     const Bytes value = packbcd(digits);
     body.insert(body.end(), value.begin(), value.end());

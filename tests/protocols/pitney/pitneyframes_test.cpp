@@ -205,6 +205,45 @@ TEST(PitneyReply, RandomRegisterValues_RoundTripThroughReader) {
     }
 }
 
+// Every format a reply can carry (1 to 12 digits, each decimals code) for every register, with
+// random digits. The field expected is worked out here from the digits as the record keeps
+// them: leading zeros dropped, the whole part at least ten digits, postage with two decimals.
+TEST(PitneyReply, EveryFormatRandomDigits_DecodeToTheFieldWorkedOutHere) {
+    std::mt19937 random(2022);
+    std::uniform_int_distribution<int> digit(0, 9);
+    const auto tenormore = [](const std::string& digits) {
+        const std::string value =
+            digits.substr(std::min(digits.find_first_not_of('0'), digits.size()));
+        return std::string(value.size() < 10 ? 10 - value.size() : 0, '0') + value;
+    };
+    for (std::size_t count = 1; count <= 12; ++count)
+        for (const auto& [decimals, nibble] : {std::pair{'F', 0xF}, {'1', 0x1}, {'2', 0x2}})
+            for (const PitneyRegister& r : pitneyregisters)
+                for (int round = 0; round < 20; ++round) {
+                    std::string digits;
+                    for (std::size_t i = 0; i < count; ++i)
+                        digits += static_cast<char>('0' + digit(random));
+                    const auto format = static_cast<std::uint8_t>(count << 4 | nibble);
+                    const Bytes reply = buildpitneyreply(pitneytogglea, r.command, format, digits);
+                    const PitneyDecoded d = decodepitney(reply);
+
+                    // Packed decimal carries an even count: an odd one arrives with a zero in
+                    // front.
+                    const std::string sent = (count % 2 ? "0" : "") + digits;
+                    std::string field;
+                    if (r.command == 0x55 || r.command == 0x5C) {
+                        field = tenormore(sent);
+                    } else {
+                        const std::size_t kept = decimals == '2' ? 2 : decimals == '1' ? 1 : 0;
+                        const std::size_t cut = sent.size() - std::min(kept, sent.size());
+                        field = tenormore(sent.substr(0, cut)) + sent.substr(cut) +
+                                std::string(2 - kept, '0');
+                    }
+                    ASSERT_EQ(d.fault, "") << hexecho(reply);
+                    ASSERT_EQ(d.field, field) << hexecho(reply);
+                }
+}
+
 TEST(PitneyParse, UnusualReplies_EnterRecordAndMarkerByFormat) {
     const std::string zeros(56, '0');
     struct Case {
