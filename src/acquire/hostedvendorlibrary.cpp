@@ -53,9 +53,9 @@ std::string firstfile(const std::vector<std::string>& candidates, const std::str
         }
         looked += (looked.empty() ? "" : " or ") + candidate;
     }
-    throw MeterError(what + " was not found" +
-                     (looked.empty() ? std::string(" (the program's own folder is unknown)")
-                                     : " at " + looked));
+    throw MeterError(
+        what + " was not found" +
+        (looked.empty() ? std::string(" (the program's own folder is unknown)") : " at " + looked));
 }
 
 std::vector<std::string> onlyfile(const std::string& path) {

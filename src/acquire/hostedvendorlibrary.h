@@ -19,10 +19,10 @@ std::string vendorhostname();
 // The vendor library run in the helper program cpedfm-host, started by full path on the first
 // call and talked to over pipes (docs/vendor-host.md). The program and the library are each
 // taken from the first of their candidate places where the file exists, looked up whenever the
-// program is started; when one is in none of them, the reason names them all. A library that hangs or crashes ends
-// only that program: every call waits at most `callbound`, and a cancelled reading ends the
-// program at once. Either is a MeterError, so the reading takes its failure end. The program
-// stays up between readings, as a loaded library would, and is ended with this object.
+// program is started; when one is in none of them, the reason names them all. A library that hangs
+// or crashes ends only that program: every call waits at most `callbound`, and a cancelled reading
+// ends the program at once. Either is a MeterError, so the reading takes its failure end. The
+// program stays up between readings, as a loaded library would, and is ended with this object.
 class HostedVendorLibrary : public VendorLibrary {
   public:
     static constexpr std::chrono::milliseconds defaultbound{30000};

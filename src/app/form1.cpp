@@ -110,8 +110,7 @@ const char* const journalpath = "journal/file";
 Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary> vendor, bool demo,
              FamilyTable families, QWidget* parent)
     : QMainWindow(parent), runner_(std::move(device), std::move(vendor), std::move(families)) {
-    setWindowTitle(demo ? tr("meterreader — 演示（模拟的邮资表）")
-                        : QStringLiteral("meterreader"));
+    setWindowTitle(demo ? tr("meterreader — 演示（模拟的邮资表）") : QStringLiteral("meterreader"));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -332,8 +331,7 @@ void Form1::cmd_begin_Click() {
     clearresult();
 
     if (runner_.driver().initport(port, code) != 1) {
-        setstatus(tr("未读取：%1").arg(reasonfor(refusal(port, code, typetext))),
-                  Look::warning);
+        setstatus(tr("未读取：%1").arg(reasonfor(refusal(port, code, typetext))), Look::warning);
         return;
     }
 

@@ -7,9 +7,9 @@
 #include "core/machinetypes.h"
 #include "frontend/demo.h"
 #include "frontend/readingreport.h"
+#include "frontend/readingsetup.h"
 #include "frontend/reasontext.h"
 #include "frontend/recordview.h"
-#include "frontend/readingsetup.h"
 
 #include <nlohmann/json.hpp>
 

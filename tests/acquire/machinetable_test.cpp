@@ -30,7 +30,9 @@ TEST(MachineTable, EveryRow_OneReadingAndOneMeterSideNoFamilyUnused) {
             EXPECT_TRUE(entry != families.end() && entry->second.read) << type.text;
         else
             EXPECT_EQ(entry, families.end()) << type.text << " goes through the vendor library";
-        const auto plays = [&](const auto& side) { return side->name() == std::string_view(type.family); };
+        const auto plays = [&](const auto& side) {
+            return side->name() == std::string_view(type.family);
+        };
         EXPECT_EQ(std::count_if(sides.begin(), sides.end(), plays), 1) << type.text;
     }
     EXPECT_EQ(families.size(), 6u) << "every type but the copote";

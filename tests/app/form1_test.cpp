@@ -1,15 +1,15 @@
 // The window on the offscreen platform, driven as an operator would.
+#include "acquire/hostedvendorlibrary.h"
 #include "app/devicepicker.h"
 #include "app/form1.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/statustext.h"
 #include "frontend/demo.h"
-#include "acquire/hostedvendorlibrary.h"
 #include "frontend/installpaths.h"
 #include "frontend/readingsetup.h"
-#include "serial/portmap.h"
 #include "serial/nativedevice.h"
+#include "serial/portmap.h"
 #include "serial/scripteddevice.h"
 #include "support/csv.h"
 #include "support/fakevendor.h"
@@ -18,8 +18,6 @@
 #include "vendor/exchange.h"
 
 #include <QAction>
-#include <QListWidget>
-#include <QMenu>
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -28,6 +26,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -356,8 +356,7 @@ class Form1Test : public QObject {
         } cases[] = {
             {QStringLiteral("1"), QStringLiteral("Neopost"), false,
              QStringLiteral("机器类型 \"Neopost\" 不在列表中")},
-            {QStringLiteral("1"), QStringLiteral("neopost "), false,
-             QStringLiteral("不在列表中")},
+            {QStringLiteral("1"), QStringLiteral("neopost "), false, QStringLiteral("不在列表中")},
             {QStringLiteral("1"), QStringLiteral("copo"), true, QStringLiteral("\"copo\" 不在")},
             {QStringLiteral("1"), QStringLiteral("5400"), false, QStringLiteral("不在列表中")},
             {QStringLiteral("1"), QStringLiteral("<b>neopost</b>"), false,
@@ -478,8 +477,7 @@ class Form1Test : public QObject {
         auto open = [&fixed] {
             auto form = std::make_unique<Form1>(makeserialdevice(PortMap{}),
                                                 std::make_unique<FakeVendor>());
-            form->usedevices(
-                [](const PortMap& map) { return makeserialdevice(map); }, fixed);
+            form->usedevices([](const PortMap& map) { return makeserialdevice(map); }, fixed);
             form->show();
             return form;
         };
@@ -708,7 +706,9 @@ class Form1Test : public QObject {
         if (state.isEmpty()) state = QStringLiteral("done");
         // METERREADER_SCREENSHOT_LANG=en: the English window.
         struct Language {
-            explicit Language(bool en) { uselanguage(en ? meter::Language::en : meter::Language::zh); }
+            explicit Language(bool en) {
+                uselanguage(en ? meter::Language::en : meter::Language::zh);
+            }
             ~Language() { uselanguage(meter::Language::zh); }
         } language(qgetenv("METERREADER_SCREENSHOT_LANG") == "en");
         if (type.isEmpty())
@@ -723,16 +723,14 @@ class Form1Test : public QObject {
             PortMap ports;
             demo.mapallports(ports);
             ports.set(8, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-            form.usedevices([](const PortMap& m) { return makeserialdevice(m); },
-                            ports);
+            form.usedevices([](const PortMap& m) { return makeserialdevice(m); }, ports);
             port = QStringLiteral("8");
         }
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.Combo1->setEditText(port);
         form.Combo2->setEditText(QCoreApplication::translate("meter::Form1", type.toUtf8()));
         if (state == QStringLiteral("device")) {
-            form.usedevices([](const PortMap& m) { return makeserialdevice(m); },
-                            PortMap{});
+            form.usedevices([](const PortMap& m) { return makeserialdevice(m); }, PortMap{});
             bool saved = false;
             QTimer::singleShot(200, &form, [&] {
                 if (auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget())) {
@@ -747,7 +745,8 @@ class Form1Test : public QObject {
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
         if (state == QStringLiteral("reading")) {
-            QTRY_VERIFY_WITH_TIMEOUT(form.status().contains(registerfor(QStringLiteral("未用邮资"))), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                form.status().contains(registerfor(QStringLiteral("未用邮资"))), 20000);
             QTest::qWait(1500);
         } else {
             QVERIFY(done.wait(120000));

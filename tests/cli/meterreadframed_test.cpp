@@ -1,8 +1,8 @@
 // meterread against metersim over pseudo-terminals for the neopost and the high-speed machine:
 // exact traffic, record and exit status, in real time.
 #include "core/hexecho.h"
-#include "support/framedbytes.h"
 #include "support/e2e.h"
+#include "support/framedbytes.h"
 
 #include <QJsonObject>
 #include <gtest/gtest.h>

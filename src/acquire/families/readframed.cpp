@@ -118,8 +118,9 @@ bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound) {
         d.state().regrecord = v.record;
         return true;
     case Verdict::Kind::mismatch:
-        return d.fail("the " + std::string(form->what) + " has " + hexliteral(v.found) + " at byte " +
-                      num(v.mismatch.index) + " where " + hexliteral(v.mismatch.value) + " belongs");
+        return d.fail("the " + std::string(form->what) + " has " + hexliteral(v.found) +
+                      " at byte " + num(v.mismatch.index) + " where " +
+                      hexliteral(v.mismatch.value) + " belongs");
     case Verdict::Kind::refused:
         return d.fail("the meter did not accept the command: byte " + num(ackflagindex) +
                       " of the acknowledgement is " + hexliteral(v.found) + ", not " +

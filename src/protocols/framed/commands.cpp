@@ -18,8 +18,8 @@ Bytes neopostcommand5() {
 }
 
 Bytes neopostcommand2() {
-    return {ascii::soh, '0',       '0', '0',       '1', '0', '=',  '0', '2',
-            0,         ascii::stx, ' ', ascii::etx, 0,   0,   0x0D, 0x0A};
+    return {ascii::soh, '0',        '0', '0',        '1', '0', '=',  '0', '2',
+            0,          ascii::stx, ' ', ascii::etx, 0,   0,   0x0D, 0x0A};
 }
 
 Bytes highspeedcommand() {

@@ -15,7 +15,6 @@
 
 namespace meter {
 
-
 // ---- Command frames ------------------------------------------------------------------------
 
 // Whether a frame exists for this machine type and command code: type 11 with command 5 (the

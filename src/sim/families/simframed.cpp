@@ -52,8 +52,7 @@ class Framed : public Family {
         const RegisterValues values{r.total, r.used, r.unused, r.pieces, r.head};
         if (t.type == 31)
             return Take::request(t.consumed, buildhighspeedreply(values, t.seqchar), note);
-        if (t.command == 5)
-            return Take::request(t.consumed, buildacknowledgement(t.seqchar), note);
+        if (t.command == 5) return Take::request(t.consumed, buildacknowledgement(t.seqchar), note);
         return Take::request(t.consumed, buildneopostreply(values, t.seqchar), note);
     }
 

@@ -5,7 +5,6 @@
 #include "sim/meter.h"
 #include "sim/ptyserver.h"
 
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>

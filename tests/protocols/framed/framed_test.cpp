@@ -1,7 +1,7 @@
 // Command frames, checksum characters and register decoding of the framed family, against byte
 // sequences written out by hand.
-#include "support/framedbytes.h"
 #include "protocols/framed/framed.h"
+#include "support/framedbytes.h"
 
 #include <gtest/gtest.h>
 

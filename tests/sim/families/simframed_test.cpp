@@ -1,7 +1,7 @@
 // The simulated framed meter: the command frames it takes, byte for byte, and the replies it
 // builds from its registers.
-#include "support/framedbytes.h"
 #include "sim/meter.h"
+#include "support/framedbytes.h"
 #include "support/simwire.h"
 
 #include <gtest/gtest.h>
