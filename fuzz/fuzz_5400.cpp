@@ -2,6 +2,7 @@
 // for the machine type (even 12, odd 13), then blocks, each as a step byte, a length byte and
 // that many bytes. Every block is one poll of receive5400 on virtual time. A reading may end
 // only with MeterError; rxtext must only ever hold digits and grow by whole fields.
+#include "invariants.h"
 #include "acquire/driver.h"
 #include "acquire/families/read5400.h"
 #include "acquire/vendorlibrary.h"
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace meter::fuzzing;
+
 namespace {
 
 struct NoVendor : meter::VendorLibrary {
@@ -19,24 +22,6 @@ struct NoVendor : meter::VendorLibrary {
     std::string ReadRegister(std::int32_t) override { return {}; }
     std::int32_t ComClose(std::int32_t) override { return 0; }
 };
-
-bool digitsonly(const std::string& s) {
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-std::size_t grows(std::int16_t step) {
-    switch (step) {
-    case 2:
-    case 3:
-        return 12;
-    case 4:
-        return 10;
-    default:
-        return 0;
-    }
-}
 
 } // namespace
 
@@ -85,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (after != before) std::abort();
             } else if (reply->step == 1) {
                 if (after.size() != 10 || after.compare(0, 4, "0000") != 0) std::abort();
-            } else if (after.size() != before.size() + grows(reply->step) ||
+            } else if (after.size() != before.size() + fieldgrowth5400(reply->step) ||
                        after.compare(0, before.size(), before) != 0) {
                 std::abort();
             }

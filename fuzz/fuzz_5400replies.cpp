@@ -4,24 +4,13 @@
 // bytes. A reply handed over must begin with its header, hold every position its step decodes
 // and fit the reply buffer; decoding may only fail with a reason, and rxtext only ever holds
 // digits and grows by whole fields.
+#include "invariants.h"
 #include "protocols/5400/reply5400.h"
 
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-bool digitsonly(const std::string& s) {
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-std::size_t grows(std::int16_t step) {
-    return step == 2 || step == 3 ? 12 : step == 4 ? 10 : 0;
-}
-
-} // namespace
+using namespace meter::fuzzing;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace meter;
@@ -57,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!digitsonly(rxtext)) std::abort();
         if (reply->step == 1) {
             if (rxtext.size() != 10 || rxtext.compare(0, 4, "0000") != 0) std::abort();
-        } else if (rxtext.size() != before.size() + grows(reply->step) ||
+        } else if (rxtext.size() != before.size() + fieldgrowth5400(reply->step) ||
                    rxtext.compare(0, before.size(), before) != 0) {
             std::abort();
         }

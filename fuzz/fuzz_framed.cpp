@@ -2,12 +2,15 @@
 // storing, echo, fixed-position checks, data-block extraction and decoding must never read out
 // of bounds, and a register reply taken as good must give 56 digits. The decoders also get the
 // raw bytes as a data block of any length.
+#include "invariants.h"
 #include "acquire/families/readframed.h"
 #include "protocols/framed/framed.h"
 #include "serial/scripteddevice.h"
 
 #include <algorithm>
 #include <cstdlib>
+
+using namespace meter::fuzzing;
 
 namespace {
 
@@ -17,12 +20,8 @@ struct NoVendor : meter::VendorLibrary {
     std::int32_t ComClose(std::int32_t) override { return 0; }
 };
 
-bool alldigits(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 void checkdecoding(const meter::Decoding& d) {
-    if (d.ok() && (d.record.size() != meter::recordlength || !alldigits(d.record))) std::abort();
+    if (d.ok() && (d.record.size() != meter::recordlength || !digitsonly(d.record))) std::abort();
 }
 
 } // namespace
@@ -50,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     d.state().regrecord = meter::allzerorecord;
     const bool ok = meter::receiveframe(d, code, d.state().waitcount);
     const std::string& record = d.state().regrecord;
-    if (record.size() != meter::recordlength || !alldigits(record)) std::abort();
+    if (record.size() != meter::recordlength || !digitsonly(record)) std::abort();
     if (!ok && record != meter::allzerorecord) std::abort();
     if (pacer.nowms() > 4000) std::abort();
 

@@ -3,11 +3,14 @@
 // awaited reply, a byte choosing how many polls the line is spread over, then the line. Nothing
 // may read out of bounds, a verdict must agree with the bytes it names, and a record must be 56
 // digits. The decoders also get the raw line as a data block of any length.
+#include "invariants.h"
 #include "protocols/framed/framed.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+
+using namespace meter::fuzzing;
 
 namespace {
 
@@ -15,12 +18,8 @@ using namespace meter;
 
 constexpr std::size_t recorddigits = 56;
 
-bool alldigits(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 void checkdecoding(const Decoding& d) {
-    if (d.ok() && (d.record.size() != recorddigits || !alldigits(d.record))) std::abort();
+    if (d.ok() && (d.record.size() != recorddigits || !digitsonly(d.record))) std::abort();
 }
 
 } // namespace
@@ -47,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Verdict v = judgereply(*form, reply);
         switch (v.kind) {
         case Verdict::Kind::record:
-            if (v.record.size() != recorddigits || !alldigits(v.record)) std::abort();
+            if (v.record.size() != recorddigits || !digitsonly(v.record)) std::abort();
             break;
         case Verdict::Kind::mismatch:
             if (reply[v.mismatch.index] == v.mismatch.value || reply[v.mismatch.index] != v.found)

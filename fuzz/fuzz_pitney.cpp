@@ -1,6 +1,7 @@
 // Pitney replies from a hostile line: arbitrary bytes arriving over several polls, cut into
 // frames and decoded, both directly and through a whole reading on virtual time. Nothing may
 // crash or read out of bounds, and whatever reaches the record must be digits.
+#include "invariants.h"
 #include "acquire/driver.h"
 #include "acquire/families/readpitney.h"
 #include "protocols/pitney/pitney.h"
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+
+using namespace meter::fuzzing;
 
 namespace {
 
@@ -18,10 +21,6 @@ struct NoVendor : VendorLibrary {
     std::string ReadRegister(std::int32_t) override { return {}; }
     std::int32_t ComClose(std::int32_t) override { return 0; }
 };
-
-bool digitsonly(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // The input as polls: each a length byte and that many bytes (shorter at the end).
 std::vector<Bytes> polls(ByteView in) {

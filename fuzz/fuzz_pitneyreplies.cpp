@@ -3,18 +3,17 @@
 // used here), then polls, each a length byte and that many bytes. The cutter must read every
 // register value that a poll taken alone reads soundly, in the same poll, and may fault only
 // where the poll alone faults; whatever it decodes is digits only.
+#include "invariants.h"
 #include "protocols/pitney/onepoll.h"
 
 #include <algorithm>
 #include <cstdlib>
 
+using namespace meter::fuzzing;
+
 namespace {
 
 using namespace meter;
-
-bool digitsonly(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 std::vector<ByteView> polls(ByteView in) {
     std::vector<ByteView> out;
