@@ -4,6 +4,7 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/nativedevice.h"
+#include "support/deviceopen.h"
 #include "support/machinerow.h"
 #include "support/pty.h"
 
@@ -20,6 +21,7 @@ namespace meter {
 namespace {
 
 using testing::echoof;
+using testing::openfailure;
 using testing::lineof;
 
 using testing::Pty;
@@ -37,15 +39,6 @@ Bytes readsome(SerialDevice& device) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return {};
-}
-
-std::string openfailure(SerialDevice& device, int port) {
-    try {
-        device.open(port);
-    } catch (const MeterError& e) {
-        return e.what();
-    }
-    return "opened";
 }
 
 TEST(NativeDevice, Openport_SetsEachTypesRawLineOnTheDevice) {

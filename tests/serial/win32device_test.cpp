@@ -3,6 +3,7 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/nativedevice.h"
+#include "support/deviceopen.h"
 #include "support/machinerow.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ namespace meter {
 namespace {
 
 using testing::echoof;
+using testing::openfailure;
 using testing::lineof;
 
 struct Win32Device : ::testing::Test {
@@ -40,15 +42,6 @@ std::string lineof(SerialDevice& device) {
     std::string text(reply.begin(), reply.end());
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
-}
-
-std::string openfailure(SerialDevice& device, int port) {
-    try {
-        device.open(port);
-    } catch (const MeterError& e) {
-        return e.what();
-    }
-    return "opened";
 }
 
 TEST_F(Win32Device, EachMachineType_SettingsReachTheLine) {
