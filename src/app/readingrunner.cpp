@@ -57,10 +57,7 @@ void ReadingRunner::run() {
     const std::string record = driver_->Getregisters();
     Outcome outcome = driver_->outcome();
     // Whatever the cancelled wait reported, the reading ended because the operator asked.
-    if (cancelled_ && !outcome.normal()) {
-        outcome.end = Outcome::End::cancelled;
-        outcome.reason = operatorcancelled;
-    }
+    if (cancelled_ && !outcome.normal()) outcome.reason = operatorcancelled;
     emit finished(QString::fromLatin1(record.data(), static_cast<qsizetype>(record.size())),
                   outcome.normal(), QString::fromStdString(outcome.reason));
 }
