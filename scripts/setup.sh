@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    qt6-base-dev qt6-serialport-dev libgl-dev qt6-tools-dev qt6-l10n-tools
+    qt6-base-dev libgl-dev qt6-tools-dev qt6-l10n-tools
     libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
     fonts-wqy-microhei xvfb xauth time
     "$@"

@@ -1,5 +1,6 @@
 #include "app/devicepicker.h"
 
+#include "serial/portlist.h"
 #include "serial/portmap.h"
 
 #include <QComboBox>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QVBoxLayout>
 
 #include <set>
@@ -26,13 +26,6 @@ QString portkey(int port) {
     return QStringLiteral("port%1").arg(port);
 }
 
-QString describe(const QSerialPortInfo& info) {
-    QStringList parts;
-    for (const QString& p : {info.description(), info.manufacturer(), info.serialNumber()})
-        if (!p.isEmpty() && !parts.contains(p)) parts << p;
-    return parts.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 AppSettings::AppSettings()
@@ -41,45 +34,13 @@ AppSettings::AppSettings()
 
 QList<PresentDevice> presentdevices() {
     QList<PresentDevice> out;
-    std::set<QString> seen;
-    auto add = [&](const QString& path, const QString& description) {
-        if (seen.insert(path).second) out.append({path, description});
-    };
-    // What Qt finds, by system location; on Linux only ttyS ports with hardware behind them.
-    std::map<QString, QString> known;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        known[info.systemLocation()] = describe(info);
-#ifndef Q_OS_WIN
-    // The stable names first: they stay the same whichever socket the adapter is plugged into.
-    const QDir byid(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : byid.entryInfoList(QDir::System | QDir::Files, QDir::Name)) {
-        const QString target = link.canonicalFilePath();
-        QString description = target;
-        if (auto it = known.find(target); it != known.end() && !it->second.isEmpty())
-            description += QStringLiteral(" — ") + it->second;
-        add(link.absoluteFilePath(), description);
-    }
-    const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
-                                             QDir::System, QDir::Name)) {
-        const QString path = dev.filePath(name);
-        add(path, known.count(path) ? known[path] : QString());
-    }
-#endif
-    for (const auto& [path, description] : known)
-        add(path, description);
+    for (const PresentPort& p : presentports())
+        out.append({QString::fromStdString(p.path), QString::fromStdString(p.description)});
     return out;
 }
 
 bool devicemissing(const QString& path) {
-#ifdef Q_OS_WIN
-    if (!path.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) return false;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        if (info.portName().compare(path, Qt::CaseInsensitive) == 0) return false;
-    return true;
-#else
-    return path.startsWith(QLatin1Char('/')) && !QFileInfo::exists(path);
-#endif
+    return portmissing(path.toStdString());
 }
 
 std::map<int, QString> saveddevices() {

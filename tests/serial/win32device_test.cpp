@@ -3,6 +3,7 @@
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/nativedevice.h"
+#include "serial/portlist.h"
 #include "support/deviceopen.h"
 #include "support/machinerow.h"
 
@@ -16,8 +17,8 @@ namespace meter {
 namespace {
 
 using testing::echoof;
-using testing::openfailure;
 using testing::lineof;
+using testing::openfailure;
 
 struct Win32Device : ::testing::Test {
     void SetUp() override {
@@ -116,6 +117,20 @@ TEST_F(Win32Device, BytesArrivedWhileClosed_NotReadAfterOpen) {
     EXPECT_TRUE(device->readall().empty());
     device->write(Bytes{7});
     EXPECT_EQ(readatleast(*device, 1), Bytes{7});
+}
+
+// The ports the window offers are the ones the system lists: COM1 and COM12 here, in number
+// order, and a port that is not there is reported missing however it is written.
+TEST_F(Win32Device, PresentPorts_ListedInNumberOrderOthersMissing) {
+    std::vector<std::string> paths;
+    for (const PresentPort& p : presentports())
+        paths.push_back(p.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"COM1", "COM12"}));
+    for (const char* here : {"COM1", "com12", "\\\\.\\COM12"})
+        EXPECT_FALSE(portmissing(here)) << here;
+    for (const char* gone : {"COM7", "\\\\.\\COM99"})
+        EXPECT_TRUE(portmissing(gone)) << gone;
+    EXPECT_FALSE(portmissing("\\\\.\\pipe\\x"));
 }
 
 } // namespace
