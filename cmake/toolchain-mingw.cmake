@@ -1,6 +1,7 @@
 # Cross-compiling for Windows with MinGW-w64 (posix threads) on Debian. Included by
 # toolchain-mingw-x86_64.cmake and toolchain-mingw-i686.cmake, which set METERREADER_MINGW_ARCH.
-# Everything is linked statically, so the .exe and .dll files run without MinGW's runtime DLLs.
+# Our own programs are linked statically, so that they run without MinGW's runtime DLLs; Qt's
+# DLLs bring that runtime along (deployed beside the window).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${METERREADER_MINGW_ARCH})
 
@@ -10,6 +11,11 @@ set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+# Qt for Windows, built by scripts/build-qt-windows.sh into a folder of its own.
+if(METERREADER_QT_WINDOWS)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${METERREADER_QT_WINDOWS})
+    list(APPEND CMAKE_PREFIX_PATH ${METERREADER_QT_WINDOWS})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -20,4 +26,4 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
 # Tests and helper programs of the build run under Wine (WINEPREFIX from the environment).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine.sh)

@@ -5,8 +5,11 @@
 // (a Wine dosdevices entry such as .../dosdevices/com1), then COMMAND is run with
 // METERREADER_SERIALPEER=1 in its environment. While it runs, every byte arriving on a line is
 // sent back unchanged, except "?", which is answered with the line's current settings as
-// "9600,n,8,1\n". Exits with COMMAND's status; removes the links.
+// "9600,n,8,1\n", and "!", after which the line is not read for 3 s (a line that does not take
+// the bytes written to it), and what it was sent meanwhile is thrown away. Exits with COMMAND's
+// status; removes the links.
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,10 +24,14 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 struct Line {
     std::string link;
     int master = -1;
     int slave = -1;
+    Clock::time_point deafuntil{};
+    bool deaf = false;
 };
 
 int baudof(speed_t s) {
@@ -62,12 +69,17 @@ void writeall(int fd, const char* data, std::size_t size) {
 }
 
 // Answers what arrived on one line.
-void serve(const Line& line) {
+void serve(Line& line) {
     char buf[512];
     const ssize_t n = ::read(line.master, buf, sizeof buf);
     if (n <= 0) return;
     std::string echo;
     for (ssize_t i = 0; i < n; ++i) {
+        if (buf[i] == '!') {
+            line.deaf = true;
+            line.deafuntil = Clock::now() + std::chrono::seconds(3);
+            break;
+        }
         if (buf[i] == '?') {
             writeall(line.master, echo.data(), echo.size());
             echo.clear();
@@ -132,8 +144,18 @@ int main(int argc, char** argv) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) break;
         std::vector<pollfd> fds;
-        for (const Line& l : lines)
-            fds.push_back({l.master, POLLIN, 0});
+        for (Line& l : lines) {
+            if (l.deaf && Clock::now() >= l.deafuntil) {
+                // Deaf no more: what came meanwhile is dropped, not echoed.
+                char drop[4096];
+                pollfd p{l.master, POLLIN, 0};
+                while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN) &&
+                       ::read(l.master, drop, sizeof drop) > 0) {
+                }
+                l.deaf = false;
+            }
+            fds.push_back({l.master, static_cast<short>(l.deaf ? 0 : POLLIN), 0});
+        }
         if (poll(fds.data(), fds.size(), 20) <= 0) continue;
         for (std::size_t k = 0; k < fds.size(); ++k)
             if (fds[k].revents & POLLIN) serve(lines[k]);

@@ -1,5 +1,6 @@
 // The Win32 device against real lines: run under serialpeer, which puts pseudo-terminals behind
 // COM1 and COM12 and answers on them ("?" gives the line's settings, anything else comes back).
+#include "core/cancellation.h"
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/nativedevice.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -66,9 +68,9 @@ TEST_F(Win32Device, EachMachineType_SettingsReachTheLine) {
 TEST_F(Win32Device, EveryByteValue_CrossesBothWaysUnchanged) {
     auto device = makeserialdevice(PortMap{});
     device->open(1);
-    Bytes all; // every byte value but the peer's "?", the flow-control and line-end ones included
+    Bytes all; // every byte value but the peer's "?" and "!", flow control and line ends included
     for (int b = 0; b < 256; ++b)
-        if (b != '?') all.push_back(static_cast<std::uint8_t>(b));
+        if (b != '?' && b != '!') all.push_back(static_cast<std::uint8_t>(b));
     device->write(all);
     EXPECT_EQ(readatleast(*device, all.size()), all);
     EXPECT_EQ(device->byteswaiting(), 0u);
@@ -119,18 +121,47 @@ TEST_F(Win32Device, BytesArrivedWhileClosed_NotReadAfterOpen) {
     EXPECT_EQ(readatleast(*device, 1), Bytes{7});
 }
 
-// The ports the window offers are the ones the system lists: COM1 and COM12 here, in number
-// order, and a port that is not there is reported missing however it is written.
+// The ports the window offers are the ones the system lists: COM1 and COM12 among them (Wine
+// adds a port of its own for each of this machine's serial devices), in number order; a port
+// that is not there is reported missing however it is written.
 TEST_F(Win32Device, PresentPorts_ListedInNumberOrderOthersMissing) {
-    std::vector<std::string> paths;
-    for (const PresentPort& p : presentports())
-        paths.push_back(p.path);
-    EXPECT_EQ(paths, (std::vector<std::string>{"COM1", "COM12"}));
+    std::vector<int> numbers;
+    for (const PresentPort& p : presentports()) {
+        ASSERT_EQ(p.path.rfind("COM", 0), 0u) << p.path;
+        numbers.push_back(std::stoi(p.path.substr(3)));
+    }
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    for (const int here : {1, 12})
+        EXPECT_NE(std::find(numbers.begin(), numbers.end(), here), numbers.end()) << here;
     for (const char* here : {"COM1", "com12", "\\\\.\\COM12"})
         EXPECT_FALSE(portmissing(here)) << here;
-    for (const char* gone : {"COM7", "\\\\.\\COM99"})
+    for (const char* gone : {"COM57", "\\\\.\\COM99"})
         EXPECT_TRUE(portmissing(gone)) << gone;
     EXPECT_FALSE(portmissing("\\\\.\\pipe\\x"));
+}
+
+// A line that takes no bytes (the peer stops reading COM12): a cancelled reading's write ends
+// at once, and without a cancellation the write gives up at its bound.
+TEST_F(Win32Device, StuckWrite_EndsOnCancelOrAtItsBound) {
+    using namespace std::chrono;
+    PortMap map;
+    map.adddevice("2=COM12");
+    auto device = makeserialdevice(map);
+    Cancellation cancellation;
+    device->setcancellation(&cancellation);
+    device->open(2);
+    device->write(Bytes{'!'});
+    std::this_thread::sleep_for(milliseconds(100));
+    const Bytes flood(1 << 20, 0x55); // far more than the line buffers hold
+    cancellation.cancel();
+    auto start = steady_clock::now();
+    EXPECT_THROW(device->write(flood), ReadingCancelled);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
+    device->setcancellation(nullptr);
+    start = steady_clock::now();
+    EXPECT_THROW(device->write(flood), MeterError);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(writetimeoutms + 1000));
+    device->close();
 }
 
 } // namespace
