@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,17 @@ bool hasdisplay() {
 #else
     return true;
 #endif
+}
+
+// Says why the window does not open: on stderr, and on Windows, where a program of the desktop
+// has no console to say it on, in a message box as well.
+int refuse(const QString& text, int status) {
+    std::fprintf(stderr, "meterreader: %s\n", text.toUtf8().constData());
+#ifdef Q_OS_WIN
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QMessageBox::critical(nullptr, QStringLiteral("meterreader"), text);
+#endif
+    return status;
 }
 
 } // namespace
@@ -66,8 +78,7 @@ int main(int argc, char** argv) {
     parser.process(*app);
     const auto language = meter::chooselanguage(parser.value(QStringLiteral("lang")).toStdString());
     if (!language) {
-        std::fprintf(stderr, "meterreader: --lang takes zh or en\n");
-        return 2;
+        return refuse(QStringLiteral("--lang takes zh or en"), 2);
     }
     if (!display) {
         std::fprintf(stderr, "meterreader: there is no display to open the window on (DISPLAY and "
@@ -88,13 +99,11 @@ int main(int argc, char** argv) {
             demo->mapallports(ports);
         }
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "meterreader: %s\n", e.what());
-        return 2;
+        return refuse(QString::fromUtf8(e.what()), 2);
     }
     if (const QString error = meter::applydevices(ports, parser.values(QStringLiteral("device")));
         !error.isEmpty()) {
-        std::fprintf(stderr, "meterreader: %s\n", qPrintable(error));
-        return 2;
+        return refuse(error, 2);
     }
     meter::exportports(ports);
 
