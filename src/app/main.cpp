@@ -16,15 +16,14 @@
 
 namespace {
 
-bool isset(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value && *value;
-}
-
 // Whether a window can open. On Linux and the BSDs Qt needs an X11 or Wayland display (or a
 // platform named in QT_QPA_PLATFORM) and aborts without one.
 bool hasdisplay() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const auto isset = [](const char* variable) {
+        const char* value = std::getenv(variable);
+        return value && *value;
+    };
     return isset("DISPLAY") || isset("WAYLAND_DISPLAY") || isset("QT_QPA_PLATFORM");
 #else
     return true;

@@ -13,7 +13,6 @@
 #include "serial/scripteddevice.h"
 #include "support/csv.h"
 #include "support/fakevendor.h"
-#include "support/pty.h"
 #include "support/virtualstation.h"
 #include "vendor/exchange.h"
 
@@ -111,6 +110,25 @@ std::map<std::string, std::string> csvreading(const QByteArray& file) {
     for (std::size_t i = 0; rows.size() == 2 && i < rows[0].size(); ++i)
         out[rows[0][i]] = rows[1][i];
     return out;
+}
+
+// A device that is not there: a USB adapter unplugged, a COM port that is gone.
+#ifdef _WIN32
+const char* const missingdevice = "COM57";
+const char* const unpluggedadapter = "COM9";
+#else
+const char* const missingdevice = "/dev/meterreader-test-missing";
+const char* const unpluggedadapter =
+    "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+#endif
+
+// The vendor library that misbehaves on purpose, built beside the tests.
+std::string faultylibrary() {
+#ifdef FAULTY_LIBRARY_PATH
+    return FAULTY_LIBRARY_PATH;
+#else
+    return executabledir() + "\\cpedfm_faulty.dll";
+#endif
 }
 
 QColor textcolour(const QWidget* w) {
@@ -473,7 +491,7 @@ class Form1Test : public QObject {
         Demo demo;
         const QString picked = QString::fromStdString(demo.path());
         PortMap fixed;
-        fixed.set(3, "/dev/meterreader-test-missing");
+        fixed.set(3, missingdevice);
         auto open = [&fixed] {
             auto form = std::make_unique<Form1>(makeserialdevice(PortMap{}),
                                                 std::make_unique<FakeVendor>());
@@ -485,7 +503,7 @@ class Form1Test : public QObject {
         auto* device = form->findChild<StatusText*>(QStringLiteral("device"));
         form->Combo1->setEditText(QStringLiteral("3"));
         QCOMPARE(device->full(),
-                 QStringLiteral("端口 3 → /dev/meterreader-test-missing（不存在）"));
+                 QStringLiteral("端口 3 → %1（不存在）").arg(QString::fromLatin1(missingdevice)));
 
         form->Combo1->setEditText(QStringLiteral("2"));
         bool picked2 = false;
@@ -518,7 +536,7 @@ class Form1Test : public QObject {
         form->Combo1->setEditText(QStringLiteral("2"));
         QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
         form->Combo1->setEditText(QStringLiteral("3"));
-        QVERIFY(device->full().contains(QStringLiteral("/dev/meterreader-test-missing")));
+        QVERIFY(device->full().contains(QString::fromLatin1(missingdevice)));
         QVERIFY(form->journalling());
         QCOMPARE(form->journalfile(), Form1::defaultjournal());
     }
@@ -642,7 +660,7 @@ class Form1Test : public QObject {
     void closingEndsAHungVendorLibraryWithinASecond() {
         Form1 form(std::make_unique<ScriptedDevice>(wallms),
                    std::make_unique<HostedVendorLibrary>(findprivatefile(vendorhostname()),
-                                                         FAULTY_LIBRARY_PATH),
+                                                         faultylibrary()),
                    false);
         form.show();
         form.Combo1->setEditText(QStringLiteral("2"));
@@ -722,7 +740,7 @@ class Form1Test : public QObject {
         if (state == QStringLiteral("failed")) {
             PortMap ports;
             demo.mapallports(ports);
-            ports.set(8, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+            ports.set(8, unpluggedadapter);
             form.usedevices([](const PortMap& m) { return makeserialdevice(m); }, ports);
             port = QStringLiteral("8");
         }
