@@ -1,0 +1,213 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The window, meterreader.exe, under Wine on Xvfb, driven with the keyboard as an operator
+# would drive it: Tab to the machine-type list, the arrow keys to the row, Shift+Tab back to
+# 开始 and Space. Each machine type reads the Linux metersim through COM1 (copote through the
+# 32-bit helper); the journal row the window writes must equal the Linux meterread's reading of
+# the same simulated meter in record, end, status, sent and received. Then: a typed "Neopost"
+# with Enter starts no reading, Esc ends a silent 5400 within a second, and closing the window
+# during a reading leaves no process behind.
+#   tests/wine/window.sh FOLDER    FOLDER holds meterreader.exe and what it needs
+# Expects from scripts/test-windows.sh: WINEPREFIX with COM1 behind $lines/com1, DISPLAY on an
+# Xvfb without a window manager, the Linux programs in build/dev/bin. SHOTS=DIR also keeps
+# screenshots of the window and its device picker there.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+folder=$1
+lines=$root/build/winelines
+out=$root/build/winewindow
+mkdir -p "$out"
+status=0
+fail() {
+    echo "   FAILED: $*" >&2
+    status=1
+}
+
+simpid=""
+startsim() {
+    build/dev/bin/metersim "$@" >"$out/metersim.log" 2>&1 &
+    simpid=$!
+    local pty=""
+    for _ in $(seq 50); do
+        pty=$(head -n 1 "$out/metersim.log" 2>/dev/null || true)
+        [ -n "$pty" ] && [ -e "$pty" ] && break
+        sleep 0.1
+    done
+    ln -sfn "$pty" "$lines/com1"
+    simpty=$pty
+}
+stopsim() {
+    kill "$simpid" 2>/dev/null || true
+    wait "$simpid" 2>/dev/null || true
+}
+winpid=""
+stopwindow() {
+    if [ -n "$winpid" ]; then
+        kill "$winpid" 2>/dev/null || true
+        wait "$winpid" 2>/dev/null || true
+        winpid=""
+    fi
+}
+trap 'stopwindow; stopsim' EXIT
+
+# The window with the journal at $1 (a Linux path; Wine sees it as Z:); its X window id.
+startwindow() {
+    rm -f "$1"
+    scripts/wine.sh "$folder/meterreader.exe" --device 1=COM1 --journal "Z:${1//\//\\}" \
+        >"$out/window.log" 2>&1 &
+    winpid=$!
+    win=""
+    for _ in $(seq 200); do
+        win=$(xdotool search --onlyvisible --name '^meterreader' 2>/dev/null | head -n 1 || true)
+        [ -n "$win" ] && break
+        sleep 0.1
+    done
+    [ -n "$win" ] || { fail "the window did not show"; return 1; }
+    xdotool windowfocus --sync "$win"
+    sleep 0.5
+}
+key() {
+    xdotool windowfocus --sync "$win" key --delay 80 "$@"
+}
+# From the focus on 开始 (where the window opens): the machine type of row $1 (0 = the first),
+# then back to 开始 and Space.
+startrow() {
+    key Tab Tab
+    for ((i = 0; i < $1; i++)); do key Down; done
+    key shift+Tab shift+Tab space
+}
+# Waits up to $2 s for the journal $1 to hold a reading; prints its row's fields.
+journalrow() {
+    for ((i = 0; i < $2 * 10; i++)); do
+        if [ -f "$1" ] && [ "$(wc -l <"$1")" -ge 2 ]; then
+            python3 - "$1" <<'PY'
+import csv, sys
+rows = list(csv.DictReader(open(sys.argv[1], encoding="utf-8-sig", newline="")))
+r = rows[-1]
+print("|".join([r["type"], r["end"], r["status"], r["record"], r["sent"],
+                r["received"].replace(",", "")]))
+PY
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+closewindow() {
+    key alt+F4 || true
+    for _ in $(seq 50); do
+        kill -0 "$winpid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$winpid" 2>/dev/null; then
+        fail "the window did not close on Alt+F4"
+    fi
+    stopwindow
+}
+
+types=("pitneybows 950" "pitneybows spark" "高速机" "neopost" "copote" "5400(4表头)" "5400(5表头)")
+echo "== the window under wine, every machine type, from the keyboard"
+printf '%-18s %-22s %s\n' type window record
+for row in "${!types[@]}"; do
+    type=${types[$row]}
+    startsim --type "$type"
+    build/dev/bin/meterread --port 1 --type "$type" --device "1=$simpty" --journal "$out/linux.csv" \
+        >/dev/null 2>&1 || true
+    reference=$(journalrow "$out/linux.csv" 1 || true)
+    rm -f "$out/linux.csv"
+    stopsim
+    startsim --type "$type"
+    startwindow "$out/window.csv" || { stopsim; continue; }
+    started=$(date +%s%N)
+    startrow "$row"
+    actual=$(journalrow "$out/window.csv" 90 || true)
+    ms=$(( ($(date +%s%N) - started) / 1000000 ))
+    if [ -n "${SHOTS:-}" ] && [ "$type" = "pitneybows 950" ]; then
+        sleep 0.5
+        import -window root -crop 700x640+0+0 +repage "$SHOTS/window-windows.png" 2>/dev/null ||
+            fail "no screenshot"
+    fi
+    closewindow
+    stopsim
+    IFS='|' read -r _ end state record _ <<<"$actual"
+    printf '%-18s %-22s %s (%d ms)\n' "$type" "${end:-none}/${state:-none}" "${record:-}" "$ms"
+    if [ "${state:-}" != read ] || [ "$actual" != "$reference" ]; then
+        echo "   linux:  $reference" >&2
+        echo "   window: $actual" >&2
+        fail "$type through the window differs from the Linux reader"
+    fi
+done
+
+echo "== a typed \"Neopost\" and Enter start no reading"
+startsim --type neopost
+if startwindow "$out/window.csv"; then
+    key Tab Tab ctrl+a
+    xdotool windowfocus --sync "$win" type --delay 80 Neopost
+    key Return shift+Tab shift+Tab space
+    sleep 2
+    if [ -f "$out/window.csv" ] && [ "$(wc -l <"$out/window.csv")" -ge 2 ]; then
+        fail "\"Neopost\" started a reading"
+    fi
+    closewindow
+fi
+stopsim
+
+echo "== Esc ends a silent 5400 within a second"
+startsim --type "5400(4表头)" --silent
+if startwindow "$out/window.csv"; then
+    startrow 5
+    sleep 3
+    pressed=$(date +%s%N)
+    key Escape
+    if row=$(journalrow "$out/window.csv" 3); then
+        ms=$(( ($(date +%s%N) - pressed) / 1000000 ))
+        IFS='|' read -r _ end state _ <<<"$row"
+        echo "   ended $end/$state ${ms} ms after Esc"
+        [ "$ms" -le 1000 ] || fail "Esc took $ms ms"
+        [ "$state" = failed ] || fail "a cancelled reading is $state"
+    else
+        fail "Esc did not end the reading"
+    fi
+    closewindow
+fi
+stopsim
+
+echo "== closing the window during a reading leaves no process"
+startsim --type copote --silent
+if startwindow "$out/window.csv"; then
+    startrow 4
+    sleep 2
+    pgrep -f 'cpedfm-host.exe' >/dev/null || fail "no helper ran during the copote reading"
+    closed=$(date +%s%N)
+    closewindow
+    for _ in $(seq 30); do
+        pgrep -f 'meterreader.exe|cpedfm-host.exe' >/dev/null || break
+        sleep 0.1
+    done
+    ms=$(( ($(date +%s%N) - closed) / 1000000 ))
+    if pgrep -fa 'meterreader.exe|cpedfm-host.exe' >&2; then
+        fail "processes left after closing"
+    else
+        echo "   nothing left ${ms} ms after Alt+F4"
+    fi
+fi
+stopsim
+
+if [ -n "${SHOTS:-}" ]; then
+    echo "== the device picker"
+    startsim --type neopost
+    if startwindow "$out/window.csv"; then
+        # 设备 → 选择设备… from the menu bar, by its mnemonic-less path: Alt, then Right to the
+        # third menu and Down to its entry.
+        key alt Right Right Right Down Return
+        sleep 1.5
+        import -window root -crop 760x560+0+0 +repage "$SHOTS/window-windows-device.png" \
+            2>/dev/null || fail "no screenshot of the device picker"
+        key Escape
+        closewindow
+    fi
+    stopsim
+fi
+
+exit "$status"
