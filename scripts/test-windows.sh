@@ -174,6 +174,7 @@ for type in 11 12 13 21 22 31 51; do
     fi
 done
 
+tests/wine/demo-and-paths.sh "$dist" "$lines/com1" || status=1
 tests/wine/window.sh "$run" || status=1
 
 if [ "$status" -ne 0 ]; then

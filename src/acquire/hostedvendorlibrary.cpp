@@ -2,6 +2,7 @@
 
 #include "core/cancellation.h"
 #include "core/metererror.h"
+#include "core/utf8path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <thread>
 
 #ifdef _WIN32
+#include "core/win32text.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -46,10 +49,11 @@ std::string firstfile(const std::vector<std::string>& candidates, const std::str
     std::string looked;
     for (const std::string& candidate : candidates) {
         std::error_code ec;
-        if (fs::is_regular_file(candidate, ec)) {
+        const fs::path path = utf8path(candidate);
+        if (fs::is_regular_file(path, ec)) {
             // Always a full path: a bare file name would send the system searching.
-            std::string found = fs::absolute(candidate, ec).string();
-            if (!ec) return found;
+            const fs::path found = fs::absolute(path, ec);
+            if (!ec) return utf8of(found);
         }
         looked += (looked.empty() ? "" : " or ") + candidate;
     }
@@ -144,28 +148,18 @@ class HostedVendorLibrary::Process {
 
 #ifdef _WIN32
 
-namespace {
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), out.data(), n);
-    return out;
-}
-} // namespace
-
 HostedVendorLibrary::Process::Process(const std::string& host, const std::string& library) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE childin = nullptr, childout = nullptr;
     if (!CreatePipe(&childin, &tohost_, &inherit, 0))
-        throw MeterError("no pipe for the vendor library's helper program (error " +
-                         std::to_string(GetLastError()) + ")");
+        throw MeterError("no pipe for the vendor library's helper program (" +
+                         win32error(GetLastError()) + ")");
     if (!CreatePipe(&fromhost_, &childout, &inherit, 0)) {
         const DWORD error = GetLastError();
         CloseHandle(childin);
         CloseHandle(tohost_);
-        throw MeterError("no pipe for the vendor library's helper program (error " +
-                         std::to_string(error) + ")");
+        throw MeterError("no pipe for the vendor library's helper program (" + win32error(error) +
+                         ")");
     }
     SetHandleInformation(tohost_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromhost_, HANDLE_FLAG_INHERIT, 0);
@@ -189,8 +183,8 @@ HostedVendorLibrary::Process::Process(const std::string& host, const std::string
     if (!started) {
         CloseHandle(tohost_);
         CloseHandle(fromhost_);
-        throw MeterError("the vendor library's helper program " + host +
-                         " could not be started (error " + std::to_string(error) + ")");
+        throw MeterError("the vendor library's helper program " + host + " could not be started (" +
+                         win32error(error) + ")");
     }
     // The program ends with the reader, whatever way the reader ends.
     job_ = CreateJobObjectW(nullptr, nullptr);

@@ -304,7 +304,10 @@ int main(int argc, char** argv) {
             demo->mapallports(ports);
         } catch (const std::exception& e) {
             // Not the input's fault: the reading cannot take place.
-            std::fprintf(stderr, "meterread: the demo meter cannot start: %s\n", e.what());
+            std::fprintf(stderr, "meterread: %s%s\n",
+                         language == Language::zh ? "演示用的模拟邮资表无法启动："
+                                                  : "the demo meter cannot start: ",
+                         reasontext(e.what(), language).c_str());
             return 1;
         }
     }
@@ -388,7 +391,7 @@ int main(int argc, char** argv) {
         if (const std::string error = appendjournal(o.journal, report); !error.empty())
             std::fprintf(stderr, "meterread: %s: %s\n",
                          language == Language::zh ? "日志没有写入" : "the journal was not written",
-                         error.c_str());
+                         reasontext(error, language).c_str());
     }
 
     const bool zh = language == Language::zh;

@@ -1,6 +1,8 @@
 #pragma once
-// Demo mode: a simulated meter in this process, on a pseudo-terminal, behind every port number,
-// so that every machine type can be read without hardware.
+// Demo mode: a simulated meter in this process behind every port number, so that every machine
+// type can be read without hardware. It is served as a device the system opens like a serial
+// port, so that the vendor library, which opens the port itself in its helper program, reaches
+// it too: a pseudo-terminal (posixdemo.cpp) or a named pipe on Windows (win32demo.cpp).
 #include "serial/portmap.h"
 
 #include <memory>
@@ -10,11 +12,10 @@ namespace meter {
 
 class Demo {
   public:
-    // Starts the simulated meter. Throws std::runtime_error where no pseudo-terminal can be
-    // made (or on a platform without them).
+    // Starts the simulated meter. Throws std::runtime_error where its device cannot be made.
     Demo();
     ~Demo();
-    // The pseudo-terminal the meter listens on.
+    // The device the meter listens on.
     std::string path() const;
     // Puts the meter behind ports 1 to 8.
     void mapallports(PortMap& map) const;

@@ -1,5 +1,7 @@
 #include "frontend/installpaths.h"
 
+#include "core/utf8path.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -29,21 +31,27 @@ std::string executabledir() {
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return {};
 #endif
-    return exe.parent_path().string();
+    return utf8of(exe.parent_path());
 }
 
 std::vector<std::string> privatefilecandidates(std::string_view name) {
     const std::string dir = executabledir();
     if (dir.empty()) return {};
-    const fs::path here(dir);
-    return {(here / name).string(),
-            (here.parent_path() / "lib" / "meterreader" / name).lexically_normal().string()};
+    const fs::path here = utf8path(dir);
+#ifdef _WIN32
+    // A Windows program's files are in its own folder, whether installed or copied.
+    return {utf8of(here / utf8path(name))};
+#else
+    return {
+        utf8of(here / utf8path(name)),
+        utf8of((here.parent_path() / "lib" / "meterreader" / utf8path(name)).lexically_normal())};
+#endif
 }
 
 std::string findprivatefile(std::string_view name) {
     for (const std::string& candidate : privatefilecandidates(name)) {
         std::error_code ec;
-        if (fs::is_regular_file(candidate, ec)) return candidate;
+        if (fs::is_regular_file(utf8path(candidate), ec)) return candidate;
     }
     return {};
 }

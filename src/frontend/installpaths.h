@@ -8,12 +8,15 @@
 
 namespace meter {
 
+// Paths are UTF-8.
+
 // The absolute folder of the running executable; empty where the system does not tell.
 std::string executabledir();
 
 // The places a private file may be, in the order they are tried: next to the executable (the
-// build tree, a portable folder, Windows), then ../lib/meterreader beside it (installed under
-// a prefix such as /usr).
+// build tree, a portable folder), then ../lib/meterreader beside it (installed under a prefix
+// such as /usr). On Windows only the executable's own folder, where the installer and the
+// portable folder both put them.
 std::vector<std::string> privatefilecandidates(std::string_view name);
 
 // The first of those places where the file exists; empty when there is none.

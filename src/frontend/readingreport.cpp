@@ -12,6 +12,8 @@
 #include <string_view>
 
 #ifdef _WIN32
+#include "core/win32text.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -93,16 +95,6 @@ std::string joinrow(const std::array<std::string, std::size(columns)>& fields) {
     return row + "\r\n";
 }
 
-#ifdef _WIN32
-std::wstring widepath(const std::string& path) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
-    return w;
-}
-#endif
-
 } // namespace
 
 std::string ReadingReport::status() const {
@@ -176,9 +168,10 @@ std::string appendjournal(const std::string& path, const ReadingReport& r) {
 #ifdef _WIN32
     // FILE_APPEND_DATA alone makes every write land at the end, whoever else appends.
     HANDLE h =
-        CreateFileW(widepath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        CreateFileW(widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "cannot open the journal " + path;
+    if (h == INVALID_HANDLE_VALUE)
+        return "cannot open the journal " + path + ": " + win32error(GetLastError());
     OVERLAPPED whole{};
     const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
     LARGE_INTEGER size{};
@@ -187,9 +180,10 @@ std::string appendjournal(const std::string& path, const ReadingReport& r) {
     DWORD written = 0;
     const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                     written == text.size();
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     if (locked) UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
     CloseHandle(h);
-    if (!ok) return "cannot write the journal " + path;
+    if (!ok) return "cannot write the journal " + path + ": " + win32error(error);
     return {};
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -1,11 +1,17 @@
 // The serial device over the Win32 communications functions: a handle opened without overlapped
 // I/O, read time-outs that make ReadFile return at once with what has arrived, and a short write
 // time-out so that a write waiting for the line can look at the cancellation between slices.
+// A named pipe (\\.\pipe\...) stands in for a line, as the demo meter serves one: it has no
+// line settings or time-outs, and tells the bytes waiting through PeekNamedPipe.
 #include "core/cancellation.h"
 #include "core/metererror.h"
+#include "core/win32text.h"
 #include "serial/nativedevice.h"
 
+#include <cctype>
 #include <chrono>
+#include <cwctype>
+#include <string_view>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -17,17 +23,21 @@ namespace meter {
 namespace {
 
 std::string messagefor(DWORD code) {
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string out = n && text ? std::string(text, n) : "error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!out.empty() &&
-           (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
-        out.pop_back();
-    return out;
+    return win32error(code);
 }
+
+// Whether the device is a named pipe rather than a serial port.
+bool ispipe(std::string_view name) {
+    constexpr std::string_view prefix = "\\\\.\\pipe\\";
+    if (name.size() <= prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != prefix[i]) return false;
+    return true;
+}
+
+// How long an open waits for a pipe whose one instance is still being let go by the reader
+// before (the demo meter takes its next reader as soon as the last one has closed).
+constexpr DWORD pipebusyms = 1000;
 
 BYTE parityof(char p) {
     switch (p) {
@@ -50,9 +60,9 @@ class Win32SerialDevice : public NativeSerialDevice {
     bool isopen() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
     void close() override {
-        if (handle_ == INVALID_HANDLE_VALUE) return;
-        CloseHandle(handle_);
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
+        release();
     }
 
     std::size_t byteswaiting() override {
@@ -79,20 +89,32 @@ class Win32SerialDevice : public NativeSerialDevice {
     void acquire(const Line& line) override {
         const auto& [path, named] = line;
 
-        const std::string name = win32devicename(path);
-        HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        const std::wstring name = widen(win32devicename(path));
+        pipe_ = ispipe(path);
+        if (!claim(name)) throw MeterError(named + " is in use by another program");
+        HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && pipe_ && GetLastError() == ERROR_PIPE_BUSY &&
+            WaitNamedPipeW(name.c_str(), pipebusyms))
+            h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD e = GetLastError();
+            release();
             switch (e) {
             case ERROR_FILE_NOT_FOUND:
             case ERROR_PATH_NOT_FOUND:
             case ERROR_BAD_UNIT:
             case ERROR_DEV_NOT_EXIST:
                 throw MeterError(named + " does not exist");
-            case ERROR_ACCESS_DENIED: // a COM port another program holds
+            case ERROR_ACCESS_DENIED:
+                // What Windows says of a COM port another program holds, and of one this user
+                // may not open.
+                throw MeterError(named +
+                                 " is in use by another program, or access to it is denied");
             case ERROR_SHARING_VIOLATION:
             case ERROR_BUSY:
+            case ERROR_PIPE_BUSY:
                 throw MeterError(named + " is in use by another program");
             default:
                 throw MeterError(named + " could not be opened (" + messagefor(e) + ")");
@@ -111,6 +133,11 @@ class Win32SerialDevice : public NativeSerialDevice {
     }
 
     void setup(const std::string& named) override {
+        if (pipe_) {
+            // Nothing to set on a pipe; what waits in it is not this reading's.
+            readall();
+            return;
+        }
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         if (!GetCommState(handle_, &dcb))
@@ -161,6 +188,11 @@ class Win32SerialDevice : public NativeSerialDevice {
     // Bytes received and not yet read; also clears line errors (framing, overrun, parity),
     // which are no reason to stop. A failure means the device is gone.
     std::size_t queued() {
+        if (pipe_) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(handle_, nullptr, 0, nullptr, &available, nullptr)) lost("");
+            return available;
+        }
         DWORD errors = 0;
         COMSTAT stat{};
         if (!ClearCommError(handle_, &errors, &stat)) lost("");
@@ -169,7 +201,33 @@ class Win32SerialDevice : public NativeSerialDevice {
 
     std::string lostdetail() const override { return messagefor(GetLastError()); }
 
+    // Windows keeps a COM port to one opener, but not every driver does (Wine's, a virtual
+    // port's), nor does a pipe: a claim of our own on the device's name, held while it is open,
+    // keeps a second reader of ours off the line, as the lock on POSIX does. False when
+    // another holds it.
+    bool claim(const std::wstring& device) {
+        std::wstring name = L"Local\\meterreader-line-";
+        for (const wchar_t c : device)
+            name += c == L'\\' ? L'/' : static_cast<wchar_t>(std::towupper(c));
+        HANDLE claim = CreateSemaphoreW(nullptr, 1, 1, name.c_str());
+        if (!claim) return true; // no claim to be had: the system's own check is all there is
+        if (WaitForSingleObject(claim, 0) != WAIT_OBJECT_0) {
+            CloseHandle(claim);
+            return false;
+        }
+        claim_ = claim;
+        return true;
+    }
+    void release() {
+        if (!claim_) return;
+        ReleaseSemaphore(claim_, 1, nullptr);
+        CloseHandle(claim_);
+        claim_ = nullptr;
+    }
+
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE claim_ = nullptr;
+    bool pipe_ = false;
 };
 
 } // namespace

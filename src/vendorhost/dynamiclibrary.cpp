@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #ifdef _WIN32
+#include "core/win32text.h"
+
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -53,11 +55,21 @@ DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
     auto lib = std::make_unique<Loaded>();
     const std::string which = "the vendor library " + path_;
 #ifdef _WIN32
-    // By full path only: the search order of the system is never consulted.
-    lib->handle = LoadLibraryExA(path_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!lib->handle)
-        throw MeterError(which + " could not be loaded (error " + std::to_string(GetLastError()) +
-                         ")");
+    // By full path only: the search order of the system is never consulted for the library,
+    // and what it needs is looked for in its own folder first.
+    lib->handle = LoadLibraryExW(widen(path_).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!lib->handle) {
+        const DWORD error = GetLastError();
+        // The library and this program must be made for the same processor; a Visual Basic
+        // vendor library is 32-bit, as this helper is built.
+        if (error == ERROR_BAD_EXE_FORMAT) {
+            const std::string bits = sizeof(void*) == 4 ? "32" : "64";
+            throw MeterError(which + " is not a " + bits + "-bit Windows library (error 193): " +
+                             "the helper program can load only a " + bits + "-bit " +
+                             path_.substr(path_.find_last_of("\\/") + 1));
+        }
+        throw MeterError(which + " could not be loaded (" + win32error(error) + ")");
+    }
 #else
     lib->handle = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib->handle) {

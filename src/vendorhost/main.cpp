@@ -12,6 +12,8 @@
 #include <string>
 
 #ifdef _WIN32
+#include "core/win32text.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -169,20 +171,14 @@ Answer perform(VendorLibrary& library, const Request& request) {
 // The library's path, from the command line.
 bool librarypath(int argc, char** argv, std::string& path) {
 #ifdef _WIN32
-    // The path in the system's code page, as the reader wrote it.
+    // The command line in UTF-16, whatever the system's code page: the path may hold any
+    // character a folder name can.
     (void)argc;
     (void)argv;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!args) return false;
-    if (count == 2) {
-        const int n = WideCharToMultiByte(CP_ACP, 0, args[1], -1, nullptr, 0, nullptr, nullptr);
-        if (n > 0) {
-            path.assign(static_cast<std::size_t>(n), '\0');
-            WideCharToMultiByte(CP_ACP, 0, args[1], -1, path.data(), n, nullptr, nullptr);
-            path.resize(static_cast<std::size_t>(n - 1));
-        }
-    }
+    if (count == 2) path = narrow(args[1]);
     LocalFree(args);
     return count == 2 && !path.empty();
 #else

@@ -1,5 +1,7 @@
 #include "frontend/reasontext.h"
 
+#include "core/win32errors.h"
+
 #include "support/soak.h"
 #include "support/virtualstation.h"
 
@@ -93,7 +95,7 @@ TEST(ReasonText, LangOptionThenMessagesLocale_ChooseLanguage) {
 std::string leftoverenglish(const std::string& text) {
     static const std::set<std::string> kept = {
         "ETX",     "STX",  "DTR",     "CRC", "ComOpen", "ReadRegister", "ComClose",
-        "dialout", "sudo", "usermod", "aG",  "USER",    "copote"};
+        "dialout", "sudo", "usermod", "aG",  "USER",    "copote",       "Windows"};
     static const std::regex token(R"([^\s（）()：:，、"]+)");
     std::string left;
     for (std::sregex_iterator it(text.begin(), text.end(), token), end; it != end; ++it) {
@@ -184,7 +186,27 @@ TEST(ReasonText, AnyReadingReason_HasChineseWithNoEnglishLeft) {
         "the port counted 9 bytes waiting but gave only 4",
         "the meter did not accept the command: byte 3 of the acknowledgement is 0x15, not 0x06",
         "the acknowledgement was judged in no known way",
+        // What only Windows says: our words for its error codes (below), the system's own
+        // message with its code, a library of the wrong width, the demo meter's pipe.
+        "port 1 (COM3) is in use by another program, or access to it is denied",
+        "port 1 (COM3) could not be opened (#1 (error 1234))",
+        "port 1 (COM3) could not be opened (an unknown error (error 99999))",
+        "the vendor library C:\\m\\cpedfm.dll is not a 32-bit Windows library (error 193): the "
+        "helper program can load only a 32-bit cpedfm.dll",
+        "the vendor library's helper program C:\\m\\cpedfm-host.exe could not be started (the "
+        "file does not exist (error 2))",
+        "no pipe for the vendor library's helper program (not enough memory (error 8))",
+        "cannot open the journal C:\\m\\j.csv: the folder does not exist (error 3)",
+        "cannot write the journal /a/j.csv: #28",
+        "cannot create a pseudo-terminal",
+        "cannot create the pipe \\\\.\\pipe\\meterreader-demo-7 (access is denied (error 5))",
+        "the line to \\\\.\\pipe\\meterreader-demo-7 was lost (the other end has closed (error "
+        "109))",
     };
+    for (unsigned long code = 0; code < 20000; ++code)
+        if (const std::string_view words = win32errorwords(code); !words.empty())
+            reasons.insert("port 1 (COM3) could not be opened (" + std::string(words) + " (error " +
+                           std::to_string(code) + "))");
 
     // The vendor library's path, every way it can end.
     for (int way = 0; way < 4; ++way) {
@@ -201,7 +223,7 @@ TEST(ReasonText, AnyReadingReason_HasChineseWithNoEnglishLeft) {
     for (int i = 0; i < 3000; ++i)
         reasons.insert(run.next().outcome.reason);
     reasons.erase("");
-    EXPECT_GE(reasons.size(), 60u);
+    EXPECT_GE(reasons.size(), 90u);
 
     for (const std::string& reason : reasons) {
         const std::string zh = reasontext(reason, Language::zh);

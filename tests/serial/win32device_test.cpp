@@ -93,8 +93,12 @@ TEST_F(Win32Device, UnopenablePort_RefusedWithItsReason) {
     PortMap map;
     map.adddevice("5=COM57");
     map.adddevice("6=\\\\.\\COM99");
+    map.adddevice("7=\\\\.\\com1");
+    map.adddevice("8=\\\\.\\pipe\\meterreader-none");
     auto device = makeserialdevice(map);
-    // A port in use is refused by Windows itself; Wine does not, so it is not tried here.
+    // COM1 held by another reader of ours, under either of its names.
+    auto holder = makeserialdevice(map);
+    holder->open(1);
     struct Case {
         int port;
         const char* reason;
@@ -102,11 +106,16 @@ TEST_F(Win32Device, UnopenablePort_RefusedWithItsReason) {
         {0, "port 0 has no device (ports are numbered from 1)"},
         {5, "port 5 (COM57) does not exist"},
         {6, "port 6 (\\\\.\\COM99) does not exist"},
+        {1, "port 1 (COM1) is in use by another program"},
+        {7, "port 7 (\\\\.\\com1) is in use by another program"},
+        {8, "port 8 (\\\\.\\pipe\\meterreader-none) does not exist"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(openfailure(*device, c.port), c.reason);
         EXPECT_FALSE(device->isopen());
     }
+    holder->close();
+    EXPECT_EQ(openfailure(*device, 1), "opened");
 }
 
 TEST_F(Win32Device, BytesArrivedWhileClosed_NotReadAfterOpen) {

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Windows only: the journal and a saved reading under any folder name, through the wide calls.
+#include "core/utf8path.h"
+#include "frontend/readingreport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace meter {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
+    const fs::path dir = fs::temp_directory_path() / utf8path("读数 日志");
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string folder = utf8of(dir);
+    const ReadingReport r{"t", 1, "COM1", "高速机", 31, std::string(56, '7'), true, "", "", ""};
+    struct Case {
+        std::string path;
+        std::string error; // what the reason says after the path; empty: written
+    } cases[] = {
+        {folder + "\\日志.csv", ""},
+        {folder + "\\没有\\日志.csv", ": the folder does not exist (error 3)"},
+        {folder, ": access is denied (error 5)"}, // a folder is no journal
+    };
+    for (const Case& c : cases) {
+        const std::string error = appendjournal(c.path, r);
+        if (!c.error.empty()) {
+            EXPECT_EQ(error, "cannot open the journal " + c.path + c.error);
+            continue;
+        }
+        EXPECT_EQ(error, "");
+        std::ifstream in(utf8path(c.path), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(text.str().substr(0, 3), "\xEF\xBB\xBF") << c.path;
+        EXPECT_NE(text.str().find("高速机"), std::string::npos);
+    }
+    EXPECT_EQ(writefile(folder + "\\读数.json", jsontext(r)), "");
+    EXPECT_TRUE(fs::is_regular_file(dir / utf8path("读数.json")));
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace meter
