@@ -20,8 +20,8 @@ enum class Stream { out, err };
 // Whether the stream is a terminal (a console on Windows) someone looks at.
 bool isterminal(Stream stream);
 
-// Whether the terminal behind the stream takes "\033[K" to erase the rest of a line. On
-// Windows this asks the console to process such sequences, which it may refuse.
+// Whether the terminal behind the stream takes "\033[K" to erase the rest of a line. A Windows
+// console is not counted on to.
 bool eraseslines(Stream stream);
 
 // Writes UTF-8 text: to a Windows console as UTF-16, so that it reads right under any code page;

@@ -63,12 +63,10 @@ bool isterminal(Stream stream) {
     return GetConsoleMode(handle(stream), &mode) != 0;
 }
 
-bool eraseslines(Stream stream) {
-    const HANDLE h = handle(stream);
-    DWORD mode = 0;
-    if (!GetConsoleMode(h, &mode)) return false;
-    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
-    return SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+// Consoles before Windows 10 show the sequence as text, and so does Wine's, even once it has
+// taken ENABLE_VIRTUAL_TERMINAL_PROCESSING: the line is blanked with spaces instead.
+bool eraseslines(Stream) {
+    return false;
 }
 
 void write(Stream stream, std::string_view text) {
