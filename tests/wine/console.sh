@@ -71,14 +71,14 @@ done
 # console's processes or to a process group), and a console window closed under it ends the
 # program with status 0 after about 2 s without a CTRL_CLOSE_EVENT.
 startsim 12 --silent
-out=$(probe --after 4000 --send c -- "$dist/meterread.exe" --port 1 --type "5400(4表头)")
+out=$(probe --after 20000 --until 等待 --send c -- "$dist/meterread.exe" --port 1 --type "5400(4表头)")
 stopsim
 code=$(sed -n 's/^exit //p' <<<"$out")
 ms=$(sed -n 's/^ended_ms //p' <<<"$out")
 echo "   Ctrl+C: exit $code in $ms ms"
 [ "$code" = 130 ] || fail "Ctrl+C: exit $code, not 130"
 [ -n "$ms" ] && [ "$ms" -lt 1000 ] || fail "Ctrl+C: ended after $ms ms"
-sed -n '/^-- screen at 4000/,/^exit/p' <<<"$out" | grep -q '正在读取 5400(4表头)：等待 表头' ||
+sed -n '/^-- screen before/,/^exit/p' <<<"$out" | grep -q '正在读取 5400(4表头)：等待 表头' ||
     fail "Ctrl+C: no progress line on the console"
 grep -q '读取失败：读取已取消' <<<"$out" || fail "Ctrl+C: the cancelled reading is not reported"
 [ -z "$xvfbpid" ] || kill "$xvfbpid" 2>/dev/null || true

@@ -2,14 +2,15 @@
 // consoleprobe: runs a program in a console of its own, as a technician's cmd.exe would, and
 // tells what the console then shows. Used by tests/wine/console.sh.
 //
-// Usage: consoleprobe [--codepage N] [--after MS] [--send c|break|close] -- PROGRAM ARGS...
+// Usage: consoleprobe [--codepage N] [--after MS] [--until TEXT] [--send c|break|close]
+//                     -- PROGRAM ARGS...
 //
-// After MS milliseconds (default 1000) the screen is taken ("-- screen at MS"), then the event is
-// sent: Ctrl+C to the console's processes, Ctrl+Break to the program's own process group, or
-// the program's console window (one of its own then) is closed. Then the program's end is awaited
-// (20 s at most) and reported: "exit N" ("none" when it did not end), "ended_ms N" (from the
-// event), and the screen at the end ("-- screen at end", empty after a close). Everything is
-// written to standard output in UTF-8.
+// After MS milliseconds (default 1000), or as soon as the screen shows TEXT, the screen is taken
+// ("-- screen before the event"), then the event is sent: Ctrl+C to the console's processes,
+// Ctrl+Break to the program's own process group, or the program's console window (one of its own
+// then) is closed. Then the program's end is awaited (20 s at most) and reported: "exit N" ("none"
+// when it did not end), "ended_ms N" (from the event), and the screen at the end ("-- screen at
+// end", empty after a close). Everything is written to standard output in UTF-8.
 #include <windows.h>
 
 #include <cstdio>
@@ -69,7 +70,8 @@ int main() {
     std::wstring line = GetCommandLineW();
     const std::size_t split = line.find(L" -- ");
     if (split == std::wstring::npos) {
-        say("usage: consoleprobe [--codepage N] [--after MS] [--send c|break|close] -- PROGRAM\n");
+        say("usage: consoleprobe [--codepage N] [--after MS] [--until TEXT] [--send c|break|close] "
+            "-- PROGRAM\n");
         return 2;
     }
     const std::wstring options = line.substr(0, split) + L" ";
@@ -120,14 +122,20 @@ int main() {
     // The event is for the program; this process stays to report.
     SetConsoleCtrlHandler(ignore, TRUE);
 
-    bool ended = WaitForSingleObject(process.hProcess, after) == WAIT_OBJECT_0;
+    // With --until, the wait ends as soon as the screen shows that text.
+    const std::string until = utf8(option(L"--until"));
+    bool ended = false;
+    for (DWORD waited = 0; !ended && waited < after; waited += 100) {
+        ended = WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0;
+        if (!until.empty() && screen().find(until) != std::string::npos) break;
+    }
     HWND window = nullptr;
     if (close) {
         FreeConsole();
         AttachConsole(process.dwProcessId);
         window = GetConsoleWindow();
     }
-    say("-- screen at " + std::to_string(after) + "\n" + screen());
+    say("-- screen before the event\n" + screen());
     if (close) FreeConsole();
     const ULONGLONG sent = GetTickCount64();
     if (!ended) {
