@@ -29,7 +29,7 @@ fail() {
 
 echo "== meterread.exe under wine: text through a pipe"
 # A refusal names the text as it was typed: the command line arrived whole, and stderr is UTF-8.
-refusal=$(wine "$dist/meterread.exe" --type "不存在的机器" 2>&1 >/dev/null | tr -d '\r' || true)
+refusal=$(scripts/wine.sh "$dist/meterread.exe" --type "不存在的机器" 2>&1 >/dev/null | tr -d '\r' || true)
 [ "$refusal" = 'meterread: 机器类型 "不存在的机器" 不在列表中' ] ||
     fail "refusal of an unknown Chinese type: $refusal"
 
@@ -37,12 +37,12 @@ startsim 31
 linux=$(build/dev/bin/meterread --port 1 --type 高速机 --device "1=$pty" || true)
 stopsim
 startsim 31
-wine=$(timeout 60 wine "$dist/meterread.exe" --port 1 --type 高速机 | tr -d '\r' || true)
+wine=$(timeout 60 scripts/wine.sh "$dist/meterread.exe" --port 1 --type 高速机 | tr -d '\r' || true)
 stopsim
 echo "$wine" | sed 's/^/   /'
 [ -n "$linux" ] && [ "$wine" = "$linux" ] || fail "five lines differ from Linux: $linux"
 startsim 13
-json=$(timeout 60 wine "$dist/meterread.exe" --port 1 --type "5400(5表头)" --json | tr -d '\r' ||
+json=$(timeout 60 scripts/wine.sh "$dist/meterread.exe" --port 1 --type "5400(5表头)" --json | tr -d '\r' ||
        true)
 stopsim
 echo "$json" | iconv -f UTF-8 -t UTF-8 >/dev/null || fail "the JSON is not UTF-8: $json"
@@ -54,7 +54,7 @@ echo "$json" | jq -r .time | grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9
 echo "== meterread.exe under wine: in a console"
 # The probe's report, without the carriage returns of the console's lines.
 probe() {
-    DISPLAY=$probedisplay timeout 60 wine "$consoleprobe" "$@" | tr -d '\r' || true
+    DISPLAY=$probedisplay timeout 60 scripts/wine.sh "$consoleprobe" "$@" | tr -d '\r' || true
 }
 for cp in 936 1252; do
     startsim 31
