@@ -134,7 +134,7 @@ done
 simpid=""
 startsim() {
     local log=$root/build/winelines/metersim.log
-    build/dev/bin/metersim --type "$1" >"$log" 2>&1 &
+    build/dev/bin/metersim --type "$@" >"$log" 2>&1 &
     simpid=$!
     for _ in $(seq 50); do
         pty=$(head -n 1 "$log" 2>/dev/null || true)
@@ -151,9 +151,10 @@ stopsim() {
 fields() {
     jq -r '[.end, .status, .record, .sent, (.received | gsub(","; ""))] | join("|")'
 }
-echo "== meterread.exe under wine, every machine type"
+echo "== meterread.exe under wine, every machine type by its code and by its list text"
 printf '%-18s %-8s %-8s %s\n' type linux wine record
-for type in 11 12 13 21 22 31 51; do
+for type in 11 12 13 21 22 31 51 "pitneybows 950" "pitneybows spark" 高速机 neopost copote \
+            "5400(4表头)" "5400(5表头)"; do
     startsim "$type"
     reference=$(build/dev/bin/meterread --port 1 --type "$type" --device "1=$pty" --json |
                 fields || true)
@@ -174,6 +175,8 @@ for type in 11 12 13 21 22 31 51; do
     fi
 done
 
+# Text at the console's boundary and the requests to end.
+. tests/wine/console.sh
 tests/wine/demo-and-paths.sh "$dist" "$lines/com1" || status=1
 tests/wine/window.sh "$run" || status=1
 

@@ -3,14 +3,19 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
 namespace meter {
 
-// Parses the command line into `app`. Returns why it cannot be taken (an option without its
-// value, an option not known, ...), pointing to --help; empty when it was taken.
-inline std::string parsecommandline(CLI::App& app, int argc, char** argv) {
+// Parses the command line (UTF-8, the program's name first) into `app`. Returns why it cannot be
+// taken (an option without its value, an option not known, ...), pointing to --help; empty when
+// it was taken.
+inline std::string parsecommandline(CLI::App& app, const std::vector<std::string>& arguments) {
+    // CLI11 takes the arguments last first, without the program's name.
+    std::vector<std::string> reversed;
+    if (!arguments.empty()) reversed.assign(arguments.rbegin(), arguments.rend() - 1);
     try {
-        app.parse(argc, argv);
+        app.parse(reversed);
     } catch (const CLI::ArgumentMismatch& e) {
         const std::string what = e.what();
         return what.substr(0, what.find(':')) + " needs a value (see --help)";
@@ -20,6 +25,10 @@ inline std::string parsecommandline(CLI::App& app, int argc, char** argv) {
     if (!app.remaining().empty())
         return "unknown option " + app.remaining().front() + " (see --help)";
     return {};
+}
+
+inline std::string parsecommandline(CLI::App& app, int argc, char** argv) {
+    return parsecommandline(app, std::vector<std::string>(argv, argv + argc));
 }
 
 } // namespace meter

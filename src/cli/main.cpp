@@ -4,6 +4,7 @@
 #include "acquire/vendorlibrary.h"
 #include "cli/commandline.h"
 #include "cli/linedevice.h"
+#include "console/console.h"
 #include "core/machinetypes.h"
 #include "frontend/demo.h"
 #include "frontend/readingreport.h"
@@ -17,20 +18,16 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #ifndef _WIN32
-#include <pthread.h>
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -59,8 +56,25 @@ const char* const usagetail =
   --help, --version
 
 Exit status: 0 a record was read; 1 the reading failed or gave no usable data (reason on
-stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal.
+stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal (on Windows also after
+Ctrl+Break or when the console window is closed). Either ends a running reading, which is
+reported as cancelled.
 )USAGE";
+
+using console::Stream;
+
+void print(Stream stream, const std::string& text) {
+    console::write(stream, text);
+}
+
+// The columns a text takes on a terminal: a Chinese character (three bytes in UTF-8) two.
+std::size_t textwidth(std::string_view text) {
+    std::size_t width = 0;
+    for (const char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            width += static_cast<unsigned char>(c) >= 0xE0 ? 2 : 1;
+    return width;
+}
 
 // The machine types' list texts with their codes, wrapped under the --type option.
 std::string typecodes() {
@@ -72,11 +86,7 @@ std::string typecodes() {
     for (std::size_t i = 0; i < types.size(); ++i) {
         const std::string item = " \"" + std::string(types[i].text) + "\" " +
                                  std::to_string(types[i].code) + (i + 1 < types.size() ? "," : "");
-        // A Chinese character (three bytes) takes two columns.
-        std::size_t width = 0;
-        for (const char c : item)
-            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-                width += static_cast<unsigned char>(c) >= 0xE0 ? 2 : 1;
+        const std::size_t width = textwidth(item);
         if (columns + width > 95) {
             out += line + "\n";
             line = indent.substr(1);
@@ -92,16 +102,13 @@ std::string typecodes() {
 Language language = systemlanguage();
 
 [[noreturn]] void refuse(const std::string& message) {
-    std::fprintf(stderr, "meterread: %s\n", reasontext(message, language).c_str());
+    print(Stream::err, "meterread: " + reasontext(message, language) + "\n");
+    std::fflush(stderr);
     std::exit(2);
 }
 
 bool stderristerminal() {
-#ifndef _WIN32
-    return isatty(STDERR_FILENO) == 1;
-#else
-    return false;
-#endif
+    return console::isterminal(Stream::err);
 }
 
 // Record bytes as text: each byte one character (Latin-1), written in UTF-8.
@@ -119,11 +126,13 @@ std::string latin1(const std::string& bytes) {
     return out;
 }
 
-// Shows which request the reading waits for, on one self-overwriting line of the terminal.
+// Shows which request the reading waits for, on one self-overwriting line of the terminal. A
+// console that does not erase lines on request gets the rest of the last line blanked.
 class Progress : public ReadingListener {
   public:
     Progress(bool enabled, std::string typetext, const Pacer& pacer)
-        : enabled_(enabled), typetext_(std::move(typetext)), pacer_(pacer), start_(pacer.nowms()) {}
+        : enabled_(enabled), erases_(enabled && console::eraseslines(Stream::err)),
+          typetext_(std::move(typetext)), pacer_(pacer), start_(pacer.nowms()) {}
     void sent(std::string_view) override {}
     void received(std::string_view) override {}
     void waiting(std::string_view what) override {
@@ -134,50 +143,37 @@ class Progress : public ReadingListener {
         if (!enabled_) return;
         const std::string line =
             progresstext(typetext_, waiting_, pacer_.nowms() - start_, language);
-        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        const std::size_t width = textwidth(line);
+        print(Stream::err, "\r" + erase() + line);
         std::fflush(stderr);
-        shown_ = true;
+        shown_ = width;
     }
     void clear() {
-        if (shown_) std::fputs("\r\033[K", stderr);
+        if (shown_ != 0) print(Stream::err, "\r" + erase());
     }
 
   private:
+    std::string erase() const { return erases_ ? "\033[K" : std::string(shown_, ' ') + "\r"; }
+
     bool enabled_;
+    bool erases_;
     std::string typetext_;
     std::string waiting_;
     const Pacer& pacer_;
     std::int64_t start_;
-    bool shown_ = false;
+    std::size_t shown_ = 0; // the columns of the line shown
 };
 
-// The signal that cancelled the reading; 0 while none came.
-std::atomic<int> cancelledby{0};
+// The exit status the user's request to end asked for; 0 while none came.
+std::atomic<int> cancelledwith{0};
 
-// Ctrl-C or a TERM signal ends a running reading, and the port is closed as after any other
-// reading.
-void cancelonsignal(RealPacer& pacer) {
-#ifndef _WIN32
-    static sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([&pacer] {
-        int sig = 0;
-        if (sigwait(&set, &sig) != 0) return;
-        cancelledby = sig;
+// Ctrl-C or a TERM signal (on Windows also Ctrl+Break and closing the console) ends a running
+// reading, and the port is closed as after any other reading.
+void cancelonrequest(RealPacer& pacer) {
+    console::onterminate([&pacer](int status) {
+        cancelledwith = status;
         pacer.cancel();
-    }).detach();
-#else
-    static RealPacer* target = &pacer;
-    const auto handler = [](int sig) {
-        cancelledby = sig;
-        target->cancel();
-    };
-    std::signal(SIGINT, handler);
-    std::signal(SIGTERM, handler);
-#endif
+    });
 }
 
 // For bench/: what the reading itself cost, without the program's start-up.
@@ -210,7 +206,7 @@ struct Options {
     std::string journal;
 };
 
-Options parse(int argc, char** argv) {
+Options parse(const std::vector<std::string>& arguments) {
     Options o;
     bool help = false, version = false;
     CLI::App app;
@@ -225,19 +221,19 @@ Options parse(int argc, char** argv) {
     app.add_flag("--demo", o.demo);
     app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    if (const std::string why = parsecommandline(app, argc, argv); !why.empty()) refuse(why);
+    if (const std::string why = parsecommandline(app, arguments); !why.empty()) refuse(why);
     if (const auto chosen = chooselanguage(o.lang))
         language = *chosen;
     else
         refuse("--lang takes zh or en");
     if (help) {
-        std::fputs(usage, stdout);
-        std::fputs(typecodes().c_str(), stdout);
-        std::fputs(usagetail, stdout);
+        print(Stream::out, usage + typecodes() + usagetail);
+        std::fflush(stdout);
         std::exit(0);
     }
     if (version) {
-        std::printf("meterread %s\n", METERREADER_VERSION);
+        print(Stream::out, "meterread " METERREADER_VERSION "\n");
+        std::fflush(stdout);
         std::exit(0);
     }
     return o;
@@ -282,8 +278,8 @@ std::int16_t typecode(const std::string& text) {
 
 int main(int argc, char** argv) {
     static RealPacer pacer;
-    cancelonsignal(pacer);
-    const Options o = parse(argc, argv);
+    cancelonrequest(pacer);
+    const Options o = parse(console::arguments(argc, argv));
 
     const std::int16_t port = portnumber(o.port);
     const std::int16_t code = typecode(o.type);
@@ -304,10 +300,10 @@ int main(int argc, char** argv) {
             demo->mapallports(ports);
         } catch (const std::exception& e) {
             // Not the input's fault: the reading cannot take place.
-            std::fprintf(stderr, "meterread: %s%s\n",
-                         language == Language::zh ? "演示用的模拟邮资表无法启动："
-                                                  : "the demo meter cannot start: ",
-                         reasontext(e.what(), language).c_str());
+            print(Stream::err, std::string("meterread: ") +
+                                   (language == Language::zh ? "演示用的模拟邮资表无法启动："
+                                                             : "the demo meter cannot start: ") +
+                                   reasontext(e.what(), language) + "\n");
             return 1;
         }
     }
@@ -324,8 +320,8 @@ int main(int argc, char** argv) {
         refuse("port " + std::to_string(port) + " or machine type refused");
 
     if (demo && stderristerminal())
-        std::fprintf(stderr, "demo: the simulated meter on %s stands behind every port\n",
-                     demo->path().c_str());
+        print(Stream::err,
+              "demo: the simulated meter on " + demo->path() + " stands behind every port\n");
     const std::time_t started = std::time(nullptr);
     const Usage before = measure();
     const std::string record = driver.Getregisters();
@@ -362,11 +358,10 @@ int main(int argc, char** argv) {
             {"elapsed_ms", after.wallms - before.wallms},
         };
         // Texts given on the command line may be any bytes; they are never a reason to fail.
-        std::printf("%s\n",
-                    j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        print(Stream::out, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     } else {
         const auto line = [](ResultField field, const std::string& value) {
-            std::printf("%s%s\n", resultlabel(field, language).c_str(), value.c_str());
+            print(Stream::out, resultlabel(field, language) + value + "\n");
         };
         line(ResultField::total, f.total);
         line(ResultField::used, f.used);
@@ -389,23 +384,24 @@ int main(int argc, char** argv) {
         report.sent = driver.link().txtsend();
         report.received = driver.link().txtrece();
         if (const std::string error = appendjournal(o.journal, report); !error.empty())
-            std::fprintf(stderr, "meterread: %s: %s\n",
-                         language == Language::zh ? "日志没有写入" : "the journal was not written",
-                         reasontext(error, language).c_str());
+            print(Stream::err,
+                  std::string("meterread: ") +
+                      (language == Language::zh ? "日志没有写入" : "the journal was not written") +
+                      ": " + reasontext(error, language) + "\n");
     }
 
     const bool zh = language == Language::zh;
     const std::string reason = reasontext(outcome.reason, language);
     if (!outcome.normal()) {
-        std::fprintf(stderr, "meterread: %s%s\n",
-                     zh ? "读取失败：" : "the reading failed: ", reason.c_str());
+        print(Stream::err, std::string("meterread: ") +
+                               (zh ? "读取失败：" : "the reading failed: ") + reason + "\n");
         // The shell's convention for a program ended by a signal: 128 plus its number.
-        if (const int sig = cancelledby; sig && outcome.cancelled()) return 128 + sig;
+        if (const int status = cancelledwith; status && outcome.cancelled()) return status;
         return 1;
     }
     if (nodata) {
-        std::fprintf(stderr, "meterread: %s%s\n",
-                     zh ? "没有读到可用的数据：" : "no usable data: ", reason.c_str());
+        print(Stream::err, std::string("meterread: ") +
+                               (zh ? "没有读到可用的数据：" : "no usable data: ") + reason + "\n");
         return 1;
     }
     return 0;

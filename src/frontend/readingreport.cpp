@@ -104,18 +104,27 @@ std::string ReadingReport::status() const {
 
 std::string localtimestamp(std::time_t when) {
     std::tm local{};
+    std::tm utc{};
 #ifdef _WIN32
     localtime_s(&local, &when);
+    gmtime_s(&utc, &when);
 #else
     localtime_r(&when, &local);
+    gmtime_r(&when, &utc);
 #endif
     std::array<char, 40> text{};
-    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string s(text.data());
-    // strftime gives the offset as +0800; ISO-8601's extended form is +08:00.
-    if (s.size() >= 5 && (s[s.size() - 5] == '+' || s[s.size() - 5] == '-'))
-        s.insert(s.size() - 2, 1, ':');
-    return s;
+    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S", &local);
+    // The offset from the two broken-down times rather than strftime's %z, which some C
+    // runtimes (Windows' msvcrt) give as the zone's name. They are at most a day apart.
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+    const long seconds = days * 86400L + (local.tm_hour - utc.tm_hour) * 3600L +
+                         (local.tm_min - utc.tm_min) * 60L + (local.tm_sec - utc.tm_sec);
+    const long minutes = (seconds < 0 ? -seconds : seconds) / 60;
+    std::array<char, 8> offset{};
+    std::snprintf(offset.data(), offset.size(), "%c%02ld:%02ld", seconds < 0 ? '-' : '+',
+                  minutes / 60 % 100, minutes % 60);
+    return std::string(text.data()) + offset.data();
 }
 
 std::string csvheader() {

@@ -3,6 +3,7 @@
 // (vendorhost/protocol.h). A library that hangs or crashes takes only this process with it.
 //
 // Usage: cpedfm-host LIBRARY-PATH
+#include "console/console.h"
 #include "core/metererror.h"
 #include "vendorhost/dynamiclibrary.h"
 #include "vendorhost/protocol.h"
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include "core/win32text.h"
@@ -18,7 +20,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -168,24 +169,12 @@ Answer perform(VendorLibrary& library, const Request& request) {
     return error("unknown call");
 }
 
-// The library's path, from the command line.
+// The library's path, from the command line, in UTF-8.
 bool librarypath(int argc, char** argv, std::string& path) {
-#ifdef _WIN32
-    // The command line in UTF-16, whatever the system's code page: the path may hold any
-    // character a folder name can.
-    (void)argc;
-    (void)argv;
-    int count = 0;
-    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!args) return false;
-    if (count == 2) path = narrow(args[1]);
-    LocalFree(args);
-    return count == 2 && !path.empty();
-#else
-    if (argc != 2) return false;
-    path = argv[1];
+    const std::vector<std::string> args = console::arguments(argc, argv);
+    if (args.size() != 2) return false;
+    path = args[1];
     return !path.empty();
-#endif
 }
 
 } // namespace
