@@ -135,6 +135,8 @@ for type in 11 12 13 21 22 31 51; do
     fi
 done
 
+tests/wine/installer.sh || status=1
+
 if [ "$status" -ne 0 ]; then
     echo "== windows tests FAILED" >&2
     exit 1
