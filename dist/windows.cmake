@@ -28,7 +28,9 @@ if(TARGET meterreader AND MSVC)
 endif()
 
 set(CPACK_GENERATOR ZIP)
-find_program(MAKENSIS makensis)
+# On Windows NSIS is rarely on the PATH: also where its installer puts it.
+find_program(MAKENSIS makensis PATHS "[HKEY_LOCAL_MACHINE\\SOFTWARE\\NSIS]"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\NSIS]")
 if(MAKENSIS)
     list(APPEND CPACK_GENERATOR NSIS)
     # A 64-bit installer where makensis has the stubs for one (Debian's nsis has them, the NSIS
