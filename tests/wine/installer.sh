@@ -50,15 +50,12 @@ done
 # The ZIP's files, relative to its one top folder.
 ziptree=$(unzip -Z1 "$zip" | grep -v '/$' | sed "s|^meterreader-$version-win64/||" | sort)
 
-# Debian's wine starts its 32-bit loader whenever wine32 is installed, and that fails where the
-# kernel runs no 32-bit programs (IA-32 emulation off): the 64-bit loader is taken then, and
-# what needs a 32-bit program, copote through the vendor helper, cannot be tried on this host.
-wine=wine
+# Where this host runs no 32-bit programs, copote through the 32-bit vendor helper cannot be
+# tried (see scripts/wine.sh).
+wine=$root/scripts/wine.sh
 run32=1
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ! "$wine" --can-run-32-bit; then
     run32=0
-    wine=/usr/lib/wine/wine64
-    export WINELOADER=$wine
     echo "   (this host runs no 32-bit programs: copote through the 32-bit helper is not read)"
 fi
 # A fresh prefix, with COM1 at a fixed path that is linked to metersim's pseudo-terminal, and no
