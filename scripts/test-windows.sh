@@ -179,6 +179,7 @@ done
 . tests/wine/console.sh
 tests/wine/demo-and-paths.sh "$dist" "$lines/com1" || status=1
 tests/wine/window.sh "$run" || status=1
+tests/wine/installer.sh || status=1
 
 if [ "$status" -ne 0 ]; then
     echo "== windows tests FAILED" >&2
