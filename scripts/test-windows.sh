@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds meterreader for Windows (64-bit and 32-bit, MinGW-w64) and tests it under Wine on
 # this Linux machine:
 #   - Qt for Windows, built once per machine from Debian's source (scripts/build-qt-windows.sh);
@@ -40,6 +41,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Every Windows program below runs through scripts/wine.sh, also where a script says "wine".
+mkdir -p build/winebin
+printf '#!/bin/sh\nexec "%s/scripts/wine.sh" "$@"\n' "$root" >build/winebin/wine
+chmod +x build/winebin/wine
+export PATH=$root/build/winebin:$PATH
+
 # Qt for Windows, built once per machine into a cache outside the clone.
 echo "== qt for windows"
 METERREADER_QT_WINDOWS=$(scripts/build-qt-windows.sh | tail -n 1)
@@ -70,20 +77,12 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 lines=$root/build/winelines
 mkdir -p "$lines"
-xvfbpid=""
 cleanup() {
     stopsim 2>/dev/null || true
     wineserver -k 2>/dev/null || true
-    [ -z "$xvfbpid" ] || kill "$xvfbpid" 2>/dev/null || true
     rm -f "$lines/com1" "$lines/com12"
 }
 trap cleanup EXIT
-
-# The window needs a display: an Xvfb of its own, without a window manager.
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfbpid=$!
-export DISPLAY=$display
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== wine prefix $WINEPREFIX"

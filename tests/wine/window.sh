@@ -8,9 +8,10 @@
 # with Enter starts no reading, Esc ends a silent 5400 within a second, and closing the window
 # during a reading leaves no process behind.
 #   tests/wine/window.sh FOLDER    FOLDER holds meterreader.exe and what it needs
-# Expects from scripts/test-windows.sh: WINEPREFIX with COM1 behind $lines/com1, DISPLAY on an
-# Xvfb without a window manager, the Linux programs in build/dev/bin. SHOTS=DIR also keeps
-# screenshots of the window and its device picker there.
+# Expects from scripts/test-windows.sh: WINEPREFIX with COM1 behind $lines/com1, the Linux
+# programs in build/dev/bin. Runs an Xvfb of its own (no window manager) and the prefix's Wine
+# server on it while it runs. SHOTS=DIR also keeps screenshots of the window and its device
+# picker there.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -49,21 +50,43 @@ stopwindow() {
         winpid=""
     fi
 }
-trap 'stopwindow; stopsim' EXIT
+xvfbpid=""
+trap 'stopwindow; stopsim; wineserver -k 2>/dev/null || true; [ -z "$xvfbpid" ] || kill "$xvfbpid"' EXIT
+
+# A display of our own, and a Wine server started on it, so that the window's programs reach it.
+rm -f "$out/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
+xvfbpid=$!
+for _ in $(seq 50); do
+    [ -s "$out/display" ] && break
+    sleep 0.1
+done
+export DISPLAY=:$(cat "$out/display")
+wineserver -k 2>/dev/null || true
+wineserver -w
+wineserver -p >>"$root/build/wineserver.log" 2>&1
+scripts/wine.sh wineboot >/dev/null 2>&1
 
 # The window with the journal at $1 (a Linux path; Wine sees it as Z:); its X window id.
 startwindow() {
     rm -f "$1"
-    scripts/wine.sh "$folder/meterreader.exe" --device 1=COM1 --journal "Z:${1//\//\\}" \
-        >"$out/window.log" 2>&1 &
+    # Under Wine the system's own font engine leaves the text of the editable lists unpainted;
+    # Qt's FreeType engine paints it (on Windows the program uses the system's engine).
+    scripts/wine.sh "$folder/meterreader.exe" -platform windows:fontengine=freetype \
+        --device 1=COM1 --journal "Z:${1//\//\\}" >"$out/window.log" 2>&1 &
     winpid=$!
     win=""
-    for _ in $(seq 200); do
+    for _ in $(seq 600); do
         win=$(xdotool search --onlyvisible --name '^meterreader' 2>/dev/null | head -n 1 || true)
         [ -n "$win" ] && break
         sleep 0.1
     done
-    [ -n "$win" ] || { fail "the window did not show"; return 1; }
+    if [ -z "$win" ]; then
+        fail "the window did not show within 60 s"
+        sed 's/^/   /' "$out/window.log" >&2
+        stopwindow
+        return 1
+    fi
     xdotool windowfocus --sync "$win"
     sleep 0.5
 }
@@ -104,6 +127,11 @@ closewindow() {
         fail "the window did not close on Alt+F4"
     fi
     stopwindow
+    # The next window starts when nothing of this one is left.
+    for _ in $(seq 100); do
+        pgrep -f 'meterreader.exe|cpedfm-host.exe' >/dev/null || break
+        sleep 0.1
+    done
 }
 
 types=("pitneybows 950" "pitneybows spark" "高速机" "neopost" "copote" "5400(4表头)" "5400(5表头)")
@@ -125,8 +153,7 @@ for row in "${!types[@]}"; do
     ms=$(( ($(date +%s%N) - started) / 1000000 ))
     if [ -n "${SHOTS:-}" ] && [ "$type" = "pitneybows 950" ]; then
         sleep 0.5
-        import -window root -crop 700x640+0+0 +repage "$SHOTS/window-windows.png" 2>/dev/null ||
-            fail "no screenshot"
+        import -window "$win" "$SHOTS/window-windows.png" 2>/dev/null || fail "no screenshot"
     fi
     closewindow
     stopsim
@@ -202,8 +229,9 @@ if [ -n "${SHOTS:-}" ]; then
         # third menu and Down to its entry.
         key alt Right Right Right Down Return
         sleep 1.5
-        import -window root -crop 760x560+0+0 +repage "$SHOTS/window-windows-device.png" \
-            2>/dev/null || fail "no screenshot of the device picker"
+        picker=$(xdotool search --onlyvisible --name '选择设备|Choose' 2>/dev/null | head -n 1 || true)
+        import -window "${picker:-root}" "$SHOTS/window-windows-device.png" 2>/dev/null ||
+            fail "no screenshot of the device picker"
         key Escape
         closewindow
     fi
