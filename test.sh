@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds and runs every test: the plain build, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzzer.
 # FUZZ_SECONDS (default 20) sets the length of each fuzzer run; 0 skips them.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reads each machine type from metersim over a pseudo-terminal with a release build of
 # meterread and prints what a reading costs, against the protocol's own floor (the sum of its
 # fixed poll sleeps for a prompt meter).

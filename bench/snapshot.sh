@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What meterread reads of metersim for every machine type under a few faults, one line each:
 # the JSON result without its times, the pseudo-terminal's number masked. Run it on two commits
 # and compare the files: a change that keeps the behaviour prints the same lines.

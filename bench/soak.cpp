@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readings with random faults on virtual time, one station all along: every reading must keep
 // its promises, and the memory of the process must stay flat between the 1,000th reading and
 // the last.

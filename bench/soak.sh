@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Readings with random faults on virtual time with a release build, as the soak test runs them:
 # every reading must keep its promises, and the resident memory of the process must stay flat
 # between the 1,000th reading and the last (at most 1 MiB more).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross builds: the header-only libraries (CLI11, nlohmann-json) come from the build machine's
 # Debian packages. Their own package files would hand the cross compiler all of /usr/include,
 # whose C library headers are not Windows': here each gets a folder of its own holding only its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiling for Windows with MinGW-w64 (posix threads) on Debian. Included by
 # toolchain-mingw-x86_64.cmake and toolchain-mingw-i686.cmake, which set METERREADER_MINGW_ARCH.
 # Our own programs are linked statically, so that they run without MinGW's runtime DLLs; Qt's

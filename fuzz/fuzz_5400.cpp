@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 5400 receive-and-decode path on arbitrary blocks read at arbitrary steps. Input: one byte
 // for the machine type (even 12, odd 13), then blocks, each as a step byte, a length byte and
 // that many bytes. Every block is one poll of receive5400 on virtual time. A reading may end

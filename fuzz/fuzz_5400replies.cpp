@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 5400 replies without a driver: the scanner and the decoder alone on arbitrary blocks at
 // arbitrary steps, fast enough for millions of inputs. Input as for fuzz_5400: one byte for the
 // machine type (even 12, odd 13), then blocks, each as a step byte, a length byte and that many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copote reply finder on arbitrary bytes from the line: it must never read out of bounds,
 // and what it returns must be a well-formed record found inside the input.
 #include "vendor/exchange.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framed family's reception on arbitrary bytes from the line, arriving in arbitrary parts:
 // storing, echo, fixed-position checks, data-block extraction and decoding must never read out
 // of bounds, and a register reply taken as good must give 56 digits. The decoders also get the

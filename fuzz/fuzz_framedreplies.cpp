@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Framed replies without a driver: what a reception stores from arbitrary polls, judged and
 // decoded, fast enough for millions of inputs. Input as for fuzz_framed: a byte choosing the
 // awaited reply, a byte choosing how many polls the line is spread over, then the line. Nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pitney replies from a hostile line: arbitrary bytes arriving over several polls, cut into
 // frames and decoded, both directly and through a whole reading on virtual time. Nothing may
 // crash or read out of bounds, and whatever reaches the record must be digits.

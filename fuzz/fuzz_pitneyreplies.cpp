@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pitney replies without a driver: the cutter and the decoder alone on arbitrary bytes over
 // arbitrary polls, fast enough for millions of inputs. Input as for fuzz_pitney: one byte (not
 // used here), then polls, each a length byte and that many bytes. The cutter must read every

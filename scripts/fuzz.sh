@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the fuzzers of the fuzz build (cmake --preset fuzz && cmake --build --preset fuzz), each
 # for a bounded time; any crash or sanitizer report fails the run.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package build/package/meterreader_<version>_<arch>.deb from a release build
 # without the tests, then checks it: installs it, reads the demo meter through the installed
 # programs, validates the desktop entry and the AppStream metainfo, runs lintian, and removes

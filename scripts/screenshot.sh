@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A picture of the window on the built-in simulated meter.
 #   scripts/screenshot.sh [OUT.png] [STATE] [MACHINE TYPE TEXT]
 #   scripts/screenshot.sh [OUT.png] [MACHINE TYPE TEXT]            (the state "done")

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and testing meterreader needs on Debian 12, and only what is missing.
 #   scripts/setup.sh [PACKAGE...]    the packages named are wanted as well
 set -euo pipefail

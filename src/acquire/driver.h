@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The acquisition driver: checks the port and machine type chosen (initport) and runs one
 // complete reading (Getregisters), handing over to the reading sequence of the machine type's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The vendor library run in its helper program, cpedfm-host.
 #include "acquire/vendorlibrary.h"

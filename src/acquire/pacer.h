@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time as a reading sees it: the fixed sleeps between polls and the moments where the host may
 // run (repaint, react to the operator). Injected, so that tests run readings on virtual time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Request building shared by the families: one register request written with its echo
 // (5400 and Pitney), and the sequence value that advances with every frame (Pitney toggle,

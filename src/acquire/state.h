@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The state one reading of a meter works on. It lives as long as the driver (the window), and
 // its values carry over from one reading to the next; each reading sequence resets what it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The vendor library through which the "copote" meter is read, as the driver sees it.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which serial device stands behind which port number: the devices present, the operator's
 // choice in a small dialog, and the one setting the window keeps across runs.

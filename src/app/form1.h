@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one window: port and machine type lists, the Start/Stop button, the five result labels
 // and the two traffic boxes. Start checks the choice and runs a reading; the same button, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's language. Chinese is the source of every text; English comes from the
 // translation built into the program, Qt's own dialog texts from Qt's translations where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
 #include "app/form1.h"
 #include "app/language.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the status line says while a reading runs: the register waited for, how long the wait
 // has taken and the most it can take.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shared texts around a reading, in the window's QString form.
 #include "frontend/readingsetup.h"

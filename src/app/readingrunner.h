@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs readings on a thread of their own, so that the window stays live through the fixed
 // sleeps of a reading (up to a minute for a silent 5400 meter). The serial port is opened, used

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A status bar text that never widens the window: what does not fit is elided at the end, and
 // the whole text is in the tooltip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The programs' command lines, parsed with CLI11; what cannot be taken is told in one line.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial device meterread reads through: built in this one place.
 #include "serial/device.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread: reads a postage meter from the command line, with the same acquisition core as the
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte frames as they travel on the line: unsigned 8-bit values numbered from 0.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one flag that cancels a running reading, shared by everything the reading may wait on:
 // the pacer's sleeps, a write waiting for the line, a call into the vendor library's host.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decimal digit texts as meters keep them: fixed widths with zeros in front, and packed BCD (two
 // digits a byte, high nibble first).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The traffic echo: every byte becomes one blank and its value in capital hexadecimal without
 // leading zero (0 -> " 0", 10 -> " A", 254 -> " FE").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line settings of a serial port: baud rate, parity, data bits and stop bits.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The machine types, one row each: everything about a type that is plain data. The window's
 // list, the command line's type names, initport's check, the line settings the port is opened

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one error that ends a reading early. Raised wherever a reading cannot go on (a port that
 // cannot be written, a line that vanished, a reply byte that is not decimal, a vendor library

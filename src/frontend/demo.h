@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Demo mode: a simulated meter in this process behind every port number, so that every machine
 // type can be read without hardware. It is served as a device the system opens like a serial

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the reader's private files are: the vendor library and the helper programs it starts.
 // They are always loaded by full path, never through a search path, so that a library planted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo meter on a pseudo-terminal of its own.
 #include "frontend/demo.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One finished reading as it is kept: a file the operator saves (CSV or JSON) and the journal,
 // a CSV file to which every reading appends one row. Plain text, UTF-8; shared by both front

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the front ends share around a reading: where the serial ports and the vendor library
 // are, the command-line options that change that, and the texts that report a reading.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The language the front ends speak, and the reasons of a reading in it. The layers below the
 // front ends give every reason in English (with the registers named by their Chinese label

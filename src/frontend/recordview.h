@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a register record is shown: five labels, each a prefix and a field cut from the record by
 // position.

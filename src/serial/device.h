@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial communications component a reading talks through: a port selected by its number,
 // line settings, DTR asserted while open, raw bytes in and out. Implemented over the operating

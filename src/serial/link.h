@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial link of a reading: opens the port with the line settings it is given, writes
 // frames, hands received bytes to the protocol families and keeps the hexadecimal echo of

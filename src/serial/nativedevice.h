@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial device of a real line, over the operating system's own calls: termios on POSIX
 // systems (posixdevice.cpp), the Win32 communications functions on Windows (win32device.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which operating-system device stands behind port number N (1 to 8). By default COMN on
 // Windows and /dev/ttyS<N-1> on Linux; a USB adapter or a pseudo-terminal is put behind a port

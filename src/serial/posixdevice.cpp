@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device over termios: a non-blocking descriptor in raw mode, reads that take only
 // what has arrived, writes that wait for the line in short slices.
 #include "core/cancellation.h"

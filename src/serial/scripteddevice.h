@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An in-memory serial device on a clock of the caller's choosing (virtual time in tests): the
 // meter side schedules bytes to arrive at given times, reacts to what the reader writes, and can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Receives the traffic echo as it grows, so that a window or a terminal can show it live.
 #include <string_view>

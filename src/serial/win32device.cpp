@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device over the Win32 communications functions: a handle opened without overlapped
 // I/O, read time-outs that make ReadFile return at once with what has arrived, and a short write
 // time-out so that a write waiting for the line can look at the cancellation between slices.

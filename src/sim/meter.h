@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A simulated postage meter: takes the bytes a reader writes, recognises the request frames of
 // the machine type it plays (or of any type, in auto mode), and answers from its register

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serves a simulated meter on a pseudo-terminal it creates (the reader opens the slave side) or
 // on a serial device (a null-modem cable to the reader's port). POSIX only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in for the "copote" vendor library. It opens the serial device behind the port
 // number (the same port map as the reader, so METERREADER_PORTS reaches it), asks the meter for
 // its register record with the exchange of exchange.h and hands the 56 digits back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The interface of the "copote" vendor library (cpedfm): open the meter's port, read its
  * 56-digit register record, close the port. Every function takes the port number (1 to 8) as a

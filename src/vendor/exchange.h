@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The exchange between the stand-in "copote" library and the meter (see docs/copote-exchange.md):
 //   request  STX 'C' 'P' 'R' ETX

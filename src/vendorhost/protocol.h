@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line protocol between the reader and cpedfm-host (docs/vendor-host.md). One request line,
 // one answer line, in ASCII, each ended by "\n":

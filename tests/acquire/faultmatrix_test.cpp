@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every serial machine type against the faults a technician meets on the line, on virtual time:
 // what the reading returns, how it ends and why, that the port is closed and opens again at
 // once for a clean reading, and that no reading outlasts its protocol's bound. Then a long run

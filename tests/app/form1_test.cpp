@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on the offscreen platform, driven as an operator would.
 #include "acquire/hostedvendorlibrary.h"
 #include "app/devicepicker.h"

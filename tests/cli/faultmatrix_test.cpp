@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread on pseudo-terminals against what only the operating system can do to a port: a
 // device that is missing, in use by another reader or not permitted, a cable pulled in the
 // middle of a reading, and bytes waiting in the port before it was opened. For every serial

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread against metersim over pseudo-terminals for both 5400 machine types: the exact
 // traffic, the record and the exit status. A prompt 5400 reading takes five one-second polls.
 #include "support/e2e.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread against metersim over pseudo-terminals: the contract scripts rely on.
 #include "support/e2e.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread reading a copote meter that does not answer (the library waits three seconds for
 // it): a signal ends the reading within a second, and the helper program goes with it.
 #include "support/e2e.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread against metersim over pseudo-terminals for the neopost and the high-speed machine:
 // exact traffic, record and exit status, in real time.
 #include "core/hexecho.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meterread against metersim playing the two Pitney meters over pseudo-terminals, in real time.
 #include "support/e2e.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/metererror.h"
 #include "serial/link.h"
 #include "serial/scripteddevice.h"

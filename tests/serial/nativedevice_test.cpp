@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device of this operating system against real pseudo-terminals made by the test.
 #include "acquire/driver.h"
 #include "core/cancellation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // serialpeer LINK... -- COMMAND [ARGS...]
 //
 // The far end of serial lines for a program that cannot make pseudo-terminals itself (a Windows

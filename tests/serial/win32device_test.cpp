@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 device against real lines: run under serialpeer, which puts pseudo-terminals behind
 // COM1 and COM12 and answers on them ("?" gives the line's settings, anything else comes back).
 #include "core/cancellation.h"

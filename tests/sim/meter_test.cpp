@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated meter's own machinery: recognising requests in a byte stream, and the faults.
 #include "serial/scripteddevice.h"
 #include "sim/meter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A strict RFC 4180 reader, to check what the writers produce: quoted fields, doubled quotes,
 // CRLF between records. Throws std::runtime_error on anything else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening a serial device in tests of the native devices.
 #include "core/metererror.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // End-to-end helpers: the metersim program on a pseudo-terminal, and runs of meterread.
 #include <QJsonObject>

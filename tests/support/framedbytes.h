@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bytes written as the traffic boxes and the meter's manuals show them ("01 30 3E"), and the
 // replies of a framed meter with the simulator's default registers, laid out by hand.

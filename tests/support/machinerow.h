@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the driver hands the serial link for a machine type: the line settings and the request
 // echo length of the type's row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pseudo-terminals made by the tests themselves: the slave side is the "serial port" the reader
 // opens, the master side is the meter's end of the cable. Programs the tests start inherit

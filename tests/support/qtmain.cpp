@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest main for code that needs a Qt application object (applicationDirPath).
 #include <QCoreApplication>
 #include <gtest/gtest.h>

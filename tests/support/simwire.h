@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a simulated meter puts on the line for one input, its emissions joined in order.
 #include "sim/meter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Readings one after another on one virtual station, each of a random serial machine type
 // against random faults on the line (seeded, so a run can be repeated), each checked against

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A reading on virtual time: the driver with every family, an in-memory device, and a simulated
 // meter on its far end. A 61-second silent-meter reading runs in milliseconds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in vendor library, loaded from its built file, against a meter played by the test
 // on a pseudo-terminal.
 #include "acquire/driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A vendor library that misbehaves on purpose, one way per port number, for the tests of the
 // helper program that runs it:
 //   1  reads a good record                     5  returns a record of 70000 bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readings of the copote machine through the helper program cpedfm-host, with a vendor library
 // that misbehaves in one way per port: every misbehaviour ends at the failure end with its
 // reason, the next reading works again, and no helper program is left behind.

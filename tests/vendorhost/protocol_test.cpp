@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line protocol to the helper program: what crosses comes back the same, and anything else
 // from the helper is refused rather than half understood.
 #include "vendorhost/protocol.h"

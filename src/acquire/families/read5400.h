@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 5400 family (machine types 12 and 13): reading sequence and reply reception.
 #include "acquire/driver.h"

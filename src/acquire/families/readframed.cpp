@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/families/readframed.h"
 
 #include "acquire/requests.h"

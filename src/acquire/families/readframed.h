@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The framed command family (machine types 11 and 31): reading sequences and reply reception.
 #include "acquire/driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/families/readpitney.h"
 
 #include "acquire/requests.h"

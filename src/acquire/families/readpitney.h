@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Pitney family (machine types 21 and 22): reading sequence and reply reception.
 #include "acquire/driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // 5400 replies: finding them in the bytes read from the line, joining a reply that arrives over
 // several reads, and decoding its packed-BCD register value into the digit text of the reading.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocols/5400/request5400.h"
 
 #include "core/hexecho.h"

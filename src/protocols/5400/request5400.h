@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 5400 request: start byte, fixed command prefix, one register code and a CRC-16, in an
 // 11-byte buffer. Machine types 12 and 13 send identical requests.

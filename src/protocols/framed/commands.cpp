@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three command frames of the framed family and their checksum characters.
 #include "core/hexecho.h"
 #include "protocols/framed/framed.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The framed command family ("neopost", machine type 11; "高速机", machine type 31): the fixed
 // command frames with their sequence and checksum characters, the fixed-position checks of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The replies of the framed family: fixed-position checks, the data block and its decoding.
 #include "core/digits.h"
 #include "protocols/framed/framed.h"

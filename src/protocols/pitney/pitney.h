@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Pitney family's frames (machine types 21 and 22): register requests with their toggle and
 // Fletcher check bytes, the cutting of reply frames out of the bytes received, and the decoding

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The replies a Pitney meter builds.
 #include "core/digits.h"
 #include "protocols/pitney/pitney.h"

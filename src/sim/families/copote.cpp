@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "copote" meter's side of the stand-in vendor library's exchange.
 #include "sim/families/families.h"
 #include "vendor/exchange.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The meter side of each protocol family. A family not built yet gives nullptr.
 #include "sim/meter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meter side of the 5400 family: one register per request, its value in packed BCD, least
 // significant byte first. The two machine types send identical requests and differ in the scale
 // of the postage values: a "5400(5表头)" meter keeps postage in tens, so the record's used

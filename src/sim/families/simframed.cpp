@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meter side of the framed family: the neopost (type 11), which acknowledges command 5 and
 // answers command 2 with its registers, and the high-speed machine (type 31), which answers its
 // one command with its registers. A wrong command frame gets no answer.

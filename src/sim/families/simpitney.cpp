@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meter side of the pitney family: a "pitneybows 950" or "pitneybows spark" answering one
 // register request at a time, and taking the spark's acknowledgement blocks.
 #include "core/hexecho.h"

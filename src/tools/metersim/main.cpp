@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // metersim: a postage meter on the far end of a serial line, for demos, end-to-end tests and
 // for checking a cable or adapter without a meter.
 #include "cli/commandline.h"

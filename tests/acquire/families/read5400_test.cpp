@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 5400 reading sequence on virtual time: against the replies meters send, against the
 // simulated meter with its faults, and with every reply cut across reads.
 #include "acquire/families/read5400.h"

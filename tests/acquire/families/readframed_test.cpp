@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The neopost and high-speed readings on virtual time: against the simulated meter, and against
 // replies scripted byte by byte where a test needs a particular fault.
 #include "acquire/families/readframed.h"

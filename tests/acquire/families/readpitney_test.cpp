@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Pitney reading sequence on virtual time: requests and toggles, polls and their limits,
 // the acknowledgement of the spark, replies cut by poll boundaries or sharing a poll, and the
 // ends a reading takes.

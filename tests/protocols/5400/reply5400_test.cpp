@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 5400 replies: decoding by step and machine type, and finding, joining and bounding replies in
 // the blocks read from the line.
 #include "protocols/5400/reply5400.h"

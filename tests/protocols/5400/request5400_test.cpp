@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 5400 requests and their CRC-16, checked against the request lines the meters expect and
 // against the meters' own way of reaching the CRC's high byte and a byte's digits through
 // hexadecimal text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command frames, checksum characters and register decoding of the framed family, against byte
 // sequences written out by hand.
 #include "protocols/framed/framed.h"

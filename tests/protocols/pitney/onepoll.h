@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reply cutting of a Pitney poll taken alone, written out literally, and the comparison of
 // the reader's cutter against it over a run of polls. Shared by the property test and the fuzz

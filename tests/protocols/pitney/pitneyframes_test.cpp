@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pitney frames without a line: requests and their check bytes, the format byte, stuffed
 // packed decimal, the record fields, and cutting frames out of polls.
 #include "core/hexecho.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated 5400 meter: which requests it answers, and with which bytes, for both machine
 // types and in auto mode.
 #include "sim/meter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated framed meter: the command frames it takes, byte for byte, and the replies it
 // builds from its registers.
 #include "sim/meter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated Pitney meter: the requests it takes, the ones it refuses, the acknowledgement
 // blocks of the spark, and replies a reader decodes to the meter's own register values.
 #include "core/hexecho.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // metersim's own contract: what it refuses, the line settings it puts on a device, and how it
 // behaves when that device is hung up.
 #include "support/e2e.h"
