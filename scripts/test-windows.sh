@@ -130,22 +130,7 @@ done
 
 # meterread.exe against the Linux metersim behind COM1. Each type is read once on Linux (the
 # reference) and once under Wine; record, end and the bytes on the wire must be the same.
-simpid=""
-startsim() {
-    local log=$root/build/winelines/metersim.log
-    build/dev/bin/metersim --type "$@" >"$log" 2>&1 &
-    simpid=$!
-    for _ in $(seq 50); do
-        pty=$(head -n 1 "$log" 2>/dev/null || true)
-        [ -n "$pty" ] && [ -e "$pty" ] && break
-        sleep 0.1
-    done
-    ln -sfn "$pty" "$lines/com1"
-}
-stopsim() {
-    kill "$simpid" 2>/dev/null || true
-    wait "$simpid" 2>/dev/null || true
-}
+. "$root/tests/wine/metersim.sh"
 # The fields that must agree, with the commas of the echo (which follow the reads) left out.
 fields() {
     jq -r '[.end, .status, .record, .sent, (.received | gsub(","; ""))] | join("|")'
@@ -154,11 +139,11 @@ echo "== meterread.exe under wine, every machine type by its code and by its lis
 printf '%-18s %-8s %-8s %s\n' type linux wine record
 for type in 11 12 13 21 22 31 51 "pitneybows 950" "pitneybows spark" 高速机 neopost copote \
             "5400(4表头)" "5400(5表头)"; do
-    startsim "$type"
+    startsim --type "$type"
     reference=$(build/dev/bin/meterread --port 1 --type "$type" --device "1=$pty" --json |
                 fields || true)
     stopsim
-    startsim "$type"
+    startsim --type "$type"
     started=$(date +%s%N)
     actual=$(timeout 120 scripts/wine.sh "$run/meterread.exe" --port 1 --type "$type" --json | tr -d '\r' |
              fields || true)

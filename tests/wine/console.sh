@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # meterread.exe's text and its end on request, under Wine: sourced by scripts/test-windows.sh
-# once the Wine prefix, COM1, startsim/stopsim and $dist are set up; sets status=1 on a failure.
+# once the Wine prefix, COM1, startsim/stopsim (tests/wine/metersim.sh) and $dist are set up;
+# sets status=1 on a failure.
 #   - through a pipe: the five lines and the JSON are UTF-8, byte for byte the Linux reader's;
 #     a Chinese text on the command line reaches the program whatever the code page;
 #   - in a console (consoleprobe.exe, built with the 64-bit tests): the five lines read right
@@ -33,15 +34,15 @@ refusal=$(scripts/wine.sh "$dist/meterread.exe" --type "不存在的机器" 2>&1
 [ "$refusal" = 'meterread: 机器类型 "不存在的机器" 不在列表中' ] ||
     fail "refusal of an unknown Chinese type: $refusal"
 
-startsim 31
+startsim --type 31
 linux=$(build/dev/bin/meterread --port 1 --type 高速机 --device "1=$pty" || true)
 stopsim
-startsim 31
+startsim --type 31
 wine=$(timeout 60 scripts/wine.sh "$dist/meterread.exe" --port 1 --type 高速机 | tr -d '\r' || true)
 stopsim
 echo "$wine" | sed 's/^/   /'
 [ -n "$linux" ] && [ "$wine" = "$linux" ] || fail "five lines differ from Linux: $linux"
-startsim 13
+startsim --type 13
 json=$(timeout 60 scripts/wine.sh "$dist/meterread.exe" --port 1 --type "5400(5表头)" --json | tr -d '\r' ||
        true)
 stopsim
@@ -57,7 +58,7 @@ probe() {
     DISPLAY=$probedisplay timeout 60 scripts/wine.sh "$consoleprobe" "$@" | tr -d '\r' || true
 }
 for cp in 936 1252; do
-    startsim 31
+    startsim --type 31
     out=$(probe --codepage "$cp" --after 8000 -- "$dist/meterread.exe" --port 1 --type 高速机)
     stopsim
     while IFS= read -r want; do
@@ -70,7 +71,7 @@ done
 # other requests be tried: it delivers no Ctrl+Break from GenerateConsoleCtrlEvent (to the
 # console's processes or to a process group), and a console window closed under it ends the
 # program with status 0 after about 2 s without a CTRL_CLOSE_EVENT.
-startsim 12 --silent
+startsim --type 12 --silent
 out=$(probe --after 20000 --until 等待 --send c -- "$dist/meterread.exe" --port 1 --type "5400(4表头)")
 stopsim
 code=$(sed -n 's/^exit //p' <<<"$out")

@@ -70,23 +70,8 @@ expect() { # WHAT TEXT NEEDLE
     esac
 }
 
-simpid=""
-startsim() {
-    local log=$root/build/winelines/metersim-demo.log
-    build/dev/bin/metersim "$@" >"$log" 2>&1 &
-    simpid=$!
-    for _ in $(seq 50); do
-        pty=$(head -n 1 "$log" 2>/dev/null || true)
-        [ -n "$pty" ] && [ -e "$pty" ] && break
-        sleep 0.1
-    done
-    ln -sfn "$pty" "$com1"
-}
-stopsim() {
-    [ -n "$simpid" ] && kill "$simpid" 2>/dev/null
-    [ -n "$simpid" ] && wait "$simpid" 2>/dev/null
-    simpid=""
-}
+simlink=$com1
+. "$root/tests/wine/metersim.sh"
 trap stopsim EXIT
 
 here="读数 工具"

@@ -64,11 +64,11 @@ export WINEPREFIX=$root/build/wineprefix-installer
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 lines=$root/build/winelines-installer
-sim=""
+. "$root/tests/wine/metersim.sh"
 xvfb=""
 window=""
 cleanup() {
-    if [ -n "$sim" ]; then kill "$sim" 2>/dev/null || true; fi
+    stopsim
     if [ -n "$window" ]; then kill "$window" 2>/dev/null || true; fi
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -148,28 +148,12 @@ fi
 fields() {
     jq -r '[.end, .status, .record, .sent, (.received | gsub(","; ""))] | join("|")'
 }
-startsim() {
-    build/dev/bin/metersim --type "$1" >"$lines/metersim.log" 2>&1 &
-    sim=$!
-    local pty=""
-    for _ in $(seq 50); do
-        pty=$(head -n 1 "$lines/metersim.log" 2>/dev/null || true)
-        [ -n "$pty" ] && [ -e "$pty" ] && break
-        sleep 0.1
-    done
-    ln -sfn "$pty" "$lines/com1"
-}
-stopsim() {
-    kill "$sim" 2>/dev/null || true
-    wait "$sim" 2>/dev/null || true
-    sim=""
-}
 # pitneybows 950 needs only the reader; copote needs the 32-bit helper and library beside it.
 types=(21)
 if [ "$run32" = 1 ]; then types+=(51); fi
 declare -A reference
 for type in "${types[@]}"; do
-    startsim "$type"
+    startsim --type "$type"
     reference[$type]=$(build/dev/bin/meterread --port 1 --type "$type" --json \
                        --device "1=$(readlink "$lines/com1")" | fields || true)
     stopsim
@@ -181,7 +165,7 @@ done
 readtypes() {
     local exe=$1/meterread.exe type actual
     for type in "${types[@]}"; do
-        startsim "$type"
+        startsim --type "$type"
         actual=$(cd "$drive" && timeout 120 "$wine" "$exe" --port 1 --type "$type" --json |
                  tr -d '\r' | fields || true)
         stopsim
@@ -231,6 +215,10 @@ if [ -f "$instdir/meterreader.exe" ]; then
         [ -s "$lines/display" ] || { fail "Xvfb did not start"; exit 1; }
         export DISPLAY=:$(head -n 1 "$lines/display")
     fi
+    # Wine's desktop process was started without a display: a server started afresh starts it
+    # on this one, where the window can then show.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     running='^C:\\Program Files\\meterreader\\meterreader\.exe'
     (cd "$drive" && exec "$wine" start /wait \
         'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Meter Reader\Meter Reader.lnk') \

@@ -25,23 +25,7 @@ fail() {
     status=1
 }
 
-simpid=""
-startsim() {
-    build/dev/bin/metersim "$@" >"$out/metersim.log" 2>&1 &
-    simpid=$!
-    local pty=""
-    for _ in $(seq 50); do
-        pty=$(head -n 1 "$out/metersim.log" 2>/dev/null || true)
-        [ -n "$pty" ] && [ -e "$pty" ] && break
-        sleep 0.1
-    done
-    ln -sfn "$pty" "$lines/com1"
-    simpty=$pty
-}
-stopsim() {
-    kill "$simpid" 2>/dev/null || true
-    wait "$simpid" 2>/dev/null || true
-}
+. "$root/tests/wine/metersim.sh"
 winpid=""
 stopwindow() {
     if [ -n "$winpid" ]; then
@@ -140,7 +124,7 @@ printf '%-18s %-22s %s\n' type window record
 for row in "${!types[@]}"; do
     type=${types[$row]}
     startsim --type "$type"
-    build/dev/bin/meterread --port 1 --type "$type" --device "1=$simpty" --journal "$out/linux.csv" \
+    build/dev/bin/meterread --port 1 --type "$type" --device "1=$pty" --journal "$out/linux.csv" \
         >/dev/null 2>&1 || true
     reference=$(journalrow "$out/linux.csv" 1 || true)
     rm -f "$out/linux.csv"
