@@ -4,6 +4,8 @@
 // Device Manager shows for them, where the system has them.
 #include "serial/portlist.h"
 
+#include "core/win32text.h"
+
 #include <algorithm>
 #include <cwctype>
 #include <map>
@@ -21,16 +23,6 @@
 namespace meter {
 
 namespace {
-
-std::string utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
 
 // A registry string as read: REG_SZ data need not end in a NUL, and may hold several.
 std::wstring regtext(const std::wstring& data) {
@@ -115,7 +107,7 @@ std::vector<PresentPort> presentports() {
     std::vector<PresentPort> out;
     for (const auto& [number, port] : registeredports()) {
         const auto it = names.find(port);
-        out.push_back({utf8(port), it == names.end() ? std::string() : utf8(it->second)});
+        out.push_back({narrow(port), it == names.end() ? std::string() : narrow(it->second)});
     }
     return out;
 }
