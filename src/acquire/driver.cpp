@@ -27,8 +27,8 @@ std::string Driver::Getregisters() {
         return allzerorecord;
     }
     outcome_ = {};
-    gaveup_.clear();
-    failure_.clear();
+    gaveup_ = {};
+    failure_ = {};
     link_.begin();
     state_.regrecord = allzerorecord;
 
@@ -43,37 +43,36 @@ std::string Driver::Getregisters() {
         } else if (const FamilyEntry* entry = family(state_.itype); entry && entry->read) {
             normal = entry->read(*this, state_.itype);
         } else {
-            gaveup_ = "machine type " + std::to_string(state_.itype) + " has no reading sequence";
+            gaveup_ = Reason(ReasonCode::no_reading_sequence, state_.itype);
         }
     } catch (const ReadingCancelled& e) {
         normal = false;
         cancelled = true;
-        failure_ = e.what();
+        failure_ = e.reason();
     } catch (const MeterError& e) {
         normal = false;
-        failure_ = e.what();
+        failure_ = e.reason();
     } catch (const std::exception& e) {
         // Not raised on purpose anywhere; still a failed reading rather than a crash.
         normal = false;
-        failure_ = std::string("internal error: ") + e.what();
+        failure_ = Reason(ReasonCode::internal_error, e.what());
     } catch (...) {
         normal = false;
-        failure_ = "internal error";
+        failure_ = Reason(ReasonCode::internal_error_unknown);
     }
 
     if (normal) {
         outcome_.end = Outcome::End::normal;
         if (state_.regrecord.size() < recordlength) {
             if (gaveup_.empty())
-                gaveup_ = "the record read has " + std::to_string(state_.regrecord.size()) +
-                          " characters instead of 56";
+                gaveup_ = Reason(ReasonCode::short_record, state_.regrecord.size());
             state_.regrecord = allzerorecord;
         }
         if (state_.regrecord == allzerorecord)
-            outcome_.reason = gaveup_.empty() ? "the meter's registers are all zero" : gaveup_;
+            outcome_.reason = gaveup_ ? gaveup_ : Reason(ReasonCode::registers_all_zero);
     } else {
         outcome_.end = cancelled ? Outcome::End::cancelled : Outcome::End::failure;
-        outcome_.reason = failure_.empty() ? "the reading failed" : failure_;
+        outcome_.reason = failure_ ? failure_ : Reason(ReasonCode::reading_failed);
     }
 
     std::string result = state_.regrecord;
@@ -94,8 +93,9 @@ bool Driver::vendorpath() {
     waitingfor("copote");
     if (lib.ComOpen(port) == 0) {
         const std::string detail = lib.lasterror();
-        return fail("the vendor library could not open port " + std::to_string(port) +
-                    (detail.empty() ? std::string() : " (" + detail + ")"));
+        return fail(detail.empty() ? Reason(ReasonCode::vendor_open_failed, port)
+                                   : Reason(ReasonCode::vendor_open_failed_detail, port,
+                                            Reason(ReasonCode::system_message, detail)));
     }
     state_.regrecord = lib.ReadRegister(port);
     std::int32_t closed = 0;
@@ -109,15 +109,16 @@ bool Driver::vendorpath() {
     if (closed == 0) {
         state_.regrecord = allzerorecord;
         const std::string detail = lib.lasterror();
-        return fail("the vendor library voided the reading" +
-                    (detail.empty() ? std::string() : " (" + detail + ")"));
+        return fail(detail.empty() ? Reason(ReasonCode::vendor_voided)
+                                   : Reason(ReasonCode::vendor_voided_detail,
+                                            Reason(ReasonCode::system_message, detail)));
     }
     return true;
 }
 
 const MachineType& Driver::machinetype(std::int16_t code) const {
     if (const MachineType* row = findtype(code, types_)) return *row;
-    throw MeterError("machine type " + std::to_string(code) + " is not in the table");
+    throw MeterError(Reason(ReasonCode::type_not_in_table, code));
 }
 
 const FamilyEntry* Driver::family(std::int16_t code) const {
@@ -143,7 +144,7 @@ void Driver::waitingfor(std::string_view what) {
     if (services_.listener) services_.listener->waiting(what);
 }
 
-bool Driver::fail(std::string reason) {
+bool Driver::fail(Reason reason) {
     failure_ = std::move(reason);
     return false;
 }

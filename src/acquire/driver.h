@@ -8,6 +8,7 @@
 #include "acquire/state.h"
 #include "acquire/vendorlibrary.h"
 #include "core/machinetypes.h"
+#include "core/reason.h"
 #include "serial/link.h"
 
 #include <atomic>
@@ -68,8 +69,8 @@ FamilyTable standardfamilies();
 struct Outcome {
     enum class End { normal, failure, cancelled };
     End end = End::normal;
-    // Empty when the reading ended normally with a record other than the all-zero record.
-    std::string reason;
+    // None when the reading ended normally with a record other than the all-zero record.
+    Reason reason;
     bool normal() const { return end == End::normal; }
     bool cancelled() const { return end == End::cancelled; }
 };
@@ -122,9 +123,11 @@ class Driver {
     // Tells the front end which register the reading now waits for.
     void waitingfor(std::string_view what);
     // Why the reading gave up; shown when its normal end carries no record.
-    void gaveup(std::string reason) { gaveup_ = std::move(reason); }
+    void gaveup(Reason reason) { gaveup_ = std::move(reason); }
+    void gaveup(std::string message) { gaveup(Reason(ReasonCode::system_message, message)); }
     // Why the sequence takes the failure end; returns false for `return d.fail(...)`.
-    bool fail(std::string reason);
+    bool fail(Reason reason);
+    bool fail(std::string message) { return fail(Reason(ReasonCode::system_message, message)); }
 
   private:
     bool vendorpath();
@@ -135,8 +138,8 @@ class Driver {
     SerialLink link_;
     AcquisitionState state_;
     Outcome outcome_;
-    std::string gaveup_;
-    std::string failure_;
+    Reason gaveup_;
+    Reason failure_;
     std::atomic<bool> reading_{false};
 };
 

@@ -60,7 +60,7 @@ void ReadingRunner::run() {
     // Whatever the cancelled wait reported, the reading ended because the operator asked.
     if (cancelled_ && !outcome.normal()) outcome.reason = operatorcancelled;
     emit finished(QString::fromLatin1(record.data(), static_cast<qsizetype>(record.size())),
-                  outcome.normal(), QString::fromStdString(outcome.reason));
+                  outcome.normal(), QString::fromStdString(outcome.reason.english()));
 }
 
 void ReadingRunner::sent(std::string_view text) {

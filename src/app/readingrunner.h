@@ -17,7 +17,7 @@
 namespace meter {
 
 // The reason a reading carries when the operator cancelled it.
-inline constexpr const char* operatorcancelled = "cancelled by the operator";
+inline const Reason operatorcancelled{ReasonCode::cancelled_by_operator};
 
 class ReadingRunner : public QObject, public ReadingListener {
     Q_OBJECT

@@ -352,7 +352,7 @@ int main(int argc, char** argv) {
             {"status", !outcome.normal() ? "failed"
                        : nodata          ? "nodata"
                                          : "read"},
-            {"reason", outcome.reason},
+            {"reason", outcome.reason.english()},
             {"sent", latin1(driver.link().txtsend())},
             {"received", latin1(driver.link().txtrece())},
             {"time", localtimestamp(started)},
@@ -381,7 +381,7 @@ int main(int argc, char** argv) {
         report.code = code;
         report.record = record;
         report.normal = outcome.normal();
-        report.reason = outcome.reason;
+        report.reason = outcome.reason.english();
         report.sent = driver.link().txtsend();
         report.received = driver.link().txtrece();
         if (const std::string error = appendjournal(o.journal, report); !error.empty())
@@ -392,7 +392,7 @@ int main(int argc, char** argv) {
     }
 
     const bool zh = language == Language::zh;
-    const std::string reason = reasontext(outcome.reason, language);
+    const std::string reason = outcome.reason.text(language);
     if (!outcome.normal()) {
         print(Stream::err, std::string("meterread: ") +
                                (zh ? "读取失败：" : "the reading failed: ") + reason + "\n");

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The one error that ends a reading early. Raised wherever a reading cannot go on (a port that
-// cannot be written, a line that vanished, a reply byte that is not decimal, a vendor library
-// that cannot be loaded) and caught only at the failure end of the reading, where its reason is
-// kept for the technician.
+// The one error that unwinds a reading: the line is lost (a port that cannot be written, a
+// device that vanished, a vendor library that hung or crashed) or the reading was cancelled.
+// Everything else a reading meets is a value. Caught only at the failure end of the reading,
+// where its reason is kept for the technician.
+#include "core/reason.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -11,14 +13,22 @@ namespace meter {
 
 class MeterError : public std::runtime_error {
   public:
-    explicit MeterError(const std::string& reason) : std::runtime_error(reason) {}
+    explicit MeterError(Reason reason)
+        : std::runtime_error(reason.english()), reason_(std::move(reason)) {}
+    // A message of the system or of a library, kept as it is.
+    explicit MeterError(const std::string& message)
+        : MeterError(Reason(ReasonCode::system_message, message)) {}
+    const Reason& reason() const { return reason_; }
+
+  private:
+    Reason reason_;
 };
 
 // The reading was cancelled (the operator, the window closing, a signal). It unwinds the reading
 // like any other MeterError; the driver tells it apart and ends the reading as cancelled.
 class ReadingCancelled : public MeterError {
   public:
-    ReadingCancelled() : MeterError("the reading was cancelled") {}
+    ReadingCancelled() : MeterError(Reason(ReasonCode::cancelled)) {}
 };
 
 } // namespace meter

@@ -367,13 +367,6 @@ std::string reasontext(std::string_view englishreason, Language language) {
     return translate(englishreason, language);
 }
 
-std::string registertext(std::string_view name, Language language) {
-    for (const Name& n : registers)
-        if (n.zh == name || n.en == name)
-            return std::string(language == Language::zh ? n.zh : n.en);
-    return std::string(name);
-}
-
 std::string resultlabel(ResultField field, Language language) {
     const bool zh = language == Language::zh;
     switch (field) {

@@ -4,6 +4,8 @@
 // front ends give every reason in English (with the registers named by their Chinese label
 // words); this turns a reason into Chinese, or its register names into English, so that one
 // reading reads in one language. Needs no Qt: meterread uses it as it is.
+#include "core/reason.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,8 +13,6 @@
 
 namespace meter {
 
-// Chinese is the source and the default.
-enum class Language { zh, en };
 
 // Reads an environment variable; null or empty when it is not set.
 using EnvironmentLookup = const char* (*)(const char* name);
@@ -31,10 +31,6 @@ std::optional<Language> chooselanguage(std::string_view option, EnvironmentLooku
 // bytes, messages of the system) are kept as they are; a reason not known here comes back
 // unchanged, so nothing of it is ever lost.
 std::string reasontext(std::string_view englishreason, Language language);
-
-// A register's name ("表头", as the reading sequences name what they wait for) in `language`;
-// any other text comes back unchanged.
-std::string registertext(std::string_view name, Language language);
 
 // The five result labels' prefixes, as printed before each value.
 enum class ResultField { total, used, unused, pieces, head };

@@ -14,11 +14,11 @@ SerialLink::SerialLink(SerialDevice& device, TrafficListener* listener)
 void SerialLink::begin() {
     txtsend_.clear();
     txtrece_.clear();
-    openfailure_.clear();
+    openfailure_ = {};
 }
 
 bool SerialLink::openport(const std::optional<LineSettings>& settings, std::int16_t port) {
-    openfailure_.clear();
+    openfailure_ = {};
     try {
         if (device_.isopen()) device_.close();
         if (settings) device_.setsettings(*settings);
@@ -27,10 +27,10 @@ bool SerialLink::openport(const std::optional<LineSettings>& settings, std::int1
     } catch (const ReadingCancelled&) {
         throw;
     } catch (const MeterError& e) {
-        openfailure_ = e.what();
+        openfailure_ = e.reason();
     } catch (const std::exception& e) {
-        openfailure_ =
-            std::string("port ") + std::to_string(port) + " could not be opened: " + e.what();
+        openfailure_ = Reason(ReasonCode::port_not_opened, port,
+                              Reason(ReasonCode::system_message, e.what()));
     }
     try {
         if (device_.isopen()) device_.close();

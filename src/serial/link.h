@@ -4,6 +4,7 @@
 // frames, hands received bytes to the protocol families and keeps the hexadecimal echo of
 // all traffic (txt_send, txt_rece).
 #include "core/bytes.h"
+#include "core/reason.h"
 #include "serial/device.h"
 #include "serial/traffic.h"
 
@@ -27,7 +28,7 @@ class SerialLink {
     // Opens the port `port` with `settings` (none: the settings of the last open stay); an open
     // port is closed first. Never raises: any failure gives false, and openfailure() says why.
     bool openport(const std::optional<LineSettings>& settings, std::int16_t port);
-    const std::string& openfailure() const { return openfailure_; }
+    const Reason& openfailure() const { return openfailure_; }
 
     // Closes the port when it is open.
     void closeport();
@@ -63,7 +64,7 @@ class SerialLink {
     TrafficListener* listener_;
     std::string txtsend_;
     std::string txtrece_;
-    std::string openfailure_;
+    Reason openfailure_;
 };
 
 } // namespace meter

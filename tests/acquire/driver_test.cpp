@@ -101,9 +101,9 @@ TEST_F(AcquisitionDriver, EveryKindOfEnd_OwnRecordAndReasonPortClosed) {
         EXPECT_EQ(d.Getregisters(), c.returned);
         EXPECT_EQ(d.outcome().normal(), c.normal) << c.returned;
         if (c.reason)
-            EXPECT_NE(d.outcome().reason.find(c.reason), std::string::npos) << d.outcome().reason;
+            EXPECT_NE(d.outcome().reason.english().find(c.reason), std::string::npos) << d.outcome().reason.english();
         else
-            EXPECT_EQ(d.outcome().reason, "") << c.returned;
+            EXPECT_EQ(d.outcome().reason.english(), "") << c.returned;
         EXPECT_FALSE(device.isopen()) << "the driver closes the port on every end";
     }
 }
@@ -115,7 +115,7 @@ TEST_F(AcquisitionDriver, UnopenablePort_FailsWithItsReason) {
     ASSERT_EQ(d.initport(0, 12), 1);
     EXPECT_EQ(d.Getregisters(), allzerorecord);
     EXPECT_FALSE(d.outcome().normal());
-    EXPECT_EQ(d.outcome().reason, "port 0 has no device");
+    EXPECT_EQ(d.outcome().reason.english(), "port 0 has no device");
 }
 
 TEST_F(AcquisitionDriver, TypeWithoutReadingSequence_AllZeroRecordAtNormalEnd) {
@@ -124,7 +124,7 @@ TEST_F(AcquisitionDriver, TypeWithoutReadingSequence_AllZeroRecordAtNormalEnd) {
         ASSERT_EQ(d.initport(1, code), 1);
         EXPECT_EQ(d.Getregisters(), allzerorecord);
         EXPECT_TRUE(d.outcome().normal());
-        EXPECT_NE(d.outcome().reason.find("no reading sequence"), std::string::npos);
+        EXPECT_NE(d.outcome().reason.english().find("no reading sequence"), std::string::npos);
     }
     EXPECT_TRUE(device.opens().empty());
 }
@@ -243,7 +243,7 @@ TEST_F(AcquisitionDriver, CancelledReading_OwnOutcomeAndPortClosed) {
     ASSERT_EQ(d.initport(1, 13), 1);
     EXPECT_EQ(d.Getregisters(), allzerorecord);
     EXPECT_TRUE(d.outcome().cancelled()) << "told apart from a fault";
-    EXPECT_EQ(d.outcome().reason, "the reading was cancelled");
+    EXPECT_EQ(d.outcome().reason.english(), "the reading was cancelled");
     EXPECT_FALSE(device.isopen());
     EXPECT_EQ(pacer.nowms(), 5000);
 }

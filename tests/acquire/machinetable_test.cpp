@@ -128,7 +128,7 @@ TEST(MachineTable, AnEighthTypeIsOneRowAndOneFamilyOnEachSide) {
         VirtualStation st = tiny::station();
         st.play(tiny::code, c.faults);
         EXPECT_EQ(st.read(tiny::code), c.record) << c.what;
-        EXPECT_EQ(st.driver.outcome().reason, c.reason) << c.what;
+        EXPECT_EQ(st.driver.outcome().reason.english(), c.reason) << c.what;
         EXPECT_EQ(st.device.opens().back().settings.text(), "19200,e,7,1") << c.what;
         EXPECT_EQ(st.sent(), " 7E 50 7F,") << c.what << ": the row's echo length";
         EXPECT_EQ(st.received(), c.received) << c.what;

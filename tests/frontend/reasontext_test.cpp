@@ -217,12 +217,12 @@ TEST(ReasonText, AnyReadingReason_HasChineseWithNoEnglishLeft) {
         st.vendor.close = way == 2 ? 0 : 1;
         st.vendor.record = way == 3 ? "123" : std::string(56, '7');
         st.read(51);
-        reasons.insert(st.driver.outcome().reason);
+        reasons.insert(st.driver.outcome().reason.english());
     }
     // Serial readings against random faults of the line.
     testing::soak::Run run(20260607);
     for (int i = 0; i < 3000; ++i)
-        reasons.insert(run.next().outcome.reason);
+        reasons.insert(run.next().outcome.reason.english());
     reasons.erase("");
     EXPECT_GE(reasons.size(), 90u);
 

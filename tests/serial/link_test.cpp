@@ -87,10 +87,10 @@ TEST_F(SerialLink, OpenportOnOpenPort_ClosesAndReopens) {
 
 TEST_F(SerialLink, OpenportFails_FalseAndReasonWithoutRaising) {
     EXPECT_FALSE(link.openport(lineof(12), 0));
-    EXPECT_NE(link.openfailure().find("port 0"), std::string::npos);
+    EXPECT_NE(link.openfailure().english().find("port 0"), std::string::npos);
     device.refuseopen("port 2 is in use by another program");
     EXPECT_FALSE(link.openport(lineof(12), 2));
-    EXPECT_EQ(link.openfailure(), "port 2 is in use by another program");
+    EXPECT_EQ(link.openfailure().english(), "port 2 is in use by another program");
     EXPECT_FALSE(device.isopen());
     link.closeport(); // on a closed port: nothing
     EXPECT_EQ(device.closes(), 0);
@@ -140,7 +140,7 @@ TEST(StaleReply, LateReply_NotTakenByTheNextReading) {
                              "0000000099"};
         st.play(code, {}, other);
         EXPECT_EQ(st.read(code), other.record()) << code;
-        EXPECT_TRUE(st.driver.outcome().normal()) << code << ": " << st.driver.outcome().reason;
+        EXPECT_TRUE(st.driver.outcome().normal()) << code << ": " << st.driver.outcome().reason.english();
     }
 }
 

@@ -55,7 +55,7 @@ TEST(NativeDevice, Openport_SetsEachTypesRawLineOnTheDevice) {
     auto device = deviceon(pty);
     SerialLink link(*device);
     for (const auto& c : cases) {
-        ASSERT_TRUE(link.openport(lineof(c.code), 1)) << link.openfailure();
+        ASSERT_TRUE(link.openport(lineof(c.code), 1)) << link.openfailure().english();
         termios t{};
         ASSERT_EQ(tcgetattr(pty.slave(), &t), 0);
         EXPECT_EQ(cfgetospeed(&t), c.speed) << c.code;
@@ -224,7 +224,7 @@ TEST(NativeDevice, LineVanishesMidReading_EndsAtTheFailureEnd) {
     ASSERT_EQ(driver.initport(1, 12), 1);
     EXPECT_EQ(driver.Getregisters(), "123");
     EXPECT_FALSE(driver.outcome().normal());
-    EXPECT_NE(driver.outcome().reason.find("lost"), std::string::npos) << driver.outcome().reason;
+    EXPECT_NE(driver.outcome().reason.english().find("lost"), std::string::npos) << driver.outcome().reason.english();
     EXPECT_FALSE(device->isopen());
 }
 

@@ -59,7 +59,7 @@ TEST_F(Win32Device, EachMachineType_SettingsReachTheLine) {
     auto device = makeserialdevice(PortMap{});
     SerialLink link(*device);
     for (const auto& c : cases) {
-        ASSERT_TRUE(link.openport(lineof(c.code), 1)) << link.openfailure();
+        ASSERT_TRUE(link.openport(lineof(c.code), 1)) << link.openfailure().english();
         EXPECT_EQ(lineof(*device), c.line) << c.code;
     }
     link.closeport();

@@ -76,7 +76,7 @@ std::string Reading::describe() const {
            (f.dropafter ? ", drop after " + std::to_string(f.dropafter) : "") +
            (stale ? ", " + std::to_string(stale) + " stale bytes" : "") + ": " +
            (outcome.normal() ? "normal" : "failure") + " end, record " + record + ", reason \"" +
-           outcome.reason + "\", " + std::to_string(elapsedms) + " ms; broken: " + broken;
+           outcome.reason.english() + "\", " + std::to_string(elapsedms) + " ms; broken: " + broken;
 }
 
 RenewedLine::RenewedLine(ScriptedDevice::Clock now)

@@ -88,7 +88,7 @@ TEST_F(CpedfmLibrary, DriverOnCopote_ReadsThroughTheLibrary) {
     ASSERT_EQ(d.initport(4, 51), 1);
     EXPECT_EQ(d.Getregisters(), record);
     EXPECT_TRUE(d.outcome().normal());
-    EXPECT_EQ(d.outcome().reason, "");
+    EXPECT_EQ(d.outcome().reason.english(), "");
 }
 
 } // namespace

@@ -49,7 +49,7 @@ Reading read(VendorLibrary& lib, std::int16_t port) {
     Reading r{d.Getregisters(), false, false, {}};
     r.normal = d.outcome().normal();
     r.cancelled = d.outcome().cancelled();
-    r.reason = d.outcome().reason;
+    r.reason = d.outcome().reason.english();
     return r;
 }
 

@@ -44,7 +44,7 @@ TEST(Read5400, WorkedReplies_ExactRecordRequestsAndEcho) {
     EXPECT_EQ(st.read(12, 2),
               "001234568890001234567890000000001000" + std::string("00123456780000123456"));
     EXPECT_TRUE(st.driver.outcome().normal());
-    EXPECT_EQ(st.driver.outcome().reason, "");
+    EXPECT_EQ(st.driver.outcome().reason.english(), "");
     EXPECT_EQ(st.pacer.nowms(), 5000) << "five polls of a second";
     EXPECT_EQ(st.device.reads(), 5);
 
@@ -96,7 +96,7 @@ TEST(Read5400, SilentMeter_GivesUpAfterSixtyPollsAtNormalEnd) {
     st.play(12, {.silent = true});
     EXPECT_EQ(st.read(12), allzerorecord);
     EXPECT_TRUE(st.driver.outcome().normal());
-    EXPECT_EQ(st.driver.outcome().reason, "no reply to 表头 after 60 polls");
+    EXPECT_EQ(st.driver.outcome().reason.english(), "no reply to 表头 after 60 polls");
     EXPECT_EQ(st.sent(), headline);
     EXPECT_EQ(st.received(), "");
     EXPECT_EQ(st.device.reads(), 1 + 1 + 60) << "after opening, after the request, 60 polls";
@@ -115,7 +115,7 @@ TEST(Read5400, MeterStopsAnsweringMidway_AllZeroRecordAtNormalEnd) {
     });
     EXPECT_EQ(st.read(13), allzerorecord);
     EXPECT_TRUE(st.driver.outcome().normal());
-    EXPECT_EQ(st.driver.outcome().reason, "no reply to 未用邮资 after 60 polls");
+    EXPECT_EQ(st.driver.outcome().reason.english(), "no reply to 未用邮资 after 60 polls");
     EXPECT_EQ(st.sent(), headline + usedline + unusedline);
     EXPECT_EQ(st.driver.state().rxtext.size(), 22u);
 }
@@ -146,8 +146,8 @@ TEST(Read5400, LineFaults_HarmlessReadSameRecordOthersFailAllZero) {
             EXPECT_EQ(record, good) << c.what;
         } else {
             EXPECT_EQ(record, allzerorecord) << c.what;
-            EXPECT_NE(st.driver.outcome().reason.find(c.reason), std::string::npos)
-                << c.what << ": " << st.driver.outcome().reason;
+            EXPECT_NE(st.driver.outcome().reason.english().find(c.reason), std::string::npos)
+                << c.what << ": " << st.driver.outcome().reason.english();
         }
         EXPECT_FALSE(st.device.isopen()) << c.what;
     }

@@ -68,7 +68,7 @@ TEST(FramedReading, AnsweringMeter_SameRecordEchoAndTimeOnEveryReading) {
         for (int reading = 0; reading < 2; ++reading) {
             const std::int64_t start = s.pacer.nowms();
             EXPECT_EQ(s.read(c.code), sim::Registers{}.record()) << c.code;
-            EXPECT_TRUE(s.driver.outcome().normal()) << s.driver.outcome().reason;
+            EXPECT_TRUE(s.driver.outcome().normal()) << s.driver.outcome().reason.english();
             EXPECT_EQ(s.sent(), c.sent) << "each reading starts from sequence '1'";
             EXPECT_EQ(s.received(), c.received);
             EXPECT_EQ(s.pacer.nowms() - start, c.ms) << c.code;
@@ -86,8 +86,8 @@ TEST(FramedReading, SilentMeter_TimesOutAfterFivePolls) {
         EXPECT_EQ(s.device.writes().size(), 1u) << "command 2 is never sent";
         EXPECT_EQ(s.device.reads(), 5);
         EXPECT_EQ(s.pacer.nowms(), 4000);
-        EXPECT_TRUE(has(s.driver.outcome().reason, "time-out after 4000 ms (5 polls)"))
-            << s.driver.outcome().reason;
+        EXPECT_TRUE(has(s.driver.outcome().reason.english(), "time-out after 4000 ms (5 polls)"))
+            << s.driver.outcome().reason.english();
     }
 }
 
@@ -123,7 +123,7 @@ TEST(FramedReading, FaultyReply_FailsWithAllZeroRecordAndReason) {
         script(s, c.replies);
         EXPECT_EQ(s.read(c.code), allzerorecord) << c.reason;
         EXPECT_FALSE(s.driver.outcome().normal()) << c.reason;
-        EXPECT_TRUE(has(s.driver.outcome().reason, c.reason)) << s.driver.outcome().reason;
+        EXPECT_TRUE(has(s.driver.outcome().reason.english(), c.reason)) << s.driver.outcome().reason.english();
         EXPECT_EQ(s.device.writes().size(), c.frames) << c.reason;
     }
 }
@@ -152,7 +152,7 @@ TEST(FramedReading, BytesAfterLastPoll_StartTheNextReception) {
     EXPECT_EQ(s.read(11), allzerorecord);
     EXPECT_EQ(s.received(),
               echo({ackreply()}) + "," + echo({stray, neopostreply(defaultneopost)}) + ",");
-    EXPECT_TRUE(has(s.driver.outcome().reason, "register reply has 0x30 at byte 0"));
+    EXPECT_TRUE(has(s.driver.outcome().reason.english(), "register reply has 0x30 at byte 0"));
 }
 
 TEST(FramedReading, LostLine_FailsAsLostNotAsMissingReply) {
@@ -160,7 +160,7 @@ TEST(FramedReading, LostLine_FailsAsLostNotAsMissingReply) {
     s.play(31, {.dropafter = 1});
     EXPECT_EQ(s.read(31), allzerorecord);
     EXPECT_FALSE(s.driver.outcome().normal());
-    EXPECT_TRUE(has(s.driver.outcome().reason, "the line was lost")) << s.driver.outcome().reason;
+    EXPECT_TRUE(has(s.driver.outcome().reason.english(), "the line was lost")) << s.driver.outcome().reason.english();
     EXPECT_EQ(s.received(), "");
 }
 
@@ -192,7 +192,7 @@ TEST(FramedReading, CountAndReadDisagree_ExtraBytesKeptShortReadFails) {
             EXPECT_EQ(d.link().txtrece(), bytes + ",");
         } else {
             EXPECT_EQ(record, allzerorecord);
-            EXPECT_EQ(d.outcome().reason, "the port counted 76 bytes waiting but gave only 75");
+            EXPECT_EQ(d.outcome().reason.english(), "the port counted 76 bytes waiting but gave only 75");
             EXPECT_EQ(d.link().txtrece(), bytes) << "no comma after a broken read";
         }
     }

@@ -71,7 +71,7 @@ TEST(ReadPitney, PromptMeter_ReadInSixPollsWithExactTraffic) {
         st.play(code);
         EXPECT_EQ(st.read(code), record) << code;
         EXPECT_TRUE(st.driver.outcome().normal());
-        EXPECT_EQ(st.driver.outcome().reason, "");
+        EXPECT_EQ(st.driver.outcome().reason.english(), "");
         EXPECT_EQ(st.device.reads(), 6);
         EXPECT_EQ(st.pacer.nowms(), 600);
         EXPECT_EQ(toggles(st.device), (std::vector<int>{0x21, 0xA1, 0x21, 0xA1, 0x21}));
@@ -141,7 +141,7 @@ TEST(ReadPitney, SilentMeter_GivenUpAfterItsTypesPollLimit) {
         st.play(c.code, {.silent = true});
         EXPECT_EQ(st.read(c.code), allzerorecord);
         EXPECT_TRUE(st.driver.outcome().normal());
-        EXPECT_EQ(st.driver.outcome().reason, c.reason);
+        EXPECT_EQ(st.driver.outcome().reason.english(), c.reason);
         EXPECT_EQ(st.device.reads(), c.polls);
         EXPECT_EQ(st.pacer.nowms(), c.polls * 100);
         EXPECT_EQ(ackblocks(st.device), c.acks);
@@ -178,7 +178,7 @@ TEST(ReadPitney, ReplyAtLastPollOfAWait_TooLateUnlessNothingLeft) {
                 EXPECT_TRUE(st.driver.outcome().normal());
                 char reason[160];
                 std::snprintf(reason, sizeof reason, late[reg], limit);
-                EXPECT_EQ(st.driver.outcome().reason, full ? "" : reason);
+                EXPECT_EQ(st.driver.outcome().reason.english(), full ? "" : reason);
                 EXPECT_EQ(toggles(st.device).size(), (full ? 5u : reg + 1) + (reg == 0))
                     << code << " " << reg << intime;
             }
@@ -270,7 +270,7 @@ TEST(ReadPitney, ReplyAmidEchoesNoiseOrJunk_ReadNormally) {
             });
             EXPECT_EQ(st.read(code), record) << c.what << " " << code;
             EXPECT_TRUE(st.driver.outcome().normal()) << c.what << " " << code;
-            EXPECT_EQ(st.driver.outcome().reason, "") << c.what << " " << code;
+            EXPECT_EQ(st.driver.outcome().reason.english(), "") << c.what << " " << code;
             if (c.polls) {
                 EXPECT_EQ(st.device.reads(), c.polls) << c.what;
             }
@@ -308,7 +308,7 @@ TEST(ReadPitney, Fault_EndsReadingWithRecordAsItStands) {
         shaped(st, 22, c.shape);
         EXPECT_EQ(st.read(22), c.record) << c.what;
         EXPECT_FALSE(st.driver.outcome().normal()) << c.what;
-        EXPECT_EQ(st.driver.outcome().reason, c.reason);
+        EXPECT_EQ(st.driver.outcome().reason.english(), c.reason);
         EXPECT_EQ(st.device.closes(), 1);
     }
 
@@ -322,7 +322,7 @@ TEST(ReadPitney, Fault_EndsReadingWithRecordAsItStands) {
     refused.device.refuseopen("port 1 is in use");
     EXPECT_EQ(refused.read(21), allzerorecord);
     EXPECT_FALSE(refused.driver.outcome().normal());
-    EXPECT_EQ(refused.driver.outcome().reason, "port 1 is in use");
+    EXPECT_EQ(refused.driver.outcome().reason.english(), "port 1 is in use");
     EXPECT_TRUE(refused.device.writes().empty());
     EXPECT_EQ(refused.device.reads(), 0);
 }
