@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/driver.h"
 
+#include "acquire/pollloop.h"
 #include "core/metererror.h"
 
 namespace meter {
@@ -12,12 +13,12 @@ Driver::Driver(Services services, FamilyTable families, MachineTypes types)
 std::int16_t Driver::initport(std::int16_t inputport, std::int16_t inputtype) {
     if (reading_) return 0;
     if (inputport > 8) return 0;
-    if (!findtype(inputtype, types_)) return 0;
+    const MachineType* row = findtype(inputtype, types_);
+    if (!row) return 0;
     state_.iport = inputport;
     state_.itype = inputtype;
-    state_.step = 0;
-    state_.seqchar = 48;
-    state_.waitcount = replytimebound;
+    const auto maker = families_.find(inputtype);
+    family_ = maker != families_.end() && maker->second ? maker->second(*row) : nullptr;
     return 1;
 }
 
@@ -40,8 +41,8 @@ std::string Driver::Getregisters() {
     try {
         if (vendor) {
             normal = vendorpath();
-        } else if (const FamilyEntry* entry = family(state_.itype); entry && entry->read) {
-            normal = entry->read(*this, state_.itype);
+        } else if (family_) {
+            normal = familypath(*row);
         } else {
             gaveup_ = Reason(ReasonCode::no_reading_sequence, state_.itype);
         }
@@ -90,7 +91,7 @@ std::string Driver::Getregisters() {
 bool Driver::vendorpath() {
     VendorLibrary& lib = services_.vendor;
     const std::int32_t port = state_.iport;
-    waitingfor("copote");
+    if (services_.listener) services_.listener->waiting("copote");
     if (lib.ComOpen(port) == 0) {
         const std::string detail = lib.lasterror();
         return fail(detail.empty() ? Reason(ReasonCode::vendor_open_failed, port)
@@ -116,32 +117,14 @@ bool Driver::vendorpath() {
     return true;
 }
 
-const MachineType& Driver::machinetype(std::int16_t code) const {
-    if (const MachineType* row = findtype(code, types_)) return *row;
-    throw MeterError(Reason(ReasonCode::type_not_in_table, code));
-}
-
-const FamilyEntry* Driver::family(std::int16_t code) const {
-    const auto it = families_.find(code);
-    return it == families_.end() ? nullptr : &it->second;
-}
-
-bool Driver::openport(std::int16_t code) {
-    const MachineType* row = findtype(code, types_);
-    if (link_.openport(row ? row->line : std::nullopt, state_.iport)) return true;
-    return fail(link_.openfailure());
-}
-
-void Driver::countpoll() {
-    ++pollcount;
-    if (pollcount == 10) {
-        ++retrycount;
-        pollcount = 0;
-    }
-}
-
-void Driver::waitingfor(std::string_view what) {
-    if (services_.listener) services_.listener->waiting(what);
+bool Driver::familypath(const MachineType& row) {
+    if (!link_.openport(row.line, state_.iport)) return fail(link_.openfailure());
+    family_->begin(state_.regrecord);
+    PollLoop loop(link_, services_.pacer, services_.listener, row);
+    Step end = loop.readingsequence(*family_);
+    if (!end.normal) return fail(std::move(end.reason));
+    gaveup_ = std::move(end.reason);
+    return true;
 }
 
 bool Driver::fail(Reason reason) {

@@ -3,6 +3,7 @@
 // Decimal digit texts as meters keep them: fixed widths with zeros in front, and packed BCD (two
 // digits a byte, high nibble first).
 #include "core/bytes.h"
+#include "core/reason.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,7 @@ namespace meter {
 // The digits a reply decodes to, or why it decodes to none.
 struct Decoded {
     std::string digits;
-    std::string reason; // empty: decoded
+    Reason reason; // none: decoded
     bool ok() const { return reason.empty(); }
 };
 

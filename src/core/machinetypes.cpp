@@ -4,9 +4,9 @@
 namespace meter {
 
 namespace {
-constexpr LineSettings fast1{9600, 'n', 8, 1};
-constexpr LineSettings fast2{9600, 'n', 8, 2};
-constexpr LineSettings slow1{4800, 'n', 8, 1};
+constexpr LineSettings line9600n81{9600, 'n', 8, 1};
+constexpr LineSettings line9600n82{9600, 'n', 8, 2};
+constexpr LineSettings line4800n81{4800, 'n', 8, 1};
 } // namespace
 
 std::int64_t MachineType::waitlimitms() const {
@@ -15,15 +15,16 @@ std::int64_t MachineType::waitlimitms() const {
 }
 
 const MachineTypes& machinetypes() {
-    // text, code, family, line, echo, poll ms, retry limit, time bound ms
+    using enum Variant;
+    // text, code, family, line, echo, poll ms, retry limit, time bound ms, variant
     static const MachineTypes list{
-        {"pitneybows 950", 21, "pitney", fast2, 6, 100, 9, 0},
-        {"pitneybows spark", 22, "pitney", fast1, 6, 100, 5, 0},
-        {"高速机", 31, "framed", fast1, 6, 800, 0, replytimebound},
-        {"neopost", 11, "framed", fast1, 6, 800, 0, replytimebound},
-        {"copote", 51, "copote", std::nullopt, 6, 0, 0, 0},
-        {"5400(4表头)", 12, "5400", slow1, 10, 1000, 6, 0},
-        {"5400(5表头)", 13, "5400", slow1, 10, 1000, 6, 0},
+        {"pitneybows 950", 21, "pitney", line9600n82, 6, 100, 9, 0, none},
+        {"pitneybows spark", 22, "pitney", line9600n81, 6, 100, 5, 0, everypollack},
+        {"高速机", 31, "framed", line9600n81, 6, 800, 0, replytimebound, onecommand},
+        {"neopost", 11, "framed", line9600n81, 6, 800, 0, replytimebound, none},
+        {"copote", 51, "copote", std::nullopt, 6, 0, 0, 0, none},
+        {"5400(4表头)", 12, "5400", line4800n81, 10, 1000, 6, 0, none},
+        {"5400(5表头)", 13, "5400", line4800n81, 10, 1000, 6, 0, postagetens},
     };
     return list;
 }

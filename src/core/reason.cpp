@@ -39,11 +39,61 @@ const ReasonEntry* entryof(ReasonCode code) {
     return index >= 1 && index <= table.size() ? &table[index - 1] : nullptr;
 }
 
-std::string render(char kind, const ReasonPart& part, Language language) {
-    if (part.nested) return part.nested->text(language);
+// The kinds of the slots of an English text, in order.
+std::string slotkinds(std::string_view english) {
+    std::string kinds;
+    for (std::size_t at = 0; (at = english.find('{', at)) != std::string_view::npos; at += 3)
+        kinds += english[at + 1];
+    return kinds;
+}
+
+// How a slot is filled: for the technician in a language, or as the files keep it.
+enum class Form { zh, en, kept };
+
+Language languageof(Form form) {
+    return form == Form::zh ? Language::zh : Language::en;
+}
+
+std::string render(char kind, const ReasonPart& part, Form form);
+
+std::string fill(const ReasonEntry& e, const std::vector<ReasonPart>& parts, Form form) {
+    const std::string kinds = slotkinds(e.english);
+    // A slot without its part stays empty.
+    const auto part = [&](std::size_t index) {
+        return index < parts.size() ? render(kinds[index], parts[index], form) : std::string();
+    };
+    std::string out;
+    if (form != Form::zh) {
+        std::string_view text = e.english;
+        std::size_t next = 0;
+        for (std::size_t slot; (slot = text.find('{')) != std::string_view::npos;) {
+            out.append(text.substr(0, slot));
+            out += part(next++);
+            text.remove_prefix(slot + 3);
+        }
+        return out.append(text);
+    }
+    const std::string_view text = e.chinese;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            out += part(static_cast<std::size_t>(text[i + 1] - '1'));
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string render(char kind, const ReasonPart& part, Form form) {
+    if (part.nested) {
+        const ReasonEntry* e = entryof(part.nested->code());
+        return e ? fill(*e, part.nested->parts(), form) : std::string();
+    }
+    const Language language = languageof(form);
     switch (kind) {
     case 'g':
-        return registertext(part.text, language);
+        return form == Form::kept ? part.text : registertext(part.text, language);
     case 'w':
         return std::string(lookup(part.text, replies, language));
     case 'l': {
@@ -59,14 +109,6 @@ std::string render(char kind, const ReasonPart& part, Language language) {
     default:
         return part.text;
     }
-}
-
-// The kinds of the slots of an English text, in order.
-std::string slotkinds(std::string_view english) {
-    std::string kinds;
-    for (std::size_t at = 0; (at = english.find('{', at)) != std::string_view::npos; at += 3)
-        kinds += english[at + 1];
-    return kinds;
 }
 
 } // namespace
@@ -96,36 +138,12 @@ std::string_view Reason::name() const {
 
 std::string Reason::text(Language language) const {
     const ReasonEntry* e = entryof(code_);
-    if (!e) return {};
-    const std::string kinds = slotkinds(e->english);
-    // A slot without its part stays empty.
-    const auto part = [&](std::size_t index) {
-        return index < parts_.size() ? render(kinds[index], parts_[index], language)
-                                     : std::string();
-    };
-    std::string out;
-    if (language == Language::en) {
-        std::string_view text = e->english;
-        std::size_t next = 0;
-        for (std::size_t slot; (slot = text.find('{')) != std::string_view::npos;) {
-            out.append(text.substr(0, slot));
-            out += part(next++);
-            text.remove_prefix(slot + 3);
-        }
-        out.append(text);
-    } else {
-        const std::string_view text = e->chinese;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' &&
-                text[i + 1] <= '9') {
-                out += part(static_cast<std::size_t>(text[i + 1] - '1'));
-                ++i;
-            } else {
-                out += text[i];
-            }
-        }
-    }
-    return out;
+    return e ? fill(*e, parts_, language == Language::zh ? Form::zh : Form::en) : std::string();
+}
+
+std::string Reason::english() const {
+    const ReasonEntry* e = entryof(code_);
+    return e ? fill(*e, parts_, Form::kept) : std::string();
 }
 
 std::string registertext(std::string_view name, Language language) {

@@ -24,218 +24,220 @@ enum class Language { zh, en };
 // The Chinese text takes the same parts as %1 to %9, in the English order. The English text is
 // also what the JSON and the journal keep, so it does not change once released; the name of
 // the code is the JSON's stable "reason_code".
-#define METER_REASONS(X)                                                                          \
-    /* The end of a reading. */                                                                   \
-    X(cancelled_by_operator, "cancelled by the operator", "操作员已取消")                         \
-    X(cancelled, "the reading was cancelled", "读取已取消")                                       \
-    X(reading_failed, "the reading failed", "读取失败")                                           \
-    X(registers_all_zero, "the meter's registers are all zero", "邮资表的寄存器全部为零")          \
-    X(no_register_values, "the meter gave no register values", "邮资表没有给出寄存器值")           \
-    X(no_reading_sequence, "machine type {n} has no reading sequence",                            \
-      "机器类型 %1 没有读取流程")                                                                 \
-    X(short_record, "the record read has {n} characters instead of 56",                          \
-      "读到的记录有 %1 个字符，而不是 56 个")                                                     \
-    X(internal_error, "internal error: {s}", "内部错误：%1")                                      \
-    X(internal_error_unknown, "internal error", "内部错误")                                        \
-    X(type_not_in_table, "machine type {n} is not in the table", "机器类型 %1 不在表中")           \
-    /* Refused before a reading. */                                                               \
-    X(port_above_8, "port {n} is above 8", "端口 %1 大于 8")                                      \
-    X(type_not_in_list, "machine type \"{s}\" is not in the list", "机器类型 \"%1\" 不在列表中")  \
-    X(pair_refused, "port {n} or machine type refused", "端口 %1 或机器类型被拒绝")               \
-    X(port_text_empty, "the port text is empty; give a port from 1 to 8",                         \
-      "端口为空；请给出 1 到 8 之间的端口")                                                        \
-    X(port_not_number, "port \"{s}\" is not a port number; give a port from 1 to 8",              \
-      "端口 \"%1\" 不是端口号；请给出 1 到 8 之间的端口")                                          \
-    X(port_out_of_range, "port {s} is not a port from 1 to 8", "端口 %1 不在 1 到 8 之间")         \
-    X(reading_running, "a reading is running", "正在读取")                                         \
-    /* The vendor library and its helper program. */                                              \
-    X(helper_not_found_nodir,                                                                     \
-      "the vendor library's helper program {s} was not found (the program's own folder is "       \
-      "unknown)",                                                                                 \
-      "找不到厂商库的辅助程序 %1（程序所在的文件夹未知）")                                         \
-    X(helper_not_found, "the vendor library's helper program {s} was not found at {l}",           \
-      "找不到厂商库的辅助程序 %1（找过：%2）")                                                     \
-    X(helper_not_started, "the vendor library's helper program {s} could not be started ({r})",   \
-      "无法启动厂商库的辅助程序 %1（%2）")                                                         \
-    X(helper_malformed, "the vendor library's helper program gave a malformed answer to {s}",     \
-      "厂商库的辅助程序对 %1 的应答格式错误")                                                      \
-    X(helper_no_pipe_error, "no pipe for the vendor library's helper program (error {n})",        \
-      "无法为厂商库的辅助程序建立管道（错误 %1）")                                                 \
-    X(helper_no_pipe, "no pipe for the vendor library's helper program ({r})",                    \
-      "无法为厂商库的辅助程序建立管道（%1）")                                                      \
-    X(helper_no_channel, "no channel to the vendor library's helper program ({s})",               \
-      "无法与厂商库的辅助程序建立通道（%1）")                                                      \
-    X(vendor_crashed_signal_text, "the vendor library crashed in {s} (signal {n}, {s})",          \
-      "厂商库在 %1 中崩溃（信号 %2，%3）")                                                         \
-    X(vendor_crashed_signal, "the vendor library crashed in {s} (signal {n})",                    \
-      "厂商库在 %1 中崩溃（信号 %2）")                                                             \
-    X(vendor_crashed_exit, "the vendor library crashed in {s} (exit status {s})",                 \
-      "厂商库在 %1 中意外退出（退出状态 %2）")                                                     \
-    X(vendor_crashed_closed, "the vendor library crashed in {s} (closed its output without "      \
-                             "ending)",                                                           \
-      "厂商库在 %1 中关闭了输出却没有结束")                                                        \
-    X(vendor_hung, "the vendor library stopped responding (no answer to {s} within {n} ms)",      \
-      "厂商库停止响应（%2 毫秒内没有对 %1 的应答）")                                               \
-    X(vendor_open_failed_detail, "the vendor library could not open port {n} ({r})",              \
-      "厂商库无法打开端口 %1（%2）")                                                               \
-    X(vendor_open_failed, "the vendor library could not open port {n}", "厂商库无法打开端口 %1")  \
-    X(vendor_voided_detail, "the vendor library voided the reading ({r})",                        \
-      "厂商库作废了这次读取（%1）")                                                                \
-    X(vendor_voided, "the vendor library voided the reading", "厂商库作废了这次读取")             \
-    X(vendor_not_found_nodir,                                                                     \
-      "the vendor library {s} was not found (the program's own folder is unknown)",               \
-      "找不到厂商库 %1（程序所在的文件夹未知）")                                                   \
-    X(vendor_not_found, "the vendor library {s} was not found at {l}",                            \
-      "找不到厂商库 %1（找过：%2）")                                                               \
-    X(vendor_not_loaded_error, "the vendor library {s} could not be loaded (error {n})",          \
-      "无法加载厂商库 %1（错误 %2）")                                                              \
-    X(vendor_not_loaded_detail, "the vendor library {s} could not be loaded ({r})",               \
-      "无法加载厂商库 %1（%2）")                                                                   \
-    X(vendor_wrong_bits,                                                                          \
-      "the vendor library {s} is not a {n}-bit Windows library (error {n}): the helper program "  \
-      "can load only a {n}-bit {s}",                                                              \
-      "厂商库 %1 不是 %2 位的 Windows 库（错误 %3）：辅助程序只能加载 %4 位的 %5")                 \
-    X(vendor_not_loaded, "the vendor library {s} could not be loaded", "无法加载厂商库 %1")       \
-    X(vendor_lacks_functions, "the vendor library {s} lacks ComOpen, ReadRegister or ComClose",   \
-      "厂商库 %1 缺少 ComOpen、ReadRegister 或 ComClose")                                         \
-    X(meter_no_answer, "the meter did not answer", "邮资表没有应答")                              \
-    X(meter_bad_record, "the meter's answer was not a valid register record",                     \
-      "邮资表的应答不是有效的寄存器记录")                                                          \
-    X(vendor_port_not_open, "port {n} is not open", "端口 %1 没有打开")                           \
-    /* Opening and using the port. */                                                             \
-    X(port_not_opened, "port {n} could not be opened: {r}", "无法打开端口 %1：%2")                \
-    X(port_no_device_numbered, "port {n} has no device (ports are numbered from 1)",              \
-      "端口 %1 没有设备（端口从 1 开始编号）")                                                     \
-    X(port_no_device, "port {n} has no device", "端口 %1 没有设备")                               \
-    X(device_missing, "port {n} ({s}) does not exist", "端口 %1（%2）不存在")                     \
-    X(device_permission,                                                                          \
-      "port {n} ({s}): permission denied; add the user to the dialout group (sudo usermod -aG "   \
-      "dialout $USER) and log in again",                                                          \
-      "端口 %1（%2）：没有权限；请把用户加入 dialout 组（sudo usermod -aG dialout $USER）"         \
-      "后重新登录")                                                                               \
-    X(device_busy_or_denied, "port {n} ({s}) is in use by another program, or access to it is "  \
-                             "denied",                                                            \
-      "端口 %1（%2）正被另一个程序占用，或者没有访问它的权限")                                     \
-    X(device_busy, "port {n} ({s}) is in use by another program", "端口 %1（%2）正被另一个程序占用") \
-    X(port_busy, "port {n} is in use by another program", "端口 %1 正被另一个程序占用")           \
-    X(device_not_opened, "port {n} ({s}) could not be opened ({r})", "无法打开端口 %1（%2）：%3")  \
-    X(device_baud, "port {n} ({s}) could not be set up (baud rate {n} is not supported)",         \
-      "无法设置端口 %1（%2）：不支持波特率 %3")                                                    \
-    X(device_settings_refused_detail,                                                             \
-      "port {n} ({s}) could not be set up (the line settings {s} were refused: {r})",             \
-      "无法设置端口 %1（%2）：线路参数 %3 被拒绝（%4）")                                           \
-    X(device_settings_refused, "port {n} ({s}) could not be set up (the line settings {s} were "  \
-                               "refused)",                                                        \
-      "无法设置端口 %1（%2）：线路参数 %3 被拒绝")                                                 \
-    X(device_settings_ignored, "port {n} ({s}) could not be set up (the line settings {s} did "   \
-                               "not take)",                                                       \
-      "无法设置端口 %1（%2）：线路参数 %3 没有生效")                                               \
-    X(device_not_set_up, "port {n} ({s}) could not be set up ({r})", "无法设置端口 %1（%2）：%3")  \
-    X(device_not_serial_detail, "port {n} ({s}) is not a serial device ({r})",                    \
-      "端口 %1（%2）不是串口设备（%3）")                                                           \
-    X(device_not_serial, "port {n} ({s}) is not a serial device", "端口 %1（%2）不是串口设备")    \
-    X(device_no_dtr, "port {n} ({s}): DTR could not be asserted ({s})",                           \
-      "端口 %1（%2）：无法置位 DTR（%3）")                                                         \
-    X(write_port_closed, "cannot write: the port is not open", "无法写入：端口没有打开")          \
-    X(read_port_closed, "cannot read: the port is not open", "无法读取：端口没有打开")            \
-    X(line_write_stalled, "the line to {s} did not take the bytes within {n} s",                  \
-      "通往 %1 的线路在 %2 秒内没有接收字节")                                                      \
-    X(line_lost_writing_hangup, "the line to {s} was lost while writing (the device hung up or "  \
-                                "was removed)",                                                   \
-      "写入时通往 %1 的线路断开（设备挂断或被拔出）")                                              \
-    X(line_lost_hangup, "the line to {s} was lost (the device hung up or was removed)",           \
-      "通往 %1 的线路断开（设备挂断或被拔出）")                                                    \
-    X(line_lost_writing, "the line to {s} was lost while writing ({r})",                          \
-      "写入时通往 %1 的线路断开（%2）")                                                            \
-    X(line_lost, "the line to {s} was lost ({r})", "通往 %1 的线路断开（%2）")                    \
-    X(line_lost_write, "the line was lost (write failed)", "线路断开（写入失败）")                \
-    X(line_lost_read, "the line was lost (read failed)", "线路断开（读取失败）")                  \
-    /* Files: the journal, a saved reading, the demo meter's own device. */                       \
-    X(journal_not_opened_detail, "cannot open the journal {s}: {r}", "无法打开日志 %1：%2")       \
-    X(journal_not_opened, "cannot open the journal {s}", "无法打开日志 %1")                        \
-    X(journal_not_written_detail, "cannot write the journal {s}: {r}", "无法写入日志 %1：%2")     \
-    X(journal_not_written, "cannot write the journal {s}", "无法写入日志 %1")                      \
-    X(file_not_written, "cannot write {s}", "无法写入 %1")                                         \
-    X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                    \
-    X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")              \
-    /* Our words for the system's error codes. */                                                 \
-    X(win_not_supported, "the device does not support this function (error {n})",                 \
-      "设备不支持这项功能（错误 %1）")                                                             \
-    X(win_file_not_found, "the file does not exist (error {n})", "文件不存在（错误 %1）")         \
-    X(win_path_not_found, "the folder does not exist (error {n})", "文件夹不存在（错误 %1）")     \
-    X(win_access_denied, "access is denied (error {n})", "拒绝访问（错误 %1）")                   \
-    X(win_invalid_handle, "the handle is no longer valid (error {n})", "句柄已经失效（错误 %1）")  \
-    X(win_no_memory, "not enough memory (error {n})", "内存不足（错误 %1）")                      \
-    X(win_invalid_drive, "the drive does not exist (error {n})", "驱动器不存在（错误 %1）")       \
-    X(win_write_protect, "the medium is write-protected (error {n})", "介质有写保护（错误 %1）")  \
-    X(win_bad_unit, "the device cannot be found (error {n})", "找不到设备（错误 %1）")            \
-    X(win_not_ready, "the device is not ready (error {n})", "设备没有就绪（错误 %1）")            \
-    X(win_bad_command, "the device does not recognise the command (error {n})",                   \
-      "设备不认识这个命令（错误 %1）")                                                             \
-    X(win_gen_failure, "the device does not work (error {n})", "设备不工作（错误 %1）")           \
-    X(win_sharing_violation, "another program is using it (error {n})",                           \
-      "另一个程序正在使用它（错误 %1）")                                                           \
-    X(win_lock_violation, "another program has locked part of it (error {n})",                    \
-      "另一个程序锁定了它的一部分（错误 %1）")                                                     \
-    X(win_no_device, "the device does not exist (error {n})", "设备不存在（错误 %1）")            \
-    X(win_invalid_parameter, "a parameter is not valid (error {n})", "参数无效（错误 %1）")       \
-    X(win_broken_pipe, "the other end has closed (error {n})", "另一端已经关闭（错误 %1）")       \
-    X(win_disk_full, "the disk is full (error {n})", "磁盘已满（错误 %1）")                       \
-    X(win_timeout, "the operation timed out (error {n})", "操作超时（错误 %1）")                  \
-    X(win_invalid_name, "the name is not valid (error {n})", "名称无效（错误 %1）")               \
-    X(win_mod_not_found, "a library it needs was not found (error {n})",                          \
-      "找不到它需要的库（错误 %1）")                                                               \
-    X(win_busy, "it is busy (error {n})", "它正忙（错误 %1）")                                    \
-    X(win_bad_exe_format, "it is not a program or library for this kind of Windows (error {n})", \
-      "它不是这种 Windows 的程序或库（错误 %1）")                                                  \
-    X(win_name_too_long, "the name is too long (error {n})", "名称太长（错误 %1）")               \
-    X(win_exe_machine_type, "it is made for another kind of processor (error {n})",               \
-      "它是为另一种处理器制作的（错误 %1）")                                                       \
-    X(win_not_connected, "the device is not connected (error {n})", "设备没有连接（错误 %1）")    \
-    X(win_device_removed, "the device was removed (error {n})", "设备已被移除（错误 %1）")        \
-    X(win_unknown, "an unknown error (error {n})", "未知错误（错误 %1）")                         \
-    X(system_message_code, "{s} (error {n})", "%1（错误 %2）")                                    \
-    X(system_message, "{s}", "%1")                                                                \
-    /* Replies of the 5400 and Pitney meters. */                                                  \
-    X(no_reply, "no reply to {g} after {n} polls", "轮询 %2 次后仍没有%1的应答")                  \
-    X(reply_too_late, "the reply to {g} came only at poll {n}, too late to ask for {g}",          \
-      "%1的应答到第 %2 次轮询才来，来不及再请求%3")                                                \
-    X(not_postage_value, "\"{s}\" is not a postage value", "\"%1\" 不是邮资数值")                 \
-    X(crc_out_of_range, "CRC over {n} bytes of a {n}-byte buffer",                                \
-      "CRC 超出范围：%2 字节的缓冲区里算 %1 字节")                                                 \
-    X(reply_too_short, "a reply of {n} bytes is too short", "%1 字节的应答太短")                  \
-    X(escaped_below_80, "escaped reply byte {s} is below 80", "转义后的应答字节 %1 小于 80")      \
-    X(not_packed_decimal, "reply byte {s} is not packed decimal", "应答字节 %1 不是压缩十进制数") \
-    X(reply_runs_on, "a reply ran on for {n} bytes after its header (at most 100 fit)",           \
-      "应答在帧头之后延续了 %1 字节（最多容纳 100 字节）")                                         \
-    X(frame_runs_on, "a reply frame runs past 100 bytes without its end byte 03",                 \
-      "应答帧超过 100 字节仍没有结束字节 03")                                                      \
-    /* Replies of the framed commands. */                                                         \
-    X(block_closed_early,                                                                         \
-      "the data block of the {w} is closed early: ETX at reply byte {n}, its end belongs at "     \
-      "byte {n}",                                                                                 \
-      "%1的数据块提前结束：ETX 在应答第 %2 字节，应在第 %3 字节")                                  \
-    X(block_overrun,                                                                              \
-      "the data block of the {w} starting at reply byte {n} runs past its {n} bytes without an "  \
-      "ETX",                                                                                      \
-      "%1的数据块从应答第 %2 字节开始，超过 %3 字节仍没有 ETX")                                    \
-    X(block_unclosed, "the data block of the {w} is not closed by an ETX",                        \
-      "%1的数据块没有以 ETX 结束")                                                                 \
-    X(block_unframed, "the data block of the {w} is not framed by STX and ETX",                   \
-      "%1的数据块不在 STX 与 ETX 之间")                                                            \
-    X(block_nondigit, "malformed {w}: {s} at reply byte {n} is not a decimal digit",              \
-      "%1格式错误：应答第 %3 字节的 %2 不是十进制数字")                                            \
-    X(no_reply_form, "machine type {n} has no reply {n}", "机器类型 %1 没有应答 %2")              \
-    X(reply_overflow, "the {w} runs past {n} bytes", "%1超过 %2 字节")                            \
-    X(port_count_short, "the port counted {n} bytes waiting but gave only {n}",                   \
-      "端口报告有 %1 字节待读，却只给出 %2 字节")                                                  \
-    X(reply_timeout, "time-out after {n} ms ({n} polls) waiting for the {w}: {n} of {n} bytes",   \
-      "等待%3超时：%1 毫秒（%2 次轮询）后只收到 %4 / %5 字节")                                     \
-    X(fixed_byte_mismatch, "the {w} has {s} at byte {n} where {s} belongs",                       \
-      "%1第 %3 字节是 %2，应为 %4")                                                                \
-    X(command_refused,                                                                            \
-      "the meter did not accept the command: byte {n} of the acknowledgement is {s}, not {s}",    \
-      "邮资表没有接受命令：确认应答第 %1 字节是 %2，不是 %3")                                      \
+#define METER_REASONS(X)                                                                                      \
+    /* The end of a reading. */                                                                               \
+    X(cancelled_by_operator, "cancelled by the operator", "操作员已取消")                                     \
+    X(cancelled, "the reading was cancelled", "读取已取消")                                                   \
+    X(reading_failed, "the reading failed", "读取失败")                                                       \
+    X(registers_all_zero, "the meter's registers are all zero", "邮资表的寄存器全部为零")                     \
+    X(no_register_values, "the meter gave no register values", "邮资表没有给出寄存器值")                      \
+    X(no_reading_sequence, "machine type {n} has no reading sequence", "机器类型 %1 没有读取流程")            \
+    X(short_record, "the record read has {n} characters instead of 56",                                       \
+      "读到的记录有 %1 个字符，而不是 56 个")                                                                 \
+    X(internal_error, "internal error: {s}", "内部错误：%1")                                                  \
+    X(internal_error_unknown, "internal error", "内部错误")                                                   \
+    /* Refused before a reading. */                                                                           \
+    X(port_above_8, "port {n} is above 8", "端口 %1 大于 8")                                                  \
+    X(type_not_in_list, "machine type \"{s}\" is not in the list", "机器类型 \"%1\" 不在列表中")              \
+    X(pair_refused, "port {n} or machine type refused", "端口 %1 或机器类型被拒绝")                           \
+    X(port_text_empty, "the port text is empty; give a port from 1 to 8",                                     \
+      "端口为空；请给出 1 到 8 之间的端口")                                                                   \
+    X(port_not_number, "port \"{s}\" is not a port number; give a port from 1 to 8",                          \
+      "端口 \"%1\" 不是端口号；请给出 1 到 8 之间的端口")                                                     \
+    X(port_out_of_range, "port {s} is not a port from 1 to 8", "端口 %1 不在 1 到 8 之间")                    \
+    X(reading_running, "a reading is running", "正在读取")                                                    \
+    /* The vendor library and its helper program. */                                                          \
+    X(helper_not_found_nodir,                                                                                 \
+      "the vendor library's helper program {s} was not found (the program's own folder is "                   \
+      "unknown)",                                                                                             \
+      "找不到厂商库的辅助程序 %1（程序所在的文件夹未知）")                                                    \
+    X(helper_not_found, "the vendor library's helper program {s} was not found at {l}",                       \
+      "找不到厂商库的辅助程序 %1（找过：%2）")                                                                \
+    X(helper_not_started, "the vendor library's helper program {s} could not be started ({r})",               \
+      "无法启动厂商库的辅助程序 %1（%2）")                                                                    \
+    X(helper_malformed, "the vendor library's helper program gave a malformed answer to {s}",                 \
+      "厂商库的辅助程序对 %1 的应答格式错误")                                                                 \
+    X(helper_no_pipe_error, "no pipe for the vendor library's helper program (error {n})",                    \
+      "无法为厂商库的辅助程序建立管道（错误 %1）")                                                            \
+    X(helper_no_pipe, "no pipe for the vendor library's helper program ({r})",                                \
+      "无法为厂商库的辅助程序建立管道（%1）")                                                                 \
+    X(helper_no_channel, "no channel to the vendor library's helper program ({s})",                           \
+      "无法与厂商库的辅助程序建立通道（%1）")                                                                 \
+    X(vendor_crashed_signal_text, "the vendor library crashed in {s} (signal {n}, {s})",                      \
+      "厂商库在 %1 中崩溃（信号 %2，%3）")                                                                    \
+    X(vendor_crashed_signal, "the vendor library crashed in {s} (signal {n})",                                \
+      "厂商库在 %1 中崩溃（信号 %2）")                                                                        \
+    X(vendor_crashed_exit, "the vendor library crashed in {s} (exit status {s})",                             \
+      "厂商库在 %1 中意外退出（退出状态 %2）")                                                                \
+    X(vendor_crashed_closed,                                                                                  \
+      "the vendor library crashed in {s} (closed its output without "                                         \
+      "ending)",                                                                                              \
+      "厂商库在 %1 中关闭了输出却没有结束")                                                                   \
+    X(vendor_hung, "the vendor library stopped responding (no answer to {s} within {n} ms)",                  \
+      "厂商库停止响应（%2 毫秒内没有对 %1 的应答）")                                                          \
+    X(vendor_open_failed_detail, "the vendor library could not open port {n} ({r})",                          \
+      "厂商库无法打开端口 %1（%2）")                                                                          \
+    X(vendor_open_failed, "the vendor library could not open port {n}", "厂商库无法打开端口 %1")              \
+    X(vendor_voided_detail, "the vendor library voided the reading ({r})",                                    \
+      "厂商库作废了这次读取（%1）")                                                                           \
+    X(vendor_voided, "the vendor library voided the reading", "厂商库作废了这次读取")                         \
+    X(vendor_not_found_nodir,                                                                                 \
+      "the vendor library {s} was not found (the program's own folder is unknown)",                           \
+      "找不到厂商库 %1（程序所在的文件夹未知）")                                                              \
+    X(vendor_not_found, "the vendor library {s} was not found at {l}",                                        \
+      "找不到厂商库 %1（找过：%2）")                                                                          \
+    X(vendor_not_loaded_error, "the vendor library {s} could not be loaded (error {n})",                      \
+      "无法加载厂商库 %1（错误 %2）")                                                                         \
+    X(vendor_not_loaded_detail, "the vendor library {s} could not be loaded ({r})",                           \
+      "无法加载厂商库 %1（%2）")                                                                              \
+    X(vendor_wrong_bits,                                                                                      \
+      "the vendor library {s} is not a {n}-bit Windows library (error {n}): the helper program "              \
+      "can load only a {n}-bit {s}",                                                                          \
+      "厂商库 %1 不是 %2 位的 Windows 库（错误 %3）：辅助程序只能加载 %4 位的 %5")                            \
+    X(vendor_not_loaded, "the vendor library {s} could not be loaded", "无法加载厂商库 %1")                   \
+    X(vendor_lacks_functions, "the vendor library {s} lacks ComOpen, ReadRegister or ComClose",               \
+      "厂商库 %1 缺少 ComOpen、ReadRegister 或 ComClose")                                                     \
+    X(meter_no_answer, "the meter did not answer", "邮资表没有应答")                                          \
+    X(meter_bad_record, "the meter's answer was not a valid register record",                                 \
+      "邮资表的应答不是有效的寄存器记录")                                                                     \
+    X(vendor_port_not_open, "port {n} is not open", "端口 %1 没有打开")                                       \
+    /* Opening and using the port. */                                                                         \
+    X(port_not_opened, "port {n} could not be opened: {r}", "无法打开端口 %1：%2")                            \
+    X(port_no_device_numbered, "port {n} has no device (ports are numbered from 1)",                          \
+      "端口 %1 没有设备（端口从 1 开始编号）")                                                                \
+    X(port_no_device, "port {n} has no device", "端口 %1 没有设备")                                           \
+    X(device_missing, "port {n} ({s}) does not exist", "端口 %1（%2）不存在")                                 \
+    X(device_permission,                                                                                      \
+      "port {n} ({s}): permission denied; add the user to the dialout group (sudo usermod -aG "               \
+      "dialout $USER) and log in again",                                                                      \
+      "端口 %1（%2）：没有权限；请把用户加入 dialout 组（sudo usermod -aG dialout $USER）" \
+      "后重新登录")                                                                                           \
+    X(device_busy_or_denied,                                                                                  \
+      "port {n} ({s}) is in use by another program, or access to it is "                                      \
+      "denied",                                                                                               \
+      "端口 %1（%2）正被另一个程序占用，或者没有访问它的权限")                                                \
+    X(device_busy, "port {n} ({s}) is in use by another program",                                             \
+      "端口 %1（%2）正被另一个程序占用")                                                                      \
+    X(port_busy, "port {n} is in use by another program", "端口 %1 正被另一个程序占用")                       \
+    X(device_not_opened, "port {n} ({s}) could not be opened ({r})", "无法打开端口 %1（%2）：%3")             \
+    X(device_baud, "port {n} ({s}) could not be set up (baud rate {n} is not supported)",                     \
+      "无法设置端口 %1（%2）：不支持波特率 %3")                                                               \
+    X(device_settings_refused_detail,                                                                         \
+      "port {n} ({s}) could not be set up (the line settings {s} were refused: {r})",                         \
+      "无法设置端口 %1（%2）：线路参数 %3 被拒绝（%4）")                                                      \
+    X(device_settings_refused,                                                                                \
+      "port {n} ({s}) could not be set up (the line settings {s} were "                                       \
+      "refused)",                                                                                             \
+      "无法设置端口 %1（%2）：线路参数 %3 被拒绝")                                                            \
+    X(device_settings_ignored,                                                                                \
+      "port {n} ({s}) could not be set up (the line settings {s} did "                                        \
+      "not take)",                                                                                            \
+      "无法设置端口 %1（%2）：线路参数 %3 没有生效")                                                          \
+    X(device_not_set_up, "port {n} ({s}) could not be set up ({r})", "无法设置端口 %1（%2）：%3")             \
+    X(device_not_serial_detail, "port {n} ({s}) is not a serial device ({r})",                                \
+      "端口 %1（%2）不是串口设备（%3）")                                                                      \
+    X(device_not_serial, "port {n} ({s}) is not a serial device", "端口 %1（%2）不是串口设备")                \
+    X(device_no_dtr, "port {n} ({s}): DTR could not be asserted ({s})",                                       \
+      "端口 %1（%2）：无法置位 DTR（%3）")                                                                    \
+    X(write_port_closed, "cannot write: the port is not open", "无法写入：端口没有打开")                      \
+    X(read_port_closed, "cannot read: the port is not open", "无法读取：端口没有打开")                        \
+    X(line_write_stalled, "the line to {s} did not take the bytes within {n} s",                              \
+      "通往 %1 的线路在 %2 秒内没有接收字节")                                                                 \
+    X(line_lost_writing_hangup,                                                                               \
+      "the line to {s} was lost while writing (the device hung up or "                                        \
+      "was removed)",                                                                                         \
+      "写入时通往 %1 的线路断开（设备挂断或被拔出）")                                                         \
+    X(line_lost_hangup, "the line to {s} was lost (the device hung up or was removed)",                       \
+      "通往 %1 的线路断开（设备挂断或被拔出）")                                                               \
+    X(line_lost_writing, "the line to {s} was lost while writing ({r})",                                      \
+      "写入时通往 %1 的线路断开（%2）")                                                                       \
+    X(line_lost, "the line to {s} was lost ({r})", "通往 %1 的线路断开（%2）")                                \
+    X(line_lost_write, "the line was lost (write failed)", "线路断开（写入失败）")                            \
+    X(line_lost_read, "the line was lost (read failed)", "线路断开（读取失败）")                              \
+    /* Files: the journal, a saved reading, the demo meter's own device. */                                   \
+    X(journal_not_opened_detail, "cannot open the journal {s}: {r}", "无法打开日志 %1：%2")                   \
+    X(journal_not_opened, "cannot open the journal {s}", "无法打开日志 %1")                                   \
+    X(journal_not_written_detail, "cannot write the journal {s}: {r}", "无法写入日志 %1：%2")                 \
+    X(journal_not_written, "cannot write the journal {s}", "无法写入日志 %1")                                 \
+    X(file_not_written, "cannot write {s}", "无法写入 %1")                                                    \
+    X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                                \
+    X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")                          \
+    /* Our words for the system's error codes. */                                                             \
+    X(win_not_supported, "the device does not support this function (error {n})",                             \
+      "设备不支持这项功能（错误 %1）")                                                                        \
+    X(win_file_not_found, "the file does not exist (error {n})", "文件不存在（错误 %1）")                     \
+    X(win_path_not_found, "the folder does not exist (error {n})", "文件夹不存在（错误 %1）")                 \
+    X(win_access_denied, "access is denied (error {n})", "拒绝访问（错误 %1）")                               \
+    X(win_invalid_handle, "the handle is no longer valid (error {n})", "句柄已经失效（错误 %1）")             \
+    X(win_no_memory, "not enough memory (error {n})", "内存不足（错误 %1）")                                  \
+    X(win_invalid_drive, "the drive does not exist (error {n})", "驱动器不存在（错误 %1）")                   \
+    X(win_write_protect, "the medium is write-protected (error {n})", "介质有写保护（错误 %1）")              \
+    X(win_bad_unit, "the device cannot be found (error {n})", "找不到设备（错误 %1）")                        \
+    X(win_not_ready, "the device is not ready (error {n})", "设备没有就绪（错误 %1）")                        \
+    X(win_bad_command, "the device does not recognise the command (error {n})",                               \
+      "设备不认识这个命令（错误 %1）")                                                                        \
+    X(win_gen_failure, "the device does not work (error {n})", "设备不工作（错误 %1）")                       \
+    X(win_sharing_violation, "another program is using it (error {n})",                                       \
+      "另一个程序正在使用它（错误 %1）")                                                                      \
+    X(win_lock_violation, "another program has locked part of it (error {n})",                                \
+      "另一个程序锁定了它的一部分（错误 %1）")                                                                \
+    X(win_no_device, "the device does not exist (error {n})", "设备不存在（错误 %1）")                        \
+    X(win_invalid_parameter, "a parameter is not valid (error {n})", "参数无效（错误 %1）")                   \
+    X(win_broken_pipe, "the other end has closed (error {n})", "另一端已经关闭（错误 %1）")                   \
+    X(win_disk_full, "the disk is full (error {n})", "磁盘已满（错误 %1）")                                   \
+    X(win_timeout, "the operation timed out (error {n})", "操作超时（错误 %1）")                              \
+    X(win_invalid_name, "the name is not valid (error {n})", "名称无效（错误 %1）")                           \
+    X(win_mod_not_found, "a library it needs was not found (error {n})",                                      \
+      "找不到它需要的库（错误 %1）")                                                                          \
+    X(win_busy, "it is busy (error {n})", "它正忙（错误 %1）")                                                \
+    X(win_bad_exe_format, "it is not a program or library for this kind of Windows (error {n})",              \
+      "它不是这种 Windows 的程序或库（错误 %1）")                                                             \
+    X(win_name_too_long, "the name is too long (error {n})", "名称太长（错误 %1）")                           \
+    X(win_exe_machine_type, "it is made for another kind of processor (error {n})",                           \
+      "它是为另一种处理器制作的（错误 %1）")                                                                  \
+    X(win_not_connected, "the device is not connected (error {n})", "设备没有连接（错误 %1）")                \
+    X(win_device_removed, "the device was removed (error {n})", "设备已被移除（错误 %1）")                    \
+    X(win_unknown, "an unknown error (error {n})", "未知错误（错误 %1）")                                     \
+    X(system_message_code, "{s} (error {n})", "%1（错误 %2）")                                                \
+    X(system_message, "{s}", "%1")                                                                            \
+    /* Replies of the 5400 and Pitney meters. */                                                              \
+    X(no_reply, "no reply to {g} after {n} polls", "轮询 %2 次后仍没有%1的应答")                              \
+    X(reply_too_late, "the reply to {g} came only at poll {n}, too late to ask for {g}",                      \
+      "%1的应答到第 %2 次轮询才来，来不及再请求%3")                                                           \
+    X(not_postage_value, "\"{s}\" is not a postage value", "\"%1\" 不是邮资数值")                             \
+    X(reply_too_short, "a reply of {n} bytes is too short", "%1 字节的应答太短")                              \
+    X(escaped_below_80, "escaped reply byte {s} is below 80", "转义后的应答字节 %1 小于 80")                  \
+    X(not_packed_decimal, "reply byte {s} is not packed decimal", "应答字节 %1 不是压缩十进制数")             \
+    X(reply_runs_on, "a reply ran on for {n} bytes after its header (at most 100 fit)",                       \
+      "应答在帧头之后延续了 %1 字节（最多容纳 100 字节）")                                                    \
+    X(frame_runs_on, "a reply frame runs past 100 bytes without its end byte 03",                             \
+      "应答帧超过 100 字节仍没有结束字节 03")                                                                 \
+    /* Replies of the framed commands. */                                                                     \
+    X(block_closed_early,                                                                                     \
+      "the data block of the {w} is closed early: ETX at reply byte {n}, its end belongs at "                 \
+      "byte {n}",                                                                                             \
+      "%1的数据块提前结束：ETX 在应答第 %2 字节，应在第 %3 字节")                                             \
+    X(block_overrun,                                                                                          \
+      "the data block of the {w} starting at reply byte {n} runs past its {n} bytes without an "              \
+      "ETX",                                                                                                  \
+      "%1的数据块从应答第 %2 字节开始，超过 %3 字节仍没有 ETX")                                               \
+    X(block_unclosed, "the data block of the {w} is not closed by an ETX",                                    \
+      "%1的数据块没有以 ETX 结束")                                                                            \
+    X(block_unframed, "the data block of the {w} is not framed by STX and ETX",                               \
+      "%1的数据块不在 STX 与 ETX 之间")                                                                       \
+    X(block_nondigit, "malformed {w}: {s} at reply byte {n} is not a decimal digit",                          \
+      "%1格式错误：应答第 %3 字节的 %2 不是十进制数字")                                                       \
+    X(no_reply_form, "machine type {n} has no reply {n}", "机器类型 %1 没有应答 %2")                          \
+    X(reply_overflow, "the {w} runs past {n} bytes", "%1超过 %2 字节")                                        \
+    X(port_count_short, "the port counted {n} bytes waiting but gave only {n}",                               \
+      "端口报告有 %1 字节待读，却只给出 %2 字节")                                                             \
+    X(reply_timeout, "time-out after {n} ms ({n} polls) waiting for the {w}: {n} of {n} bytes",               \
+      "等待%3超时：%1 毫秒（%2 次轮询）后只收到 %4 / %5 字节")                                                \
+    X(fixed_byte_mismatch, "the {w} has {s} at byte {n} where {s} belongs",                                   \
+      "%1第 %3 字节是 %2，应为 %4")                                                                           \
+    X(command_refused,                                                                                        \
+      "the meter did not accept the command: byte {n} of the acknowledgement is {s}, not {s}",                \
+      "邮资表没有接受命令：确认应答第 %1 字节是 %2，不是 %3")                                                 \
     X(reply_unjudged, "the {w} was judged in no known way", "无法判断%1")
 
 enum class ReasonCode : std::uint16_t {
@@ -257,8 +259,7 @@ struct ReasonPart {
 class Reason {
   public:
     Reason() = default;
-    template <class... Parts>
-    explicit Reason(ReasonCode code, Parts&&... parts) : code_(code) {
+    template <class... Parts> explicit Reason(ReasonCode code, Parts&&... parts) : code_(code) {
         parts_.reserve(sizeof...(Parts));
         (add(std::forward<Parts>(parts)), ...);
     }
@@ -271,10 +272,12 @@ class Reason {
 
     // The stable name of the code ("no_reply"); empty for none.
     std::string_view name() const;
-    // The text in `language`; empty for none.
+    // The text in `language`, for the technician to read; empty for none.
     std::string text(Language language) const;
-    // The English text, as the JSON and the journal keep it.
-    std::string english() const { return text(Language::en); }
+    // The English text as the JSON and the journal keep it, unchanged since those files first
+    // had it: a register keeps the meter's own name there ("no reply to 表头 after 60 polls"),
+    // where text(Language::en) names it in English.
+    std::string english() const;
 
     bool operator==(const Reason& other) const;
 
@@ -287,9 +290,7 @@ class Reason {
     }
     template <class T>
     requires std::is_integral_v<std::remove_cvref_t<T>>
-    void add(T number) {
-        add(std::to_string(number));
-    }
+    void add(T number) { add(std::to_string(number)); }
 
     ReasonCode code_ = ReasonCode::none;
     std::vector<ReasonPart> parts_;

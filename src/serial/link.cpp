@@ -29,8 +29,8 @@ bool SerialLink::openport(const std::optional<LineSettings>& settings, std::int1
     } catch (const MeterError& e) {
         openfailure_ = e.reason();
     } catch (const std::exception& e) {
-        openfailure_ = Reason(ReasonCode::port_not_opened, port,
-                              Reason(ReasonCode::system_message, e.what()));
+        openfailure_ =
+            Reason(ReasonCode::port_not_opened, port, Reason(ReasonCode::system_message, e.what()));
     }
     try {
         if (device_.isopen()) device_.close();
@@ -49,9 +49,9 @@ void SerialLink::sendbytes(ByteView frame) {
     appendsent(hexecho(frame) + ',');
 }
 
-void SerialLink::sendrequest(const RequestBuffer& buffer, std::size_t echoed) {
-    device_.write(buffer);
-    appendsent(hexecho(ByteView(buffer).first(std::min(echoed, buffer.size()))) + ',');
+void SerialLink::send(ByteView bytes, std::size_t echoed) {
+    device_.write(bytes);
+    appendsent(hexecho(bytes.first(std::min(echoed, bytes.size()))) + ',');
 }
 
 void SerialLink::write(ByteView bytes) {

@@ -36,9 +36,9 @@ class SerialLink {
     // Writes the frame when the port is open (nothing otherwise) and echoes it, closed by ",".
     void sendbytes(ByteView frame);
 
-    // Writes all 11 bytes of a request buffer (raising when the port is closed) and echoes its
-    // first `echoed` bytes, closed by ",".
-    void sendrequest(const RequestBuffer& buffer, std::size_t echoed);
+    // Writes all the bytes (raising when the port is closed) and echoes the first `echoed` of
+    // them, closed by ",".
+    void send(ByteView bytes, std::size_t echoed);
 
     // Writes bytes without echo (the Pitney acknowledgement block).
     void write(ByteView bytes);

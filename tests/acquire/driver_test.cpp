@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/driver.h"
+#include "acquire/pollloop.h"
 #include "acquire/vendorlibrary.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"
+#include "support/testfamily.h"
 
 #include <gtest/gtest.h>
 
@@ -28,12 +30,16 @@ struct AcquisitionDriver : ::testing::Test {
     void family(std::string r, Then t) {
         record = std::move(r);
         then = t;
-        families[12] = [this](Driver& d, std::int16_t code) {
-            if (!d.openport(code)) return false;
-            d.state().regrecord = record;
-            if (then == Then::raise) throw MeterError("reply byte 1A is not packed decimal");
-            if (then == Then::raiseother) throw 42;
-            return then == Then::normal;
+        families[12] = [this](const MachineType&) {
+            auto f = std::make_unique<testing::TestFamily>();
+            f->onbegin = [this](std::string& regrecord) {
+                regrecord = record;
+                if (then == Then::raise)
+                    throw MeterError(Reason(ReasonCode::not_packed_decimal, "1A"));
+                if (then == Then::raiseother) throw 42;
+            };
+            f->steps = {then == Then::normal ? Step::done() : Step::fail({})};
+            return f;
         };
     }
 };
@@ -50,26 +56,14 @@ TEST_F(AcquisitionDriver, InitportWithUnknownTypeOrPortAboveEight_Refused) {
         EXPECT_EQ(d.initport(c.port, c.type), c.result) << c.port << "," << c.type;
 }
 
-TEST_F(AcquisitionDriver, Initport_StoresPairResetsStateAndRefusalChangesNothing) {
+TEST_F(AcquisitionDriver, Initport_StoresPairAndRefusalChangesNothing) {
     Driver d = make();
-    d.state().step = 4;
-    d.state().seqchar = 0x37;
-    d.state().rxtext = "kept";
     ASSERT_EQ(d.initport(3, 51), 1);
-    const AcquisitionState& s = d.state();
-    EXPECT_EQ(s.iport, 3);
-    EXPECT_EQ(s.itype, 51);
-    EXPECT_EQ(s.step, 0);
-    EXPECT_EQ(s.seqchar, 48);
-    EXPECT_EQ(s.waitcount, 4000);
-    EXPECT_EQ(s.rxtext, "kept");
-
-    // A refused call changes nothing.
-    d.state().step = 2;
+    EXPECT_EQ(d.state().iport, 3);
+    EXPECT_EQ(d.state().itype, 51);
     EXPECT_EQ(d.initport(9, 11), 0);
     EXPECT_EQ(d.state().iport, 3);
     EXPECT_EQ(d.state().itype, 51);
-    EXPECT_EQ(d.state().step, 2);
 }
 
 // One driver through all the cases, in this order: nothing of how one reading ended may show
@@ -101,7 +95,8 @@ TEST_F(AcquisitionDriver, EveryKindOfEnd_OwnRecordAndReasonPortClosed) {
         EXPECT_EQ(d.Getregisters(), c.returned);
         EXPECT_EQ(d.outcome().normal(), c.normal) << c.returned;
         if (c.reason)
-            EXPECT_NE(d.outcome().reason.english().find(c.reason), std::string::npos) << d.outcome().reason.english();
+            EXPECT_NE(d.outcome().reason.english().find(c.reason), std::string::npos)
+                << d.outcome().reason.english();
         else
             EXPECT_EQ(d.outcome().reason.english(), "") << c.returned;
         EXPECT_FALSE(device.isopen()) << "the driver closes the port on every end";
@@ -129,8 +124,9 @@ TEST_F(AcquisitionDriver, TypeWithoutReadingSequence_AllZeroRecordAtNormalEnd) {
     EXPECT_TRUE(device.opens().empty());
 }
 
-TEST_F(AcquisitionDriver, TenPolls_CountAsOneRetryUntilReset) {
-    Driver d = make();
+TEST_F(AcquisitionDriver, TenPolls_CountAsOneRetry) {
+    SerialLink link(device);
+    PollLoop d(link, pacer, nullptr, *findtype(12));
     auto counters = [&d] {
         return std::to_string(d.pollcount) + "," + std::to_string(d.retrycount);
     };
@@ -148,8 +144,6 @@ TEST_F(AcquisitionDriver, TenPolls_CountAsOneRetryUntilReset) {
     }
     EXPECT_EQ(d.pollcount, 0);
     EXPECT_EQ(d.retrycount, 6);
-    d.resetpoll();
-    EXPECT_EQ(d.retrycount, 0);
 }
 
 TEST_F(AcquisitionDriver, CopoteType_VendorLibraryReadsAndAnyRefusalVoidsRecord) {
@@ -219,11 +213,12 @@ TEST_F(AcquisitionDriver, CopoteType_VendorLibraryReadsAndAnyRefusalVoidsRecord)
 
 TEST_F(AcquisitionDriver, InitportDuringAReading_RefusedAndStateKept) {
     std::int16_t during = -1;
-    families[21] = [&](Driver& d, std::int16_t) {
-        during = d.initport(5, 22);
-        return true;
-    };
+    Driver* driver = nullptr;
+    testing::TestFamily asks;
+    asks.onbegin = [&](std::string&) { during = driver->initport(5, 22); };
+    families[21] = testing::makerof(asks);
     Driver d = make();
+    driver = &d;
     ASSERT_EQ(d.initport(1, 21), 1);
     d.Getregisters();
     EXPECT_EQ(during, 0);
@@ -233,11 +228,9 @@ TEST_F(AcquisitionDriver, InitportDuringAReading_RefusedAndStateKept) {
 }
 
 TEST_F(AcquisitionDriver, CancelledReading_OwnOutcomeAndPortClosed) {
-    families[13] = [](Driver& d, std::int16_t code) {
-        if (!d.openport(code)) return false;
-        for (;;)
-            d.pacer().sleep(1000);
-    };
+    testing::TestFamily silent;
+    silent.steps = {Step::await()};
+    families[13] = testing::makerof(silent);
     pacer.cancelat(5000);
     Driver d = make();
     ASSERT_EQ(d.initport(1, 13), 1);

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/driver.h"
-#include "acquire/requests.h"
 #include "core/machinetypes.h"
 #include "sim/meter.h"
 #include "support/virtualstation.h"
@@ -19,7 +18,7 @@ using testing::VirtualStation;
 // the vendor library; and exactly one meter side plays it. No family is there for no row.
 TEST(MachineTable, EveryRow_OneReadingAndOneMeterSideNoFamilyUnused) {
     const FamilyTable families = standardfamilies();
-    const FamilyEntries entries = standardentries();
+    const FamilyMakers& entries = standardmakers();
     const auto sides = sim::allfamilies();
     auto used = [](std::string_view family) {
         return std::any_of(machinetypes().begin(), machinetypes().end(),
@@ -28,7 +27,7 @@ TEST(MachineTable, EveryRow_OneReadingAndOneMeterSideNoFamilyUnused) {
     for (const MachineType& type : machinetypes()) {
         const auto entry = families.find(type.code);
         if (type.line)
-            EXPECT_TRUE(entry != families.end() && entry->second.read) << type.text;
+            EXPECT_TRUE(entry != families.end() && entry->second) << type.text;
         else
             EXPECT_EQ(entry, families.end()) << type.text << " goes through the vendor library";
         const auto plays = [&](const auto& side) {
@@ -36,7 +35,9 @@ TEST(MachineTable, EveryRow_OneReadingAndOneMeterSideNoFamilyUnused) {
         };
         EXPECT_EQ(std::count_if(sides.begin(), sides.end(), plays), 1) << type.text;
     }
-    EXPECT_EQ(families.size(), 6u) << "every type but the copote";
+    const auto serial = std::count_if(machinetypes().begin(), machinetypes().end(),
+                                      [](const MachineType& t) { return t.line.has_value(); });
+    EXPECT_EQ(families.size(), static_cast<std::size_t>(serial)) << "every serial type";
     for (const auto& [name, entry] : entries)
         EXPECT_TRUE(used(name)) << name;
     for (const auto& side : sides)
@@ -52,32 +53,42 @@ constexpr std::int16_t code = 61;
 const MachineType row{"tiny", code, "tiny", LineSettings{19200, 'e', 7, 1}, 3, 250, 2, 0};
 constexpr std::size_t replysize = 6;
 
-RequestBuffer request(Driver&, std::string_view) {
-    return {0x7E, 'P', 0x7F};
-}
-
-bool read(Driver& d, std::int16_t type) {
-    if (!d.openport(type)) return false;
-    const MachineType& limits = d.machinetype(type);
-    sendrequest(d, type, "总件数");
-    d.resetpoll();
-    Bytes reply;
-    while (reply.size() < replysize) {
-        d.pacer().sleep(limits.pollms);
-        const Bytes got = d.link().input();
-        d.link().echoreceived(got);
-        reply.insert(reply.end(), got.begin(), got.end());
-        d.countpoll();
-        if (d.retrycount == limits.retrylimit) {
-            d.gaveup("no reply after " + std::to_string(limits.retrylimit * 10) + " polls");
-            return true;
-        }
+// Asks once and waits, by the row's poll period and limit, for the six bytes of the reply.
+class Reading : public FamilyReading {
+  public:
+    explicit Reading(const MachineType& row) : row_(row) {}
+    void begin(std::string& record) override {
+        record_ = &record;
+        asked_ = false;
+        reply_.clear();
     }
-    if (reply[0] != '#' || reply[replysize - 1] != '\r') return d.fail("not a reply");
-    d.state().regrecord = std::string(42, '0') + std::string(reply.begin() + 1, reply.begin() + 5) +
-                          std::string(10, '0');
-    return true;
-}
+    Step next() override {
+        if (!asked_) {
+            asked_ = true;
+            return Step::send({0x7E, 'P', 0x7F, 0, 0, 0, 0, 0, 0, 0, 0}, row_.echolength, "总件数");
+        }
+        if (reply_.size() < replysize) return Step::await();
+        if (reply_[0] != '#' || reply_[replysize - 1] != '\r')
+            return Step::fail(Reason(ReasonCode::block_unframed, "register reply"));
+        *record_ = std::string(42, '0') + std::string(reply_.begin() + 1, reply_.begin() + 5) +
+                   std::string(10, '0');
+        return Step::done();
+    }
+    Taken take(ByteView bytes) override {
+        reply_.insert(reply_.end(), bytes.begin(), bytes.end());
+        return {bytes.size(), {}};
+    }
+    bool arrived() const override { return reply_.size() >= replysize; }
+    Step expired(const WaitCount&) override {
+        return Step::done(Reason(ReasonCode::no_reply, "总件数", row_.retrylimit * 10));
+    }
+
+  private:
+    const MachineType& row_;
+    std::string* record_ = nullptr;
+    bool asked_ = false;
+    Bytes reply_;
+};
 
 class Meter : public sim::Family {
   public:
@@ -94,11 +105,11 @@ class Meter : public sim::Family {
 };
 
 VirtualStation station() {
-    FamilyEntries entries = standardentries();
-    entries["tiny"] = {read, request, {}};
+    FamilyMakers makers = standardmakers();
+    makers["tiny"] = [](const MachineType& r) { return std::make_unique<Reading>(r); };
     MachineTypes types = machinetypes();
     types.push_back(row);
-    return VirtualStation(std::move(types), entries, [] {
+    return VirtualStation(std::move(types), makers, [] {
         auto sides = sim::allfamilies();
         sides.push_back(std::make_unique<Meter>());
         return sides;
@@ -122,7 +133,7 @@ TEST(MachineTable, AnEighthTypeIsOneRowAndOneFamilyOnEachSide) {
     } cases[] = {
         {"answered", {}, record, " 23 34 33 32 31 D", 250, ""},
         {"in three pieces", {.chunk = 2, .gapms = 300}, record, " 23 34 33 32 31 D", 750, ""},
-        {"silent", {.silent = true}, allzerorecord, "", 5000, "no reply after 20 polls"},
+        {"silent", {.silent = true}, allzerorecord, "", 5000, "no reply to 总件数 after 20 polls"},
     };
     for (const auto& c : cases) {
         VirtualStation st = tiny::station();

@@ -17,6 +17,8 @@
 #include "support/virtualstation.h"
 #include "vendor/exchange.h"
 
+#include "support/testfamily.h"
+
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
@@ -545,23 +547,13 @@ class Form1Test : public QObject {
     // Enter on the focused button starts; Esc ends the reading within a second at its failure
     // end, and the journal keeps it. Closing the window ends a reading the same way.
     void cancelAndCloseEndTheReadingAtOnce() {
-        bool ended = false;
         const std::string longreason = "the meter said: " + std::string(400, 'x');
-        FamilyTable families{
-            {12,
-             [&ended](Driver& d, std::int16_t code) {
-                 if (!d.openport(code)) return false;
-                 d.link().sendbytes(Bytes{0xFE, 0x01});
-                 d.waitingfor("已用邮资");
-                 try {
-                     for (;;)
-                         d.pacer().sleep(1000);
-                 } catch (...) {
-                     ended = true;
-                     throw;
-                 }
-             }},
-            {13, [&longreason](Driver& d, std::int16_t) { return d.fail(longreason); }}};
+        meter::testing::TestFamily stuck; // asks, then waits for a reply that never comes
+        stuck.steps = {Step::send(Bytes{0xFE, 0x01}, 2, "已用邮资"), Step::await()};
+        meter::testing::TestFamily failing;
+        failing.steps = {Step::fail(Reason(ReasonCode::system_message, longreason))};
+        FamilyTable families{{12, meter::testing::makerof(stuck)},
+                             {13, meter::testing::makerof(failing)}};
         Fixture f(families);
         QTemporaryDir dir;
         const QString journal = dir.filePath(QStringLiteral("j.csv"));
@@ -584,7 +576,7 @@ class Form1Test : public QObject {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(done.wait(1000));
         QVERIFY(t.elapsed() < 1000);
-        QVERIFY(ended);
+        QVERIFY(!f.form->reading());
         QVERIFY(!f.device->isopen());
         QVERIFY(!f.form->progressbar->isVisible());
         QVERIFY2(f.form->status().contains(QStringLiteral("读取失败")) &&
@@ -610,12 +602,10 @@ class Form1Test : public QObject {
 
         f.click(); // 结束
         f.choose(QStringLiteral("2"), QStringLiteral("5400(4表头)"));
-        ended = false;
         QTest::mouseClick(f.form->cmd_begin, Qt::LeftButton);
         QTRY_VERIFY(f.form->status().contains(QStringLiteral("已用邮资")));
         t.restart();
         f.form->close();
-        QVERIFY(ended);
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(!f.device->isopen());
     }

@@ -41,8 +41,9 @@ TEST(MeterReadFramed, BothTypes_ExactTrafficRecordAndExitStatus) {
                                  "0000004321"
                                  "000000000500"
                                  "0000123456";
-    const std::string neosent = echo(buildcommand(11, 5, '1')) + echo(buildcommand(11, 2, '2'));
-    const std::string fastsent = echo(buildcommand(31, 0, '1'));
+    const std::string neosent = echo(buildcommand(FramedModel::neopost, 5, '1')) +
+                                echo(buildcommand(FramedModel::neopost, 2, '2'));
+    const std::string fastsent = echo(buildcommand(FramedModel::highspeed, 0, '1'));
     struct Case {
         const char* type;
         QStringList faults;
@@ -63,7 +64,7 @@ TEST(MeterReadFramed, BothTypes_ExactTrafficRecordAndExitStatus) {
          {QStringLiteral("--silent")},
          1,
          std::string(56, '0'),
-         echo(buildcommand(11, 5, '1')),
+         echo(buildcommand(FramedModel::neopost, 5, '1')),
          ",",
          "time-out after 4000 ms (5 polls) waiting for the acknowledgement: 0 of 24 bytes"},
     };

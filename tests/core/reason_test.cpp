@@ -10,9 +10,9 @@ namespace meter {
 namespace {
 
 // Words a Chinese text keeps as they are: the names of bytes, signals, functions and commands.
-const std::set<std::string> technical{"ETX", "STX", "CRC", "DTR", "Windows", "ComOpen",
-                                      "ReadRegister", "ComClose", "sudo", "usermod", "aG",
-                                      "dialout", "USER"};
+const std::set<std::string> technical{"ETX",     "STX",          "CRC",      "DTR",  "Windows",
+                                      "ComOpen", "ReadRegister", "ComClose", "sudo", "usermod",
+                                      "aG",      "dialout",      "USER"};
 
 TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
     const std::regex slot("\\{([a-z])\\}"), word("[A-Za-z]+");
@@ -22,8 +22,7 @@ TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
         EXPECT_TRUE(names.insert(e.name).second) << "a name is used twice";
         const std::string english(e.english), chinese(e.chinese);
         std::size_t slots = 0;
-        for (auto it = std::sregex_iterator(english.begin(), english.end(),
-                                            slot);
+        for (auto it = std::sregex_iterator(english.begin(), english.end(), slot);
              it != std::sregex_iterator(); ++it) {
             EXPECT_NE(std::string("nsrwgl").find((*it)[1].str()), std::string::npos);
             ++slots;
@@ -33,9 +32,9 @@ TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
             EXPECT_EQ(chinese.find("%" + std::to_string(k)) != std::string::npos, k <= slots)
                 << "%" << k;
         // No CJK in the English text (all of it is ASCII), no English words in the Chinese one.
-        for (const unsigned char c : english) EXPECT_LT(c, 0x80);
-        for (auto it = std::sregex_iterator(chinese.begin(), chinese.end(),
-                                            word);
+        for (const unsigned char c : english)
+            EXPECT_LT(c, 0x80);
+        for (auto it = std::sregex_iterator(chinese.begin(), chinese.end(), word);
              it != std::sregex_iterator(); ++it)
             EXPECT_TRUE(technical.count(it->str())) << it->str();
         EXPECT_NE(chinese, english);
@@ -44,8 +43,8 @@ TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
 }
 
 TEST(Reason, Text_FillsEveryKindOfSlotInBothLanguages) {
-    const Reason lost(ReasonCode::line_lost, "/dev/ttyUSB0", Reason(ReasonCode::system_message,
-                                                                    "Input/output error"));
+    const Reason lost(ReasonCode::line_lost, "/dev/ttyUSB0",
+                      Reason(ReasonCode::system_message, "Input/output error"));
     struct Case {
         Reason reason;
         const char* en;
@@ -71,9 +70,12 @@ TEST(Reason, Text_FillsEveryKindOfSlotInBothLanguages) {
         {Reason(), "", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.reason.english(), c.en);
+        EXPECT_EQ(c.reason.text(Language::en), c.en);
         EXPECT_EQ(c.reason.text(Language::zh), c.zh);
     }
+    // The files keep the meter's own register names, as they always have.
+    EXPECT_EQ(cases[0].reason.english(), "no reply to 表头 after 60 polls");
+    EXPECT_EQ(cases[3].reason.english(), cases[3].en);
     EXPECT_EQ(cases[0].reason.name(), "no_reply");
     EXPECT_EQ(Reason(ReasonCode::no_reply, "表头", 60), cases[0].reason);
     EXPECT_FALSE(Reason(ReasonCode::no_reply, "表头", 61) == cases[0].reason);

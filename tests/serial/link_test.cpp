@@ -36,7 +36,8 @@ TEST_F(SerialLink, SendbytesOnClosedPort_EchoesButSendsNothing) {
 
 TEST_F(SerialLink, RequestTail_WritesElevenBytesEchoesTenOrSix) {
     ASSERT_TRUE(link.openport(lineof(12), 1));
-    RequestBuffer b{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D, 0x0C, 0xB2, 0x18, 0x00, 0x00};
+    std::array<std::uint8_t, 11> b{0xFE, 0x01, 0x06, 0x07, 0x04, 0x0D,
+                                   0x0C, 0xB2, 0x18, 0x00, 0x00};
     struct Case {
         std::int16_t code;
         const char* echo;
@@ -48,14 +49,14 @@ TEST_F(SerialLink, RequestTail_WritesElevenBytesEchoesTenOrSix) {
     };
     for (const auto& c : cases) {
         link.begin();
-        link.sendrequest(b, echoof(c.code));
+        link.send(b, echoof(c.code));
         EXPECT_EQ(link.txtsend(), c.echo) << c.code;
         EXPECT_EQ(device.writes().back().size(), 11u);
     }
 }
 
 TEST_F(SerialLink, RequestTailOnClosedPort_Raises) {
-    EXPECT_THROW(link.sendrequest(RequestBuffer{}, echoof(12)), MeterError);
+    EXPECT_THROW(link.send(Bytes(11, 0), echoof(12)), MeterError);
 }
 
 TEST_F(SerialLink, Openport_AppliesTheMachineTypesLineSettings) {
@@ -125,7 +126,7 @@ TEST_F(SerialLink, LostLine_RaisesOnReadAndWrite) {
     device.droplineat(10);
     now = 10;
     EXPECT_THROW(link.input(), MeterError);
-    EXPECT_THROW(link.sendrequest(RequestBuffer{}, echoof(21)), MeterError);
+    EXPECT_THROW(link.send(Bytes(11, 0), echoof(21)), MeterError);
 }
 
 // A meter answers the first reading too late; its reply arrives after that reading gave up. The
@@ -140,7 +141,8 @@ TEST(StaleReply, LateReply_NotTakenByTheNextReading) {
                              "0000000099"};
         st.play(code, {}, other);
         EXPECT_EQ(st.read(code), other.record()) << code;
-        EXPECT_TRUE(st.driver.outcome().normal()) << code << ": " << st.driver.outcome().reason.english();
+        EXPECT_TRUE(st.driver.outcome().normal())
+            << code << ": " << st.driver.outcome().reason.english();
     }
 }
 

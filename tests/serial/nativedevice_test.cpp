@@ -9,6 +9,8 @@
 #include "support/machinerow.h"
 #include "support/pty.h"
 
+#include "support/testfamily.h"
+
 #include <gtest/gtest.h>
 
 #include <pwd.h>
@@ -22,8 +24,8 @@ namespace meter {
 namespace {
 
 using testing::echoof;
-using testing::openfailure;
 using testing::lineof;
+using testing::openfailure;
 
 using testing::Pty;
 
@@ -210,21 +212,22 @@ TEST(NativeDevice, LineVanishesMidReading_EndsAtTheFailureEnd) {
         std::string ReadRegister(std::int32_t) override { return {}; }
         std::int32_t ComClose(std::int32_t) override { return 0; }
     } nolibrary;
-    FamilyTable table{{12, [&](Driver& d, std::int16_t code) {
-                           if (!d.openport(code)) return false;
-                           d.state().regrecord = "123";
-                           for (int poll = 0; poll < 50; ++poll) {
-                               d.pacer().sleep(10);
-                               d.link().echoreceived(d.link().input());
-                               if (poll == 3) pty.closemaster();
-                           }
-                           return true;
-                       }}};
-    Driver driver({*device, pacer, nolibrary}, table);
+    testing::TestFamily lost;
+    lost.steps = {Step::await()};
+    lost.onbegin = [](std::string& record) { record = "123"; };
+    lost.ontake = [&, polls = 0](ByteView bytes, std::string&) mutable {
+        if (++polls == 4) pty.closemaster();
+        return Taken{bytes.size(), {}};
+    };
+    MachineTypes types = machinetypes();
+    for (MachineType& t : types)
+        if (t.code == 12) t.pollms = 10;
+    Driver driver({*device, pacer, nolibrary}, {{12, testing::makerof(lost)}}, types);
     ASSERT_EQ(driver.initport(1, 12), 1);
     EXPECT_EQ(driver.Getregisters(), "123");
     EXPECT_FALSE(driver.outcome().normal());
-    EXPECT_NE(driver.outcome().reason.english().find("lost"), std::string::npos) << driver.outcome().reason.english();
+    EXPECT_NE(driver.outcome().reason.english().find("lost"), std::string::npos)
+        << driver.outcome().reason.english();
     EXPECT_FALSE(device->isopen());
 }
 

@@ -28,8 +28,8 @@ struct VirtualStation {
     VirtualStation() : driver({device, pacer, vendor}) {}
     // A station whose driver and meter know other machine types and families than the standard
     // ones; the driver's familytable is made from the rows, as the standard one is.
-    VirtualStation(MachineTypes types, const FamilyEntries& entries, MeterSides meters)
-        : driver({device, pacer, vendor}, makefamilytable(types, entries), types),
+    VirtualStation(MachineTypes types, const FamilyMakers& makers, MeterSides meters)
+        : driver({device, pacer, vendor}, makefamilytable(types, makers), types),
           sides(std::move(meters)) {}
 
     // Puts a simulated meter with these values and faults on the line (`code` 0: auto).

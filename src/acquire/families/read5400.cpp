@@ -1,118 +1,147 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "acquire/families/read5400.h"
-
-#include "acquire/requests.h"
+// The 5400 family: head number, used postage, unused postage and piece count, one request at a
+// time, each sent once the previous reply has been decoded; then the record, with total postage
+// as used plus unused postage. A register that does not come within the row's poll limit ends
+// the reading without a record (normal end).
+#include "acquire/family.h"
 #include "core/digits.h"
-#include "core/metererror.h"
+#include "protocols/5400/reply5400.h"
 #include "protocols/5400/request5400.h"
 
-#include <array>
 #include <charconv>
 
 namespace meter {
 
 namespace {
 
-// The requests after the head number: register, the rxtext length that lets it go out (the
-// previous register decoded), and the register being waited for until then.
-struct Stage {
-    std::int16_t step;
-    std::size_t threshold;
-    const char* awaited;
-    const char* request; // nullptr: the last stage, which assembles the record
+// What rxtext holds once a register has been decoded: the head number's ten digits, then the
+// used and the unused postage (twelve each), then the piece count (ten).
+constexpr std::size_t headdecoded = 10;
+constexpr std::size_t useddecoded = headdecoded + 12;
+constexpr std::size_t unuseddecoded = useddecoded + 12;
+constexpr std::size_t piecesdecoded = unuseddecoded + 10;
+
+// The reading sequence, one action at a time. A request goes out once the register before it
+// has been decoded (rxtext has reached the threshold of the wait before it), and the poll right
+// after it is not counted.
+enum class Do { poll, send, await, assemble };
+struct Action {
+    Do what;
+    const char* name = nullptr; // send: the register asked for; await: the one waited for
+    std::int16_t step = 0;      // send: the step it begins
+    std::size_t threshold = 0;  // await: the rxtext length that ends the wait
 };
-constexpr std::array<Stage, 4> stages{{
-    {2, 10, "表头", "已用邮资"},
-    {3, 22, "已用邮资", "未用邮资"},
-    {4, 34, "未用邮资", "总件数"},
-    {5, 44, "总件数", nullptr},
-}};
+constexpr Action sequence[] = {
+    {Do::poll}, // what the meter may have sent before the first request
+    {Do::send, "表头", 1},
+    {Do::poll},
+    {Do::await, "表头", 0, headdecoded},
+    {Do::send, "已用邮资", 2},
+    {Do::poll},
+    {Do::await, "已用邮资", 0, useddecoded},
+    {Do::send, "未用邮资", 3},
+    {Do::poll},
+    {Do::await, "未用邮资", 0, unuseddecoded},
+    {Do::send, "总件数", 4},
+    {Do::poll},
+    {Do::await, "总件数", 0, piecesdecoded},
+    {Do::assemble},
+};
 
-// Polls until rxtext holds `threshold` characters; false when the meter gave no such reply
-// before retrycount reached `retrylimit`.
-bool waitfor(Driver& d, Scanner5400& scanner, std::size_t threshold, std::int16_t retrylimit) {
-    while (d.state().rxtext.size() < threshold) {
-        receive5400(d, scanner);
-        d.countpoll();
-        if (d.retrycount == retrylimit) return false;
-    }
-    return true;
-}
-
-std::uint64_t number(const std::string& digits) {
+std::optional<std::uint64_t> number(const std::string& digits) {
     std::uint64_t value = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size())
-        throw MeterError("\"" + digits + "\" is not a postage value");
+    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
     return value;
 }
 
-// The record from the digits of the four replies: total (used + unused), used, unused, the last
-// ten digits (piece count) and the first ten (head number).
-std::string assemble(const std::string& rxtext) {
-    const std::string used = rxtext.substr(10, 12);
-    const std::string unused = rxtext.substr(22, 12);
-    const std::string total = zeropad(std::to_string(number(used) + number(unused)), 12);
-    return total + used + unused + rxtext.substr(rxtext.size() - 10) + rxtext.substr(0, 10);
-}
+class Reading5400 : public FamilyReading {
+  public:
+    explicit Reading5400(const MachineType& row)
+        : echolength_(row.echolength), retrylimit_(row.retrylimit),
+          scale_(row.variant == Variant::postagetens ? PostageScale::tens : PostageScale::units) {}
+
+    void begin(std::string& record) override {
+        regrecord_ = &record;
+        rxtext.clear();
+        step = 0;
+        next_ = 0;
+        awaiting_ = nullptr;
+        scanner_ = {};
+        reply_.reset();
+    }
+
+    Step next() override {
+        const Action& action = sequence[next_++];
+        switch (action.what) {
+        case Do::poll:
+            return Step::poll();
+        case Do::send:
+            return sendrequest(action.name, action.step);
+        case Do::await:
+            awaiting_ = &action;
+            return Step::await();
+        case Do::assemble:
+            break;
+        }
+        return assemble();
+    }
+
+    Taken take(ByteView bytes) override {
+        reply_ = scanner_.feed(bytes, step);
+        if (reply_ && reply_->fault) return {bytes.size(), reply_->fault};
+        return {bytes.size(), {}};
+    }
+
+    Reason decode() override {
+        if (!reply_) return {};
+        const Decoded got = parse5400(reply_->bytes, reply_->step, scale_, rxtext);
+        reply_.reset();
+        return got.reason;
+    }
+
+    bool arrived() const override { return rxtext.size() >= awaiting_->threshold; }
+
+    Step expired(const WaitCount&) override {
+        return Step::done(Reason(ReasonCode::no_reply, awaiting_->name, retrylimit_ * 10));
+    }
+
+    std::string rxtext;    // the decoded register digits
+    std::int16_t step = 0; // the number of the request last sent
+
+  private:
+    Step sendrequest(std::string_view name, std::int16_t number) {
+        const Request5400 r = build5400(name);
+        step = number;
+        return Step::send(Bytes(r.bytes.begin(), r.bytes.end()), echolength_, name);
+    }
+
+    // The record from the digits of the four replies: total (used + unused), used, unused, the
+    // last ten digits (piece count) and the first ten (head number).
+    Step assemble() {
+        const std::string used = rxtext.substr(headdecoded, 12);
+        const std::string unused = rxtext.substr(useddecoded, 12);
+        const auto a = number(used), b = number(unused);
+        if (!a) return Step::fail(Reason(ReasonCode::not_postage_value, used));
+        if (!b) return Step::fail(Reason(ReasonCode::not_postage_value, unused));
+        *regrecord_ = zeropad(std::to_string(*a + *b), 12) + used + unused +
+                      rxtext.substr(rxtext.size() - 10) + rxtext.substr(0, 10);
+        return Step::done();
+    }
+
+    std::size_t echolength_;
+    std::int16_t retrylimit_;
+    PostageScale scale_;
+    std::string* regrecord_ = nullptr;
+    Scanner5400 scanner_;
+    std::optional<Reply5400> reply_;
+    std::size_t next_ = 0;
+    const Action* awaiting_ = nullptr;
+};
 
 } // namespace
 
-RequestBuffer request5400(Driver& d, std::string_view name) {
-    const Request5400 r = build5400(name);
-    d.state().crclo = r.crclo;
-    d.state().crchi = r.crchi;
-    return r.bytes;
-}
-
-void receive5400(Driver& d, Scanner5400& scanner) {
-    d.pacer().sleep(d.machinetype(d.state().itype).pollms);
-    const Bytes block = d.link().input();
-    d.link().echoreceived(block);
-    const std::optional<Reply5400> reply = scanner.feed(block, d.state().step);
-    if (reply && !reply->fault.empty()) throw MeterError(reply->fault);
-    d.pacer().processevents();
-    if (!reply) return;
-    const Decoded got = parse5400(reply->bytes, reply->step, d.state().itype, d.state().rxtext);
-    if (!got.ok()) throw MeterError(got.reason);
-}
-
-bool read5400(Driver& d, std::int16_t code) {
-    AcquisitionState& s = d.state();
-    Scanner5400 scanner;
-
-    d.resetpoll();
-    if (!d.openport(code)) return false;
-    const std::int16_t retrylimit = d.machinetype(code).retrylimit;
-    s.rxtext.clear();
-    s.step = 0;
-    receive5400(d, scanner);
-
-    d.resetpoll();
-    sendrequest(d, code, "表头");
-    s.step = 1;
-    d.waitingfor("表头");
-    receive5400(d, scanner);
-
-    for (const Stage& stage : stages) {
-        d.resetpoll();
-        if (!waitfor(d, scanner, stage.threshold, retrylimit)) {
-            d.gaveup(std::string("no reply to ") + stage.awaited + " after " +
-                     std::to_string(retrylimit * 10) + " polls");
-            return true;
-        }
-        if (!stage.request) break;
-        sendrequest(d, code, stage.request);
-        s.step = stage.step;
-        d.waitingfor(stage.request);
-        receive5400(d, scanner);
-    }
-    s.regrecord = assemble(s.rxtext);
-    return true;
-}
-
-FamilyEntry entry5400() {
-    return {read5400, request5400, {}};
-}
+METER_READING_FAMILY(read5400, "5400",
+                     [](const MachineType& row) { return std::make_unique<Reading5400>(row); })
 
 } // namespace meter

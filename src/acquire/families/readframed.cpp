@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "acquire/families/readframed.h"
-
-#include "acquire/requests.h"
+// The framed command family: the neopost (command 5, acknowledged, then command 2 for the
+// registers) and the high-speed machine (one command, one register reply). Each reply is
+// awaited within the row's time bound and judged once it is whole; no retries. The sequence
+// character goes on from reading to reading until the port and type are chosen again.
+#include "acquire/family.h"
 #include "core/hexecho.h"
 #include "protocols/framed/framed.h"
 
 #include <algorithm>
 #include <array>
-#include <string>
 
 namespace meter {
 
@@ -15,10 +16,9 @@ namespace {
 
 // The receive buffer of one reception: indices 0 to 200.
 constexpr std::size_t receivebuffer = 201;
+// The first sequence character a reading sends is the one after this: '1'.
+constexpr std::uint8_t firstseqchar = '0';
 
-std::string num(std::size_t n) {
-    return std::to_string(n);
-}
 std::string hexliteral(std::uint8_t b) {
     return "0x" + hexpair(b);
 }
@@ -28,130 +28,126 @@ const char* awaited(const ReplyForm& form) {
     return form.blocksize == 0 ? "确认" : "寄存器";
 }
 
-bool blockfault(Driver& d, const ReplyForm& form, const Extraction& x) {
-    const std::string block = "the data block of the " + std::string(form.what);
-    switch (x.result) {
-    case Extraction::Result::early:
-        return d.fail(block + " is closed early: ETX at reply byte " + num(x.end) +
-                      ", its end belongs at byte " + num(form.blockstart + form.blocksize - 1));
-    case Extraction::Result::overrun:
-        return d.fail(block + " starting at reply byte " + num(x.start) + " runs past its " +
-                      num(form.blocksize) + " bytes without an ETX");
-    default:
-        return d.fail(block + " is not closed by an ETX");
+// Why a whole reply is not the one awaited; none when it is.
+Reason judge(const ReplyForm& form, ByteView reply, std::string& record) {
+    const Verdict v = judgereply(form, reply);
+    const Extraction& x = v.extraction;
+    switch (v.kind) {
+    case Verdict::Kind::accepted:
+        return {};
+    case Verdict::Kind::record:
+        record = v.record;
+        return {};
+    case Verdict::Kind::mismatch:
+        return Reason(ReasonCode::fixed_byte_mismatch, form.what, hexliteral(v.found),
+                      v.mismatch.index, hexliteral(v.mismatch.value));
+    case Verdict::Kind::refused:
+        return Reason(ReasonCode::command_refused, ackflagindex, hexliteral(v.found),
+                      hexliteral(ackaccepted));
+    case Verdict::Kind::block:
+        if (x.result == Extraction::Result::early)
+            return Reason(ReasonCode::block_closed_early, form.what, x.end,
+                          form.blockstart + form.blocksize - 1);
+        if (x.result == Extraction::Result::overrun)
+            return Reason(ReasonCode::block_overrun, form.what, x.start, form.blocksize);
+        return Reason(ReasonCode::block_unclosed, form.what);
+    case Verdict::Kind::decoding:
+        if (v.decoding.fault == Decoding::Fault::nondigit)
+            return Reason(ReasonCode::block_nondigit, form.what, hexliteral(v.decoding.byte),
+                          x.start + v.decoding.index);
+        return Reason(ReasonCode::block_unframed, form.what);
     }
+    return Reason(ReasonCode::reply_unjudged, form.what);
 }
 
-bool decodefault(Driver& d, const ReplyForm& form, const Extraction& x, const Decoding& dec) {
-    if (dec.fault == Decoding::Fault::nondigit)
-        return d.fail("malformed " + std::string(form.what) + ": " + hexliteral(dec.byte) +
-                      " at reply byte " + num(x.start + dec.index) + " is not a decimal digit");
-    return d.fail("the data block of the " + std::string(form.what) +
-                  " is not framed by STX and ETX");
-}
+class ReadingFramed : public FamilyReading {
+  public:
+    explicit ReadingFramed(const MachineType& row)
+        : model_(row.variant == Variant::onecommand ? FramedModel::highspeed
+                                                    : FramedModel::neopost) {}
+
+    void begin(std::string& record) override {
+        regrecord_ = &record;
+        next_ = 0;
+        form_ = nullptr;
+    }
+
+    Step next() override {
+        // The neopost: command 5 and its acknowledgement, command 2 and the registers; the
+        // high-speed machine: its one command and the registers.
+        struct Exchange {
+            std::int16_t command;
+            std::int16_t reply;
+        };
+        static constexpr std::array<Exchange, 2> neopost{
+            {{neopostopen, neopostacknowledgement}, {neopostregisters, neopostregisterreply}}};
+        static constexpr std::array<Exchange, 1> highspeed{
+            {{highspeedregisters, highspeedregisterreply}}};
+        const std::span<const Exchange> exchanges = model_ == FramedModel::highspeed
+                                                        ? std::span<const Exchange>(highspeed)
+                                                        : std::span<const Exchange>(neopost);
+
+        const std::size_t at = next_++;
+        if (at % 2 == 1) {
+            form_ = replyform(model_, exchanges[at / 2].reply);
+            received_ = 0;
+            return Step::await();
+        }
+        if (form_) {
+            // The reply before has come whole: it decides whether the reading goes on.
+            if (Reason why = judge(*form_, ByteView(buffer_.data(), received_), *regrecord_))
+                return Step::fail(std::move(why));
+        }
+        if (at / 2 == exchanges.size()) return Step::done();
+        const Exchange& e = exchanges[at / 2];
+        const ReplyForm& form = *replyform(model_, e.reply);
+        Bytes frame = buildcommand(e.command);
+        const std::size_t length = frame.size();
+        return Step::send(std::move(frame), length, awaited(form));
+    }
+
+    Taken take(ByteView bytes) override {
+        const std::size_t stored = std::min(bytes.size(), buffer_.size() - received_);
+        std::copy_n(bytes.begin(), stored,
+                    buffer_.begin() + static_cast<std::ptrdiff_t>(received_));
+        received_ += stored;
+        if (stored < bytes.size())
+            return {stored, Reason(ReasonCode::reply_overflow, form_->what, receivebuffer)};
+        return {stored, {}};
+    }
+
+    bool arrived() const override { return received_ >= form_->length; }
+
+    Step expired(const WaitCount& count) override {
+        return Step::fail(Reason(ReasonCode::reply_timeout, count.elapsedms, count.polls,
+                                 form_->what, received_, form_->length));
+    }
+
+    EchoGroups echogroups() const override { return EchoGroups::eachwait; }
+    bool countsbytes() const override { return true; }
+
+    // The sequence character of the last command sent ('0' to '9').
+    std::uint8_t seqchar = firstseqchar;
+
+  private:
+    // The command frame carrying the next sequence character.
+    Bytes buildcommand(std::int16_t command) {
+        seqchar = nextsequence(seqchar);
+        return meter::buildcommand(model_, command, seqchar);
+    }
+    static std::uint8_t nextsequence(std::uint8_t value) { return nextseqchar(value); }
+
+    FramedModel model_;
+    std::string* regrecord_ = nullptr;
+    std::array<std::uint8_t, receivebuffer> buffer_{};
+    std::size_t received_ = 0;
+    const ReplyForm* form_ = nullptr;
+    std::size_t next_ = 0;
+};
 
 } // namespace
 
-FamilyEntry entryframed() {
-    return {readframed, {}, nextframed};
-}
-
-std::uint8_t nextframed(Driver& d, std::uint8_t& value) {
-    value = nextseqchar(value);
-    d.state().seqchar = value;
-    return value;
-}
-
-Bytes buildcommand(Driver& d, std::int16_t command) {
-    const std::int16_t type = d.state().itype;
-    if (!hascommand(type, command)) return {};
-    const std::uint8_t seq = nextsequence(d, d.state().seqchar);
-    return buildcommand(type, command, seq);
-}
-
-bool receiveframe(Driver& d, std::int16_t replycode, std::int16_t timebound) {
-    const ReplyForm* form = replyform(d.state().itype, replycode);
-    if (!form)
-        return d.fail("machine type " + std::to_string(d.state().itype) + " has no reply " +
-                      std::to_string(replycode));
-    d.waitingfor(awaited(*form));
-
-    // The meter is looked at once every poll period; a reply is only seen at a poll.
-    const int pollms = std::max(1, d.machinetype(d.state().itype).pollms);
-    SerialLink& link = d.link();
-    std::array<std::uint8_t, receivebuffer> buffer{};
-    std::size_t received = 0;
-    int elapsed = 0;
-    int polls = 0;
-    while (elapsed < timebound && received < form->length) {
-        d.pacer().sleep(pollms);
-        elapsed += pollms;
-        ++polls;
-        // The count comes first, but bytes may still arrive before the read: every byte the
-        // read returns is kept, or it would be lost to this reply and to the next one.
-        const std::size_t counted = link.inbuffercount();
-        const Bytes got = link.input();
-        const std::size_t stored = std::min(got.size(), buffer.size() - received);
-        std::copy_n(got.begin(), stored, buffer.begin() + static_cast<std::ptrdiff_t>(received));
-        link.echoreceived(ByteView(got).first(stored));
-        received += stored;
-        if (stored < got.size())
-            return d.fail("the " + std::string(form->what) + " runs past " + num(receivebuffer) +
-                          " bytes");
-        if (got.size() < counted)
-            return d.fail("the port counted " + num(counted) + " bytes waiting but gave only " +
-                          num(got.size()));
-        d.pacer().processevents();
-    }
-    link.echoreceivedcomma();
-
-    if (received < form->length)
-        return d.fail("time-out after " + std::to_string(elapsed) + " ms (" +
-                      std::to_string(polls) + " polls) waiting for the " + form->what + ": " +
-                      num(received) + " of " + num(form->length) + " bytes");
-
-    const ByteView reply(buffer.data(), received);
-    const Verdict v = judgereply(*form, reply);
-    switch (v.kind) {
-    case Verdict::Kind::accepted:
-        return true;
-    case Verdict::Kind::record:
-        d.state().regrecord = v.record;
-        return true;
-    case Verdict::Kind::mismatch:
-        return d.fail("the " + std::string(form->what) + " has " + hexliteral(v.found) +
-                      " at byte " + num(v.mismatch.index) + " where " +
-                      hexliteral(v.mismatch.value) + " belongs");
-    case Verdict::Kind::refused:
-        return d.fail("the meter did not accept the command: byte " + num(ackflagindex) +
-                      " of the acknowledgement is " + hexliteral(v.found) + ", not " +
-                      hexliteral(ackaccepted));
-    case Verdict::Kind::block:
-        return blockfault(d, *form, v.extraction);
-    case Verdict::Kind::decoding:
-        return decodefault(d, *form, v.extraction, v.decoding);
-    }
-    return d.fail("the " + std::string(form->what) + " was judged in no known way");
-}
-
-bool readneopost(Driver& d, std::int16_t code) {
-    if (!d.openport(code)) return false;
-    d.link().sendbytes(buildcommand(d, 5));
-    if (!receiveframe(d, 6, d.state().waitcount)) return false;
-    d.link().sendbytes(buildcommand(d, 2));
-    return receiveframe(d, 5, d.state().waitcount);
-}
-
-bool readhighspeed(Driver& d, std::int16_t code) {
-    if (!d.openport(code)) return false;
-    // The high-speed machine has one command; its code does not change the frame.
-    d.link().sendbytes(buildcommand(d, 0));
-    return receiveframe(d, 4, d.state().waitcount);
-}
-
-bool readframed(Driver& d, std::int16_t code) {
-    // The high-speed machine takes any command code in its one frame; the neopost only 5 and 2.
-    return hascommand(code, 0) ? readhighspeed(d, code) : readneopost(d, code);
-}
+METER_READING_FAMILY(readframed, "framed",
+                     [](const MachineType& row) { return std::make_unique<ReadingFramed>(row); })
 
 } // namespace meter

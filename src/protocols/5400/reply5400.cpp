@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t headerlength = 7; // 63 63 FE x x x 81
 
 Decoded tooshort(ByteView reply) {
-    return {{}, "a reply of " + std::to_string(reply.size()) + " bytes is too short"};
+    return {{}, Reason(ReasonCode::reply_too_short, reply.size())};
 }
 
 // The decimal digits of the value bytes at `positions`, in the order given. Every position is
@@ -22,7 +22,7 @@ template <std::size_t N> Decoded pairs(ByteView reply, const std::size_t (&posit
     for (std::size_t p : positions) {
         if (p >= reply.size()) return tooshort(reply);
         const std::optional<std::string> pair = unpackbcd(reply[p]);
-        if (!pair) return {{}, "reply byte " + hexpair(reply[p]) + " is not packed decimal"};
+        if (!pair) return {{}, Reason(ReasonCode::not_packed_decimal, hexpair(reply[p]))};
         d.digits += *pair;
     }
     return d;
@@ -44,7 +44,7 @@ std::size_t replyneeds5400(std::int16_t step) {
     }
 }
 
-Decoded parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext) {
+Decoded parse5400(ByteView reply, std::int16_t step, PostageScale scale, std::string& rxtext) {
     if (reply.size() < replyneeds5400(step)) return tooshort(reply);
     Decoded d;
     switch (step) {
@@ -58,12 +58,7 @@ Decoded parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::str
     case 3:
         d = pairs(reply, {12, 11, 10, 9, 8});
         if (!d.ok()) return d;
-        if (code == 12)
-            d.digits = "00" + d.digits;
-        else if (code == 13)
-            d.digits = "0" + d.digits + "0";
-        else
-            d.digits.clear();
+        d.digits = scale == PostageScale::tens ? "0" + d.digits + "0" : "00" + d.digits;
         rxtext += d.digits;
         return d;
     case 4:
@@ -109,19 +104,18 @@ std::optional<Reply5400> Scanner5400::complete(std::int16_t step) {
     held_.clear();
     inreply_ = false;
     if (reply.bytes.size() > replybuffer5400)
-        reply.fault = "a reply ran on for " + std::to_string(reply.bytes.size() - 1) +
-                      " bytes after its header (at most 100 fit)";
+        reply.fault = Reason(ReasonCode::reply_runs_on, reply.bytes.size() - 1);
     return reply;
 }
 
-std::string meterdigits5400(std::uint8_t code, std::string_view field, std::int16_t type) {
+std::string meterdigits5400(std::uint8_t code, std::string_view field, PostageScale scale) {
     switch (code) {
     case 0x0C:
         return lastdigits(field, 6);
     case 0x05:
     case 0x06: {
         const std::string postage = lastdigits(field, 12);
-        return type == 13 ? postage.substr(1, 10) : postage.substr(2, 10);
+        return scale == PostageScale::tens ? postage.substr(1, 10) : postage.substr(2, 10);
     }
     case 0x08:
         return lastdigits(field, 8);

@@ -25,20 +25,22 @@ inline constexpr std::size_t replybuffer5400 = 101;
 // for any other step.
 std::size_t replyneeds5400(std::int16_t step);
 
-// Decodes a reply for `step` and machine type `code` into `rxtext`: step 1 replaces it with the
-// head number (four zeros and six digits), steps 2 and 3 append a postage field (code 12: "00"
-// and ten digits; code 13: "0", ten digits and "0", ten times the meter's value), step 4 appends
+// How a meter's ten postage digits stand in the record's twelve: as units ("00" and the ten
+// digits), or as tens ("0", the ten digits and "0": the meter keeps tens, the record units).
+enum class PostageScale : std::uint8_t { units, tens };
+
+// Decodes a reply for `step` into `rxtext`: step 1 replaces it with the head number (four zeros
+// and six digits), steps 2 and 3 append a postage field by `scale`, step 4 appends
 // the piece count ("00" and eight digits); any other step leaves it alone. Gives the digits
 // written, or the reason for a byte that is not packed BCD or a reply too short for the step;
 // `rxtext` is then unchanged.
-Decoded parse5400(ByteView reply, std::int16_t step, std::int16_t code, std::string& rxtext);
+Decoded parse5400(ByteView reply, std::int16_t step, PostageScale scale, std::string& rxtext);
 
 // The meter side. The digits the meter keeps for register `code` (see registercode) of a record
 // field (head number and piece count ten digits, postage twelve): the head number's last six,
-// the piece count's last eight, and ten postage digits, which for machine type 13 are the
-// field's digits between its leading and its trailing zero (the meter keeps tens). Empty for a
-// code of no register.
-std::string meterdigits5400(std::uint8_t code, std::string_view field, std::int16_t type);
+// the piece count's last eight, and ten postage digits, which for a meter keeping tens are the
+// field's digits between its leading and its trailing zero. Empty for a code of no register.
+std::string meterdigits5400(std::uint8_t code, std::string_view field, PostageScale scale);
 
 // The reply carrying `digits` (an even count) for register `code`: 63 63 FE, the meter's address
 // 01 06, the register code, 81, the count of value bytes, the value in packed BCD least
@@ -48,7 +50,7 @@ Bytes buildreply5400(std::uint8_t code, std::string_view digits);
 struct Reply5400 {
     Bytes bytes;         // from the first header byte to the end of the read that completed it
     std::int16_t step{}; // the step in force when the header arrived
-    std::string fault;   // not empty: the reply ran on too long to be decoded, and why
+    Reason fault;        // the reply ran on too long to be decoded, and why
 };
 
 // Finds replies in the blocks read from the line, one block per poll. State that lives across

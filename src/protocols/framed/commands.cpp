@@ -32,14 +32,20 @@ Bytes highspeedcommand() {
 
 } // namespace
 
-bool hascommand(std::int16_t type, std::int16_t command) {
-    return commandlayout(type, command).has_value();
+bool hascommand(FramedModel model, std::int16_t command) {
+    return commandlayout(model, command).has_value();
 }
 
-std::optional<CommandLayout> commandlayout(std::int16_t type, std::int16_t command) {
-    if (type == 11 && command == 5) return CommandLayout{98, 9, 94};
-    if (type == 11 && command == 2) return CommandLayout{17, 9, 13};
-    if (type == 31) return CommandLayout{20, 5, 17};
+std::optional<CommandLayout> commandlayout(FramedModel model, std::int16_t command) {
+    // Length, sequence character and first checksum character of each frame: the neopost's
+    // command 5 carries its 80 data characters, command 2 a single space; the high-speed
+    // machine's frame holds its station, the command flag and eight zeros.
+    constexpr CommandLayout neopostopenframe{98, 9, 94};
+    constexpr CommandLayout neopostregistersframe{17, 9, 13};
+    constexpr CommandLayout highspeedframe{20, 5, 17};
+    if (model == FramedModel::highspeed) return highspeedframe;
+    if (command == neopostopen) return neopostopenframe;
+    if (command == neopostregisters) return neopostregistersframe;
     return std::nullopt;
 }
 
@@ -51,12 +57,12 @@ std::array<std::uint8_t, 2> checkchars(ByteView summed) {
     return {static_cast<std::uint8_t>(0x30 + b / 16), static_cast<std::uint8_t>(0x30 + b % 16)};
 }
 
-Bytes buildcommand(std::int16_t type, std::int16_t command, std::uint8_t seqchar) {
-    const auto layout = commandlayout(type, command);
+Bytes buildcommand(FramedModel model, std::int16_t command, std::uint8_t seqchar) {
+    const auto layout = commandlayout(model, command);
     if (!layout) return {};
-    Bytes frame = type == 31     ? highspeedcommand()
-                  : command == 5 ? neopostcommand5()
-                                 : neopostcommand2();
+    Bytes frame = model == FramedModel::highspeed ? highspeedcommand()
+                  : command == neopostopen        ? neopostcommand5()
+                                                  : neopostcommand2();
     frame[layout->seqindex] = seqchar;
     const auto check = checkchars(ByteView(frame).first(layout->checkindex));
     frame[layout->checkindex] = check[0];
@@ -73,14 +79,14 @@ std::uint8_t nextseqchar(std::uint8_t value) {
 namespace {
 
 struct Command {
-    std::int16_t type;
+    FramedModel model;
     std::int16_t command;
     const char* note;
 };
 constexpr Command commands[] = {
-    {11, 5, "neopost command 5"},
-    {11, 2, "neopost command 2 (registers)"},
-    {31, 0, "高速机 command (registers)"},
+    {FramedModel::neopost, neopostopen, "neopost command 5"},
+    {FramedModel::neopost, neopostregisters, "neopost command 2 (registers)"},
+    {FramedModel::highspeed, highspeedregisters, "高速机 command (registers)"},
 };
 
 // The frame header that names the family: SOH and the four station characters.
@@ -89,7 +95,7 @@ constexpr std::size_t headerlength = 5;
 FramedTaken complete(const Command& c, const CommandLayout& layout, ByteView frame) {
     using Kind = FramedTaken::Kind;
     const std::uint8_t seq = frame[layout.seqindex];
-    FramedTaken t{Kind::rejected, layout.length, c.type, c.command, seq, c.note, {}};
+    FramedTaken t{Kind::rejected, layout.length, c.model, c.command, seq, c.note, {}};
     if (seq < '0' || seq > '9') {
         t.reason = std::string(c.note) + ": sequence character " + hexpair(seq) + " is not a digit";
         return t;
@@ -108,20 +114,20 @@ FramedTaken complete(const Command& c, const CommandLayout& layout, ByteView fra
 
 } // namespace
 
-FramedTaken takecommand(ByteView input, std::int16_t type) {
+FramedTaken takecommand(ByteView input, std::optional<FramedModel> model) {
     using Kind = FramedTaken::Kind;
     bool waiting = false;
     std::size_t furthest = 0; // the longest prefix any frame agrees with
     for (const Command& c : commands) {
-        if (type != 0 && type != c.type) continue;
-        const auto layout = *commandlayout(c.type, c.command);
-        const Bytes model = buildcommand(c.type, c.command, '0');
+        if (model && *model != c.model) continue;
+        const auto layout = *commandlayout(c.model, c.command);
+        const Bytes frame = buildcommand(c.model, c.command, '0');
         const std::size_t n = std::min(input.size(), layout.length);
         std::optional<std::size_t> differs;
         for (std::size_t i = 0; i < n && !differs; ++i) {
             const bool variable =
                 i == layout.seqindex || i == layout.checkindex || i == layout.checkindex + 1;
-            if (!variable && input[i] != model[i]) differs = i;
+            if (!variable && input[i] != frame[i]) differs = i;
         }
         if (differs) {
             furthest = std::max(furthest, *differs);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The framed command family ("neopost", machine type 11; "高速机", machine type 31): the fixed
+// The framed command family (the neopost and the high-speed machine, "高速机"): the fixed
 // command frames with their sequence and checksum characters, the fixed-position checks of the
 // replies, the data block and its decoding into the register record. Pure: bytes in, bytes and
 // digits out.
@@ -16,14 +16,29 @@
 
 namespace meter {
 
+// The two meters of the family. The neopost opens with command 5, which it acknowledges, and
+// gives its registers for command 2; the high-speed machine has one frame, which gives its
+// registers whatever command code it is built for.
+enum class FramedModel : std::uint8_t { neopost, highspeed };
+
 // ---- Command frames ------------------------------------------------------------------------
 
-// Whether a frame exists for this machine type and command code: type 11 with command 5 (the
-// 98-byte frame) or 2 (17 bytes); type 31 with any command (20 bytes).
-bool hascommand(std::int16_t type, std::int16_t command);
+// The command codes: the neopost's opening command and its register command; the high-speed
+// machine's one frame is built for code 0.
+inline constexpr std::int16_t neopostopen = 5;
+inline constexpr std::int16_t neopostregisters = 2;
+inline constexpr std::int16_t highspeedregisters = 0;
+// The reply codes awaited after them: the acknowledgement of command 5 and the register replies.
+inline constexpr std::int16_t neopostacknowledgement = 6;
+inline constexpr std::int16_t neopostregisterreply = 5;
+inline constexpr std::int16_t highspeedregisterreply = 4;
+
+// Whether a frame exists for this model and command code: the neopost with command 5 (the
+// 98-byte frame) or 2 (17 bytes); the high-speed machine with any command (20 bytes).
+bool hascommand(FramedModel model, std::int16_t command);
 
 // The complete frame carrying `seqchar`; empty when hascommand() is false.
-Bytes buildcommand(std::int16_t type, std::int16_t command, std::uint8_t seqchar);
+Bytes buildcommand(FramedModel model, std::int16_t command, std::uint8_t seqchar);
 
 // The two checksum characters over `summed`: the byte sum modulo 256 as two nibbles, each
 // written as 0x30 + nibble, so 10 to 15 become ':' to '?' and never letters.
@@ -36,13 +51,13 @@ struct CommandLayout {
     std::size_t seqindex;
     std::size_t checkindex; // the summed part is everything before it
 };
-std::optional<CommandLayout> commandlayout(std::int16_t type, std::int16_t command);
+std::optional<CommandLayout> commandlayout(FramedModel model, std::int16_t command);
 
 // The sequence character after `value`: one up, and anything past '9' (0xFF too) back to '0'.
 std::uint8_t nextseqchar(std::uint8_t value);
 
-// The meter's view of the bytes received: whether they begin with a command frame of machine
-// type `type` (0: any), and which. A frame is taken only when every byte is right, sequence and
+// The meter's view of the bytes received: whether they begin with a command frame of `model`
+// (none: of either), and which. A frame is taken only when every byte is right, sequence and
 // checksum characters included.
 struct FramedTaken {
     enum class Kind {
@@ -53,13 +68,13 @@ struct FramedTaken {
     };
     Kind kind = Kind::notmine;
     std::size_t consumed = 0;
-    std::int16_t type = 0;
+    FramedModel model = FramedModel::neopost;
     std::int16_t command = 0;
     std::uint8_t seqchar = 0;
     std::string note; // what the frame is, for the technician
     std::string reason;
 };
-FramedTaken takecommand(ByteView input, std::int16_t type);
+FramedTaken takecommand(ByteView input, std::optional<FramedModel> model);
 
 // ---- Replies -------------------------------------------------------------------------------
 
@@ -68,9 +83,9 @@ struct FixedByte {
     std::uint8_t value;
 };
 
-// One awaited reply, by machine type and reply code.
+// One awaited reply, by model and reply code.
 struct ReplyForm {
-    std::int16_t type;
+    FramedModel model;
     std::int16_t code;
     const char* what; // for the technician: "acknowledgement", "register reply"
     std::size_t length;
@@ -79,9 +94,9 @@ struct ReplyForm {
     std::size_t blockstart; // reply index of the STX of a well-formed data block
 };
 
-// The three replies: (11, 6) the 24-byte acknowledgement, (11, 5) the 96-byte register reply,
-// (31, 4) the 75-byte register reply. nullptr for any other pair.
-const ReplyForm* replyform(std::int16_t type, std::int16_t code);
+// The three replies: the neopost's 24-byte acknowledgement (6) and 96-byte register reply (5),
+// the high-speed machine's 75-byte register reply (4). nullptr for any other pair.
+const ReplyForm* replyform(FramedModel model, std::int16_t code);
 
 // The first fixed position that `reply` does not hold (nullopt: all hold). `reply` must be at
 // least form.length bytes; a shorter one counts as not holding the positions beyond its end.
@@ -151,7 +166,7 @@ inline constexpr std::size_t neopostblock = 84;
 inline constexpr std::size_t highspeedblock = 58;
 
 // Where each record field lies among the data characters (1-based, as the meter numbers them),
-// in the order of the record: total, used, unused, pieces, head. The postage fields of type 11
+// in the order of the record: total, used, unused, pieces, head. The postage fields of the neopost
 // are ten characters long and take "00" in front.
 struct FieldCut {
     std::size_t first;

@@ -17,12 +17,14 @@ constexpr FixedByte highspeedfixed[] = {
     {0, ascii::soh}, {3, '1'}, {4, '3'}, {6, ascii::stx}, {63, ascii::etx}};
 
 const ReplyForm forms[] = {
-    {11, 6, "acknowledgement", 24, ackfixed, 0, 0},
-    {11, 5, "register reply", 96, neopostfixed, neopostblock, 10},
-    {31, 4, "register reply", 75, highspeedfixed, highspeedblock, 6},
+    {FramedModel::neopost, neopostacknowledgement, "acknowledgement", 24, ackfixed, 0, 0},
+    {FramedModel::neopost, neopostregisterreply, "register reply", 96, neopostfixed, neopostblock,
+     10},
+    {FramedModel::highspeed, highspeedregisterreply, "register reply", 75, highspeedfixed,
+     highspeedblock, 6},
 };
 
-// Total, used, unused, pieces, head. The three postage registers of type 11 are ten digits.
+// Total, used, unused, pieces, head. The three postage registers of the neopost are ten digits.
 constexpr FieldCut neopostfields[5] = {{21, 10}, {11, 10}, {1, 10}, {51, 10}, {71, 10}};
 constexpr FieldCut highspeedfields[5] = {{1, 12}, {35, 12}, {13, 12}, {25, 10}, {47, 10}};
 
@@ -62,9 +64,9 @@ Decoding decode(ByteView block, std::size_t blocksize, std::span<const FieldCut,
 
 } // namespace
 
-const ReplyForm* replyform(std::int16_t type, std::int16_t code) {
+const ReplyForm* replyform(FramedModel model, std::int16_t code) {
     for (const ReplyForm& f : forms)
-        if (f.type == type && f.code == code) return &f;
+        if (f.model == model && f.code == code) return &f;
     return nullptr;
 }
 
@@ -133,8 +135,8 @@ Verdict judgereply(const ReplyForm& form, ByteView reply) {
         v.kind = Verdict::Kind::block;
         return v;
     }
-    v.decoding =
-        form.type == 11 ? parseneopost(v.extraction.block) : parsehighspeed(v.extraction.block);
+    v.decoding = form.model == FramedModel::neopost ? parseneopost(v.extraction.block)
+                                                    : parsehighspeed(v.extraction.block);
     if (!v.decoding.ok()) {
         v.kind = Verdict::Kind::decoding;
         return v;

@@ -59,7 +59,7 @@ PitneyCut PitneyCutter::cut(ByteView bytes) {
         // Stuffing keeps STX out of a reply's inside, but a frame whose ETX got lost runs on
         // into whatever follows; it is bounded by the frame buffer.
         if (count_ + 1 >= frame_.size()) {
-            if (own_) return {{}, "a reply frame runs past 100 bytes without its end byte 03"};
+            if (own_) return {{}, Reason(ReasonCode::frame_runs_on)};
             close(done, false);
             if (b == ascii::stx) open();
             continue;

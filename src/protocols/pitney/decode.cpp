@@ -24,21 +24,13 @@ struct Answer {
     int marker = 0;
     bool money = false;
 };
+// A reply answers a register's request with the command byte plus pitneyanswer; the register's
+// place in the record is its marker. The three postage registers carry money.
 Answer answerfor(std::uint8_t code) {
-    switch (code) {
-    case 0x84:
-        return {1, true};
-    case 0x82:
-        return {2, true};
-    case 0x83:
-        return {3, true};
-    case 0x85:
-        return {4, false};
-    case 0x8C:
-        return {5, false};
-    default:
-        return {};
-    }
+    for (std::size_t k = 0; k < pitneyregisters.size(); ++k)
+        if (code == pitneyregisters[k].command + pitneyanswer)
+            return {static_cast<int>(k + 1), k < 3};
+    return {};
 }
 
 } // namespace
@@ -67,10 +59,10 @@ struct Walk {
     bool escapedfault = false; // the fault is an escaped byte below 0x80
     std::uint8_t bad = 0;
 
-    std::string fault() const {
+    Reason fault() const {
         if (!faulty) return {};
-        if (escapedfault) return "escaped reply byte " + hexpair(bad) + " is below 80";
-        return "reply byte " + hexpair(bad) + " is not packed decimal";
+        if (escapedfault) return Reason(ReasonCode::escaped_below_80, hexpair(bad));
+        return Reason(ReasonCode::not_packed_decimal, hexpair(bad));
     }
 };
 
@@ -180,9 +172,9 @@ Decoded parsepitney(ByteView frame, PitneyTarget target) {
 
     PitneyDecoded d = decodepitney(frame);
     target.rxtext = d.digits;
-    if (!d.fault.empty()) return {std::move(d.digits), std::move(d.fault)};
+    if (d.fault) return {std::move(d.digits), std::move(d.fault)};
     std::string& record = target.regrecord;
-    if (code == 0x84) {
+    if (code == pitneyregisters[0].command + pitneyanswer) {
         // The total opens the record: it replaces the all-zero record it starts from.
         if (allzero(record)) record.clear();
         if (d.field) record = *d.field;

@@ -114,7 +114,7 @@ Bytes buildpitneyreply(std::uint8_t toggle, std::uint8_t command, std::uint8_t f
 //    decodes cleanly; carried frames likewise. Those that run past 100 positions are dropped.
 struct PitneyCut {
     std::vector<PitneyFrame> frames;
-    std::string fault; // not empty: why the poll's frames cannot be read (and there are none)
+    Reason fault; // why the poll's frames cannot be read (and there are none)
 };
 class PitneyCutter {
   public:
@@ -190,7 +190,7 @@ struct PitneyDecoded {
     int marker = 0;                   // the register's marker, 1 to 5; 0: the frame is ignored
     std::string digits;               // what rxtext holds afterwards
     std::optional<std::string> field; // the field for the register record; nullopt: none
-    std::string fault;                // why decoding stopped; empty when it did not
+    Reason fault;                     // why decoding stopped; none when it did not
     bool operator==(const PitneyDecoded&) const = default;
 };
 PitneyDecoded decodepitney(ByteView frame);

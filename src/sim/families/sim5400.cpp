@@ -43,8 +43,10 @@ class Meter5400 : public Family {
             break;
         }
         // In auto mode the machine type is not known; the postage goes out in units.
-        const std::string digits =
-            meterdigits5400(t.code, field(t.code, registers), code == 13 ? 13 : 12);
+        const MachineType* row = findtype(code);
+        const PostageScale scale =
+            row && row->variant == Variant::postagetens ? PostageScale::tens : PostageScale::units;
+        const std::string digits = meterdigits5400(t.code, field(t.code, registers), scale);
         return Take::request(request5400size, buildreply5400(t.code, digits),
                              registername5400(t.code));
     }

@@ -15,17 +15,25 @@ std::string significant(const std::string& value) {
     return first == std::string::npos ? std::string() : value.substr(first);
 }
 
-// Why a register of type `type` cannot hold one of the values; empty when all fit. The neopost
+// The model a machine type plays; none for auto mode (code 0) or a type of no framed model.
+std::optional<FramedModel> modelof(std::int16_t code) {
+    const MachineType* row = findtype(code);
+    if (!row || std::string_view(row->family) != "framed") return std::nullopt;
+    return row->variant == Variant::onecommand ? FramedModel::highspeed : FramedModel::neopost;
+}
+
+// Why a register of `model` cannot hold one of the values; empty when all fit. The neopost
 // keeps ten-digit postage registers.
-std::string unfit(std::int16_t type, const Registers& r) {
+std::string unfit(FramedModel model, const Registers& r) {
     static const char* const names[5] = {"total postage", "used postage", "unused postage",
                                          "total piece count", "meter head number"};
     const std::string* values[5] = {&r.total, &r.used, &r.unused, &r.pieces, &r.head};
-    const auto cuts = type == 11 ? neopostcuts() : highspeedcuts();
+    const bool neopost = model == FramedModel::neopost;
+    const auto cuts = neopost ? neopostcuts() : highspeedcuts();
     // The values given come before the total worked out from them.
     for (const std::size_t i : {1, 2, 0, 3, 4})
         if (significant(*values[i]).size() > cuts[i].length)
-            return std::string(type == 11 ? "the neopost" : "the 高速机") + " keeps " +
+            return std::string(neopost ? "the neopost" : "the 高速机") + " keeps " +
                    std::to_string(cuts[i].length) + " digits of " + names[i] + "; " +
                    significant(*values[i]) + " does not fit";
     return {};
@@ -36,7 +44,9 @@ class Framed : public Family {
     const char* name() const override { return "framed"; }
 
     Take take(ByteView input, const Registers& r, std::int16_t code) override {
-        const FramedTaken t = takecommand(input, code);
+        const std::optional<FramedModel> played = modelof(code);
+        if (code != 0 && !played) return Take::none();
+        const FramedTaken t = takecommand(input, played);
         switch (t.kind) {
         case FramedTaken::Kind::notmine:
             return Take::none();
@@ -48,20 +58,23 @@ class Framed : public Family {
             break;
         }
         const std::string note = t.note;
-        if (const std::string why = unfit(t.type, r); !why.empty() && t.command != 5)
+        if (const std::string why = unfit(t.model, r); !why.empty() && t.command != neopostopen)
             return Take::reject(t.consumed, note + ": " + why);
         const RegisterValues values{r.total, r.used, r.unused, r.pieces, r.head};
-        if (t.type == 31)
+        if (t.model == FramedModel::highspeed)
             return Take::request(t.consumed, buildhighspeedreply(values, t.seqchar), note);
-        if (t.command == 5) return Take::request(t.consumed, buildacknowledgement(t.seqchar), note);
+        if (t.command == neopostopen)
+            return Take::request(t.consumed, buildacknowledgement(t.seqchar), note);
         return Take::request(t.consumed, buildneopostreply(values, t.seqchar), note);
     }
 
     std::string cannotshow(const Registers& registers, std::int16_t code) const override {
         std::string why;
-        for (std::int16_t type : {11, 31})
-            if (code == 0 || code == type)
-                if (const std::string w = unfit(type, registers); !w.empty())
+        const std::optional<FramedModel> played = modelof(code);
+        if (code != 0 && !played) return why;
+        for (const FramedModel model : {FramedModel::neopost, FramedModel::highspeed})
+            if (!played || *played == model)
+                if (const std::string w = unfit(model, registers); !w.empty())
                     why += (why.empty() ? "" : "\n") + w;
         return why;
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The 5400 reading sequence on virtual time: against the replies meters send, against the
 // simulated meter with its faults, and with every reply cut across reads.
-#include "acquire/families/read5400.h"
+#include "acquire/driver.h"
 #include "core/hexecho.h"
 #include "support/virtualstation.h"
 
@@ -61,11 +61,6 @@ TEST(Read5400, WorkedReplies_ExactRecordRequestsAndEcho) {
         received += hexecho(r);
     EXPECT_EQ(st.received(), received) << "the reads run together without commas";
 
-    const AcquisitionState& s = st.driver.state();
-    EXPECT_EQ(s.rxtext, "0000123456001234567890000000001000" + std::string("0012345678"));
-    EXPECT_EQ(s.step, 4);
-    EXPECT_EQ(s.crchi, 0xF2);
-    EXPECT_EQ(s.crclo, 0x9C);
     ASSERT_EQ(st.device.opens().size(), 1u);
     EXPECT_EQ(st.device.opens()[0].settings.text(), "4800,n,8,1");
 }
@@ -117,7 +112,6 @@ TEST(Read5400, MeterStopsAnsweringMidway_AllZeroRecordAtNormalEnd) {
     EXPECT_TRUE(st.driver.outcome().normal());
     EXPECT_EQ(st.driver.outcome().reason.english(), "no reply to 未用邮资 after 60 polls");
     EXPECT_EQ(st.sent(), headline + usedline + unusedline);
-    EXPECT_EQ(st.driver.state().rxtext.size(), 22u);
 }
 
 TEST(Read5400, LineFaults_HarmlessReadSameRecordOthersFailAllZero) {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The neopost and high-speed readings on virtual time: against the simulated meter, and against
 // replies scripted byte by byte where a test needs a particular fault.
-#include "acquire/families/readframed.h"
-#include "acquire/requests.h"
+#include "acquire/driver.h"
 #include "core/hexecho.h"
 #include "support/framedbytes.h"
 #include "support/virtualstation.h"
@@ -14,8 +13,8 @@ namespace {
 
 using namespace testing;
 
-const std::string neopostsent =
-    hexecho(buildcommand(11, 5, '1')) + ", 1 30 30 30 31 30 3D 30 32 32 2 20 3 3E 38 D A,";
+const std::string neopostsent = hexecho(buildcommand(FramedModel::neopost, 5, '1')) +
+                                ", 1 30 30 30 31 30 3D 30 32 32 2 20 3 3E 38 D A,";
 const std::string highspeedsent = " 1 31 34 30 33 31 2 31 3 30 30 30 30 30 30 30 30 3B 30 4,";
 
 std::string echo(std::initializer_list<Bytes> replies) {
@@ -123,7 +122,8 @@ TEST(FramedReading, FaultyReply_FailsWithAllZeroRecordAndReason) {
         script(s, c.replies);
         EXPECT_EQ(s.read(c.code), allzerorecord) << c.reason;
         EXPECT_FALSE(s.driver.outcome().normal()) << c.reason;
-        EXPECT_TRUE(has(s.driver.outcome().reason.english(), c.reason)) << s.driver.outcome().reason.english();
+        EXPECT_TRUE(has(s.driver.outcome().reason.english(), c.reason))
+            << s.driver.outcome().reason.english();
         EXPECT_EQ(s.device.writes().size(), c.frames) << c.reason;
     }
 }
@@ -160,7 +160,8 @@ TEST(FramedReading, LostLine_FailsAsLostNotAsMissingReply) {
     s.play(31, {.dropafter = 1});
     EXPECT_EQ(s.read(31), allzerorecord);
     EXPECT_FALSE(s.driver.outcome().normal());
-    EXPECT_TRUE(has(s.driver.outcome().reason.english(), "the line was lost")) << s.driver.outcome().reason.english();
+    EXPECT_TRUE(has(s.driver.outcome().reason.english(), "the line was lost"))
+        << s.driver.outcome().reason.english();
     EXPECT_EQ(s.received(), "");
 }
 
@@ -192,26 +193,28 @@ TEST(FramedReading, CountAndReadDisagree_ExtraBytesKeptShortReadFails) {
             EXPECT_EQ(d.link().txtrece(), bytes + ",");
         } else {
             EXPECT_EQ(record, allzerorecord);
-            EXPECT_EQ(d.outcome().reason.english(), "the port counted 76 bytes waiting but gave only 75");
+            EXPECT_EQ(d.outcome().reason.english(),
+                      "the port counted 76 bytes waiting but gave only 75");
             EXPECT_EQ(d.link().txtrece(), bytes) << "no comma after a broken read";
         }
     }
 }
 
-TEST(FramedSequence, FrameBuilt_StepsCharacterButNoFrameNoStep) {
+// The sequence character goes on from reading to reading, past '9' back to '0', and starts
+// again at '1' when the port and type are chosen anew.
+TEST(FramedSequence, GoesOnAcrossReadings_RestartsWithInitport) {
     VirtualStation s;
-    AcquisitionState& state = s.driver.state();
-    s.driver.initport(1, 11);
-    state.seqchar = '8';
-    EXPECT_EQ(buildcommand(s.driver, 5), buildcommand(11, 5, '9'));
-    EXPECT_EQ(buildcommand(s.driver, 2), buildcommand(11, 2, '0'));
-    EXPECT_TRUE(buildcommand(s.driver, 6).empty());
-    EXPECT_EQ(state.seqchar, '0') << "no frame, no step";
-    s.driver.initport(1, 31);
-    EXPECT_EQ(buildcommand(s.driver, 4), buildcommand(31, 0, '1'));
-    EXPECT_EQ(buildcommand(s.driver, 0), buildcommand(31, 0, '2'));
-    EXPECT_EQ(nextsequence(s.driver, state.seqchar), '3');
-    EXPECT_EQ(state.seqchar, '3');
+    s.play(11);
+    ASSERT_EQ(s.driver.initport(1, 11), 1);
+    std::string seen;
+    for (int reading = 0; reading < 6; ++reading)
+        ASSERT_TRUE(s.driver.Getregisters() != allzerorecord)
+            << s.driver.outcome().reason.english();
+    ASSERT_EQ(s.driver.initport(1, 11), 1);
+    s.driver.Getregisters();
+    for (const Bytes& frame : s.device.writes())
+        seen += static_cast<char>(frame.at(9));
+    EXPECT_EQ(seen, "12345678901212");
 }
 
 } // namespace

@@ -2,8 +2,9 @@
 // The Pitney reading sequence on virtual time: requests and toggles, polls and their limits,
 // the acknowledgement of the spark, replies cut by poll boundaries or sharing a poll, and the
 // ends a reading takes.
-#include "acquire/families/readpitney.h"
+#include "acquire/driver.h"
 #include "core/hexecho.h"
+#include "protocols/pitney/pitney.h"
 #include "support/virtualstation.h"
 
 #include <gtest/gtest.h>
@@ -82,8 +83,6 @@ TEST(ReadPitney, PromptMeter_ReadInSixPollsWithExactTraffic) {
         ASSERT_EQ(st.device.opens().size(), 1u);
         EXPECT_EQ(st.device.opens()[0].settings, (LineSettings{9600, 'n', 8, code == 21 ? 2 : 1}));
         EXPECT_EQ(st.device.closes(), 1);
-        EXPECT_EQ(st.driver.state().replyflags, (std::array<std::uint8_t, 6>{0, 1, 1, 1, 1, 1}));
-        EXPECT_EQ(st.driver.state().rxtext, "0000123456");
     }
 }
 
@@ -123,7 +122,6 @@ TEST(ReadPitney, LateTotal_AskedOnceMoreNeverAThirdTime) {
         EXPECT_EQ(st.read(21), record) << delay;
         EXPECT_EQ(toggles(st.device), (std::vector<int>{0x21, 0xA1, 0x21, 0xA1, 0x21, 0xA1}));
         EXPECT_EQ(registerof(st.device.writes().at(1)), 0u);
-        EXPECT_EQ(st.driver.state().step, 2);
     }
 }
 
@@ -331,33 +329,11 @@ TEST(ReadPitney, LeftoverState_ResetByTheNextReading) {
     VirtualStation st;
     st.play(22);
     ASSERT_EQ(st.read(22), record);
-    AcquisitionState& s = st.driver.state();
-    s.pitneytoggle = 0x21;
-    s.replyflags = {1, 1, 1, 1, 1, 1};
-    s.rxtext = "left over";
     EXPECT_EQ(st.read(22), record);
     EXPECT_EQ(toggles(st.device),
               (std::vector<int>{0x21, 0xA1, 0x21, 0xA1, 0x21, 0x21, 0xA1, 0x21, 0xA1, 0x21}));
     EXPECT_EQ(st.device.opens().size(), 2u);
     EXPECT_EQ(st.sent(), promptsent) << "each reading's traffic starts empty";
-}
-
-TEST(ReadPitney, SparkPoll_AcknowledgesAndCommaOnlyAfterText) {
-    // Bytes taken, echoed and acknowledged; the comma only once the box holds text.
-    VirtualStation st;
-    ASSERT_EQ(st.driver.initport(1, 22), 1);
-    ASSERT_TRUE(st.driver.openport(22));
-    PitneyCutter cutter;
-    receivepitney(st.driver, cutter);
-    EXPECT_EQ(st.received(), "");
-    st.device.deliver(Bytes{0x02, 0x03});
-    receivepitney(st.driver, cutter);
-    receivepitney(st.driver, cutter);
-    EXPECT_EQ(st.received(), " 2 3,,");
-    EXPECT_EQ(st.device.writes(), std::vector<Bytes>(3, pitneyackblock()));
-    EXPECT_EQ(st.sent(), "") << "the acknowledgement is not echoed";
-    EXPECT_EQ(st.pacer.nowms(), 300);
-    EXPECT_EQ(st.pacer.events(), 3);
 }
 
 } // namespace

@@ -19,18 +19,17 @@ TEST(FramedCommand, TypeAndCommand_BuildWorkedFrameOrNone) {
     five.insert(five.end(), zeros80.begin(), zeros80.end());
     for (std::uint8_t b : hexbytes("32 30 03 33 32 0D 0A"))
         five.push_back(b);
-    EXPECT_EQ(buildcommand(11, 5, 0x31), five);
-    EXPECT_EQ(buildcommand(11, 2, 0x32),
+    EXPECT_EQ(buildcommand(FramedModel::neopost, 5, 0x31), five);
+    EXPECT_EQ(buildcommand(FramedModel::neopost, 2, 0x32),
               hexbytes("01 30 30 30 31 30 3D 30 32 32 02 20 03 3E 38 0D 0A"));
-    EXPECT_EQ(buildcommand(11, 2, 0x34),
+    EXPECT_EQ(buildcommand(FramedModel::neopost, 2, 0x34),
               hexbytes("01 30 30 30 31 30 3D 30 32 34 02 20 03 3E 3A 0D 0A"));
     const Bytes fast = hexbytes("01 31 34 30 33 31 02 31 03 30 30 30 30 30 30 30 30 3B 30 04");
     for (std::int16_t command : {0, 4, 2, 5, -1})
-        EXPECT_EQ(buildcommand(31, command, 0x31), fast) << command;
-    using Pair = std::pair<std::int16_t, std::int16_t>;
-    for (auto [type, command] : {Pair{11, 6}, Pair{11, 0}, Pair{12, 5}, Pair{21, 2}, Pair{51, 0}}) {
-        EXPECT_TRUE(buildcommand(type, command, 0x31).empty()) << type << "," << command;
-        EXPECT_FALSE(hascommand(type, command));
+        EXPECT_EQ(buildcommand(FramedModel::highspeed, command, 0x31), fast) << command;
+    for (std::int16_t command : {6, 0, 4, -1}) {
+        EXPECT_TRUE(buildcommand(FramedModel::neopost, command, 0x31).empty()) << command;
+        EXPECT_FALSE(hascommand(FramedModel::neopost, command));
     }
 }
 
@@ -40,7 +39,8 @@ TEST(FramedCommand, EachSequenceCharacter_ChecksumAsTabledTakenBack) {
         {">6", ">7", ">8", ">9", ">:", ">;", "><", ">=", ">>", ">?"},
         {":?", ";0", ";1", ";2", ";3", ";4", ";5", ";6", ";7", ";8"},
     };
-    const std::pair<std::int16_t, std::int16_t> frames[3] = {{11, 5}, {11, 2}, {31, 0}};
+    const std::pair<FramedModel, std::int16_t> frames[3] = {
+        {FramedModel::neopost, 5}, {FramedModel::neopost, 2}, {FramedModel::highspeed, 0}};
     for (int f = 0; f < 3; ++f)
         for (int seq = 0; seq < 10; ++seq) {
             const Bytes frame = buildcommand(frames[f].first, frames[f].second,
@@ -152,13 +152,15 @@ TEST(FramedReply, RandomRegisterValues_RoundTripThroughReader) {
         const RegisterValues values{total, used, unused, pieces, head};
         // The neopost keeps ten-digit postage registers: the record has "00" in front.
         auto ten = [](const std::string& v) { return "00" + v.substr(2); };
-        const Verdict neo = judgereply(*replyform(11, 5), buildneopostreply(values, seq));
+        const Verdict neo =
+            judgereply(*replyform(FramedModel::neopost, 5), buildneopostreply(values, seq));
         ASSERT_EQ(neo.kind, Verdict::Kind::record);
         ASSERT_EQ(neo.record, ten(total) + ten(used) + ten(unused) + pieces + head);
-        const Verdict fast = judgereply(*replyform(31, 4), buildhighspeedreply(values, seq));
+        const Verdict fast =
+            judgereply(*replyform(FramedModel::highspeed, 4), buildhighspeedreply(values, seq));
         ASSERT_EQ(fast.kind, Verdict::Kind::record);
         ASSERT_EQ(fast.record, total + used + unused + pieces + head);
-        EXPECT_EQ(judgereply(*replyform(11, 6), buildacknowledgement(seq)).kind,
+        EXPECT_EQ(judgereply(*replyform(FramedModel::neopost, 6), buildacknowledgement(seq)).kind,
                   Verdict::Kind::accepted);
     }
     EXPECT_EQ(buildacknowledgement('1'), testing::ackreply());

@@ -50,7 +50,7 @@ inline Cut cutpoll(ByteView poll) {
 // The register value a poll taken alone reads soundly: its frame decodes to a register, and the
 // value came whole within the poll (ended by the ETX, or the same whatever bytes had followed).
 inline std::optional<PitneyDecoded> soundvalue(const Cut& c, const PitneyDecoded& v) {
-    if (c.kind != Cut::Kind::frame || v.marker == 0 || !v.fault.empty()) return std::nullopt;
+    if (c.kind != Cut::Kind::frame || v.marker == 0 || bool(v.fault)) return std::nullopt;
     if (!c.closed) {
         PitneyFrame other = c.frame;
         std::fill(other.begin() + static_cast<std::ptrdiff_t>(c.count) + 1, other.end(), 0x99);
@@ -73,15 +73,15 @@ std::string firstdifference(
         auto where = [p] { return "poll " + std::to_string(p) + ": "; };
         std::vector<PitneyDecoded> read;
         const PitneyCut cut = cutter.cut(polls[p]);
-        bool fault = !cut.fault.empty();
+        bool fault = bool(cut.fault);
         for (const PitneyFrame& f : cut.frames) {
             read.push_back(decodepitney(f));
             seen(read.back());
-            fault = fault || !read.back().fault.empty();
+            fault = fault || bool(read.back().fault);
         }
         const PitneyDecoded alonevalue =
             alone.kind == Cut::Kind::frame ? decodepitney(alone.frame) : PitneyDecoded{};
-        const bool alonefault = alone.kind == Cut::Kind::fault || !alonevalue.fault.empty();
+        const bool alonefault = alone.kind == Cut::Kind::fault || bool(alonevalue.fault);
         if (fault && !alonefault) return where() + "a fault the poll alone does not raise";
         if (const auto v = soundvalue(alone, alonevalue)) {
             if (fault) return where() + "a fault where the poll alone reads a value";

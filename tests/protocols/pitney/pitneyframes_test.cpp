@@ -99,7 +99,7 @@ TEST(PitneyDecode, StuffedPackedDecimal_UnstuffedOrFaultAtBadByte) {
     };
     for (const auto& c : cases) {
         const Decoded d = decodedigits(c.work, c.length);
-        EXPECT_EQ(d.ok(), !c.fault) << d.reason;
+        EXPECT_EQ(d.ok(), !c.fault) << d.reason.english();
         EXPECT_EQ(d.digits, c.digits);
     }
 }
@@ -240,7 +240,7 @@ TEST(PitneyReply, EveryFormatRandomDigits_DecodeToTheFieldWorkedOutHere) {
                         field = tenormore(sent.substr(0, cut)) + sent.substr(cut) +
                                 std::string(2 - kept, '0');
                     }
-                    ASSERT_EQ(d.fault, "") << hexecho(reply);
+                    ASSERT_EQ(d.fault.english(), "") << hexecho(reply);
                     ASSERT_EQ(d.field, field) << hexecho(reply);
                 }
 }
@@ -281,7 +281,8 @@ TEST(PitneyParse, UnusualReplies_EnterRecordAndMarkerByFormat) {
 
     // A byte that is not packed decimal: the record and the marker stay as they were.
     Target t;
-    EXPECT_EQ(t.parse(frame({0x02, 0xA1, 0x82, 0xA2, 0x00, 0x1A, 0x00, 0x00, 0x00, 0x03})).reason,
+    EXPECT_EQ(t.parse(frame({0x02, 0xA1, 0x82, 0xA2, 0x00, 0x1A, 0x00, 0x00, 0x00, 0x03}))
+                  .reason.english(),
               "reply byte 1A is not packed decimal");
     EXPECT_EQ(t.regrecord, std::string(56, '0'));
     EXPECT_EQ(t.replyflags[2], 0);
@@ -362,12 +363,12 @@ TEST(PitneyCutter, OwnFramePast100PositionsAfterStx_Fault) {
     over.back() = 0x44;
     over.push_back(0x03);
     const PitneyCut fault = PitneyCutter().cut(over);
-    EXPECT_EQ(fault.fault, "a reply frame runs past 100 bytes without its end byte 03");
+    EXPECT_EQ(fault.fault.english(), "a reply frame runs past 100 bytes without its end byte 03");
     EXPECT_TRUE(fault.frames.empty());
     PitneyCutter c;
     EXPECT_TRUE(c.cut(ByteView(over).first(60)).frames.empty());
     EXPECT_FALSE(c.inside());
-    EXPECT_EQ(c.cut(ByteView(over).subspan(60)).fault, "");
+    EXPECT_EQ(c.cut(ByteView(over).subspan(60)).fault.english(), "");
 }
 
 // Random polls of a line: bytes drawn mostly from what replies are made of, cut at random.
