@@ -16,7 +16,7 @@ using namespace meter::fuzzing;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace meter;
     if (size == 0) return 0;
-    const std::int16_t code = (data[0] & 1) ? 13 : 12;
+    const PostageScale scale = (data[0] & 1) ? PostageScale::tens : PostageScale::units;
     Scanner5400 scanner;
     std::string rxtext;
     std::size_t at = 1;
@@ -34,12 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         // A reply that runs on is a clean fault: the reading would end at its failure end.
         if (r.size() > replybuffer5400) {
-            if (reply->fault.empty()) std::abort();
+            if (!reply->fault) std::abort();
             return 0;
         }
-        if (!reply->fault.empty()) std::abort();
+        if (reply->fault) std::abort();
         const std::string before = rxtext;
-        const Decoded got = parse5400(r, reply->step, code, rxtext);
+        const Decoded got = parse5400(r, reply->step, scale, rxtext);
         if (!got.ok()) {
             if (rxtext != before) std::abort(); // a faulty reply adds nothing
             return 0;

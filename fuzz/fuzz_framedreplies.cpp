@@ -28,7 +28,10 @@ void checkdecoding(const Decoding& d) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     const ByteView line(data + 2, size - 2);
-    const std::pair<std::int16_t, std::int16_t> replies[] = {{11, 6}, {11, 5}, {31, 4}};
+    const std::pair<FramedModel, std::int16_t> replies[] = {
+        {FramedModel::neopost, neopostacknowledgement},
+        {FramedModel::neopost, neopostregisterreply},
+        {FramedModel::highspeed, highspeedregisterreply}};
     const ReplyForm* form = replyform(replies[data[0] % 3].first, replies[data[0] % 3].second);
     if (!form) std::abort();
 

@@ -2,9 +2,8 @@
 // Pitney replies from a hostile line: arbitrary bytes arriving over several polls, cut into
 // frames and decoded, both directly and through a whole reading on virtual time. Nothing may
 // crash or read out of bounds, and whatever reaches the record must be digits.
-#include "invariants.h"
 #include "acquire/driver.h"
-#include "acquire/families/readpitney.h"
+#include "invariants.h"
 #include "protocols/pitney/pitney.h"
 #include "serial/scripteddevice.h"
 
@@ -44,7 +43,7 @@ void cutanddecode(const std::vector<Bytes>& ps) {
     std::array<std::uint8_t, 6> flags{};
     for (const Bytes& p : ps) {
         const PitneyCut cut = cutter.cut(p);
-        if (!cut.fault.empty()) return;
+        if (cut.fault) return;
         if (cutter.count() > 100) std::abort();
         for (const PitneyFrame& f : cut.frames) {
             if (f[0] != ascii::stx) std::abort();
