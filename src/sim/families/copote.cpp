@@ -25,8 +25,7 @@ class Copote : public Family {
 
 } // namespace
 
-std::unique_ptr<Family> copotefamily() {
-    return std::make_unique<Copote>();
-}
+METER_SIMULATED_FAMILY(copote, 4,
+                       [] { return std::unique_ptr<Family>(std::make_unique<Copote>()); })
 
 } // namespace meter::sim

@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The meter side of each protocol family. A family not built yet gives nullptr.
+// The meter sides register themselves, one per file of sim/families/: the list of them is made
+// from those files. A meter side's rank orders the sides an automatic meter tries in turn.
 #include "sim/meter.h"
+
+#include <memory>
+#include <utility>
 
 namespace meter::sim {
 
-std::unique_ptr<Family> copotefamily();
-std::unique_ptr<Family> family5400();
-std::unique_ptr<Family> familypitney();
-std::unique_ptr<Family> familyframed();
+using RegisteredFamily = std::pair<int, std::unique_ptr<Family> (*)()>;
+
+#define METER_SIMULATED_FAMILY(symbol, rank, maker)                                                \
+    ::meter::sim::RegisteredFamily registeredmeter_##symbol() {                                    \
+        return {rank, maker};                                                                      \
+    }
 
 } // namespace meter::sim

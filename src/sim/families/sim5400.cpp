@@ -54,8 +54,7 @@ class Meter5400 : public Family {
 
 } // namespace
 
-std::unique_ptr<Family> family5400() {
-    return std::make_unique<Meter5400>();
-}
+METER_SIMULATED_FAMILY(sim5400, 1,
+                       [] { return std::unique_ptr<Family>(std::make_unique<Meter5400>()); })
 
 } // namespace meter::sim

@@ -82,8 +82,7 @@ class Framed : public Family {
 
 } // namespace
 
-std::unique_ptr<Family> familyframed() {
-    return std::make_unique<Framed>();
-}
+METER_SIMULATED_FAMILY(simframed, 3,
+                       [] { return std::unique_ptr<Family>(std::make_unique<Framed>()); })
 
 } // namespace meter::sim

@@ -70,8 +70,7 @@ class Pitney : public Family {
 
 } // namespace
 
-std::unique_ptr<Family> familypitney() {
-    return std::make_unique<Pitney>();
-}
+METER_SIMULATED_FAMILY(simpitney, 2,
+                       [] { return std::unique_ptr<Family>(std::make_unique<Pitney>()); })
 
 } // namespace meter::sim
