@@ -6,7 +6,7 @@
 #include "acquire/listener.h"
 #include "acquire/pacer.h"
 #include "acquire/state.h"
-#include "acquire/vendorlibrary.h"
+#include "vendorapi/vendorlibrary.h"
 #include "core/machinetypes.h"
 #include "core/reason.h"
 #include "serial/link.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vendorhost/protocol.h"
+#include "vendorapi/hostprotocol.h"
 
 #include "core/hexecho.h"
 

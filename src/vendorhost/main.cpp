@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // cpedfm-host: loads the vendor library from the full path it is given and makes its calls on
 // the reader's behalf, one request line on standard input, one answer line on standard output
-// (vendorhost/protocol.h). A library that hangs or crashes takes only this process with it.
+// (vendorapi/hostprotocol.h). A library that hangs or crashes takes only this process with it.
 //
 // Usage: cpedfm-host LIBRARY-PATH
 #include "console/console.h"
 #include "core/metererror.h"
 #include "vendorhost/dynamiclibrary.h"
-#include "vendorhost/protocol.h"
+#include "vendorapi/hostprotocol.h"
 
 #include <cstdio>
 #include <exception>

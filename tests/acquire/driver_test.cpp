@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/driver.h"
-#include "acquire/vendorlibrary.h"
+#include "vendorapi/vendorlibrary.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The line protocol to the helper program: what crosses comes back the same, and anything else
 // from the helper is refused rather than half understood.
-#include "vendorhost/protocol.h"
+#include "vendorapi/hostprotocol.h"
 
 #include <gtest/gtest.h>
 
