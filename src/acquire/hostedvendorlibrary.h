@@ -12,6 +12,8 @@
 
 namespace meter {
 
+class HostProcess;
+
 // The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
 std::string vendorlibraryname();
 // The helper program that runs it: cpedfm-host, or cpedfm-host.exe on Windows.
@@ -44,8 +46,6 @@ class HostedVendorLibrary : public VendorLibrary {
     std::string lasterror() override;
     void setcancellation(const Cancellation* flag) override { cancellation_ = flag; }
 
-    class Process;
-
   private:
     vendorhost::Answer call(vendorhost::Call what, std::int32_t port);
     bool cancelled() const;
@@ -54,7 +54,7 @@ class HostedVendorLibrary : public VendorLibrary {
     std::vector<std::string> librarycandidates_;
     std::chrono::milliseconds callbound_;
     const Cancellation* cancellation_ = nullptr;
-    std::unique_ptr<Process> process_;
+    std::unique_ptr<HostProcess> process_;
 };
 
 } // namespace meter
