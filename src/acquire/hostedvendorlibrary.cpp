@@ -22,9 +22,17 @@ namespace {
 // How often a wait looks at the cancellation flag; a cancelled reading ends within this.
 constexpr auto slice = 20ms;
 
+// What is looked for, and the reasons for not finding it: where it was looked for, or that there
+// was no place to look.
+struct Wanted {
+    std::string name;
+    ReasonCode notfound;
+    ReasonCode nowhere;
+};
+
 // The absolute path of the first candidate that is a file; otherwise a MeterError saying that
-// `what` was not found and where it was looked for.
-std::string firstfile(const std::vector<std::string>& candidates, const std::string& what) {
+// it was not found and where it was looked for.
+std::string firstfile(const std::vector<std::string>& candidates, const Wanted& wanted) {
     namespace fs = std::filesystem;
     std::string looked;
     for (const std::string& candidate : candidates) {
@@ -37,9 +45,8 @@ std::string firstfile(const std::vector<std::string>& candidates, const std::str
         }
         looked += (looked.empty() ? "" : " or ") + candidate;
     }
-    throw MeterError(
-        what + " was not found" +
-        (looked.empty() ? std::string(" (the program's own folder is unknown)") : " at " + looked));
+    throw MeterError(looked.empty() ? Reason(wanted.nowhere, wanted.name)
+                                    : Reason(wanted.notfound, wanted.name, looked));
 }
 
 std::vector<std::string> onlyfile(const std::string& path) {
@@ -82,8 +89,8 @@ Wait readline(HostProcess& process, std::string& line, Clock::time_point deadlin
         const auto now = Clock::now();
         if (now >= deadline) return Wait::timeout;
         const auto wait = std::min<Clock::duration>(slice, deadline - now);
-        if (process.receive(buffer, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        wait)) == HostProcess::Received::ended)
+        if (process.receive(buffer, std::chrono::duration_cast<std::chrono::milliseconds>(wait)) ==
+            HostProcess::Received::ended)
             return Wait::ended;
     }
 }
@@ -113,20 +120,19 @@ Answer HostedVendorLibrary::call(Call what, std::int32_t port) {
     if (process_ && what == Call::ComOpen && !process_->alive()) process_.reset();
     if (!process_) {
         const std::string host =
-            firstfile(hostcandidates_, "the vendor library's helper program " + vendorhostname());
+            firstfile(hostcandidates_, {vendorhostname(), ReasonCode::helper_not_found,
+                                        ReasonCode::helper_not_found_nodir});
         const std::string library =
-            firstfile(librarycandidates_, "the vendor library " + vendorlibraryname());
+            firstfile(librarycandidates_, {vendorlibraryname(), ReasonCode::vendor_not_found,
+                                           ReasonCode::vendor_not_found_nodir});
         process_ = starthostprocess(host, library);
     }
     // From here on, a call that does not end with a proper answer ends the program.
-    auto end = [this](const std::string& reason) {
+    auto end = [this](Reason reason) {
         process_.reset();
-        return MeterError(reason);
+        return MeterError(std::move(reason));
     };
-    auto crashed = [&] {
-        const std::string how = process_->howended();
-        return end("the vendor library crashed in " + name + " (" + how + ")");
-    };
+    auto crashed = [&] { return end(process_->howended(name)); };
     if (!process_->send(vendorhost::encode(Request{what, port}))) throw crashed();
 
     std::string line;
@@ -137,22 +143,21 @@ Answer HostedVendorLibrary::call(Call what, std::int32_t port) {
         throw crashed();
     case Wait::timeout:
         process_->kill();
-        throw end("the vendor library stopped responding (no answer to " + name + " within " +
-                  std::to_string(callbound_.count()) + " ms)");
+        throw end(Reason(ReasonCode::vendor_hung, name, callbound_.count()));
     case Wait::cancelled:
         process_->kill();
         process_.reset();
         throw ReadingCancelled();
     case Wait::malformed:
         process_->kill();
-        throw end("the vendor library's helper program gave a malformed answer to " + name);
+        throw end(Reason(ReasonCode::helper_malformed, name));
     }
     const auto answer = vendorhost::parseanswer(line);
     if (!answer || !vendorhost::answers(*answer, what)) {
         process_->kill();
-        throw end("the vendor library's helper program gave a malformed answer to " + name);
+        throw end(Reason(ReasonCode::helper_malformed, name));
     }
-    if (answer->kind == Answer::Kind::error) throw MeterError(answer->text);
+    if (answer->kind == Answer::Kind::error) throw MeterError(answer->reason);
     return *answer;
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The vendor library run in its helper program, cpedfm-host.
-#include "vendorapi/vendorlibrary.h"
 #include "vendorapi/hostprotocol.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <chrono>
 #include <cstdint>

@@ -4,6 +4,8 @@
 // calls: posix_spawn and a socket pair on POSIX systems (posixhostprocess.cpp), CreateProcessW,
 // two pipes and a job object on Windows (win32hostprocess.cpp). What is said over the channel
 // and how long it is waited for is the client's (hostedvendorlibrary.cpp).
+#include "core/reason.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -30,9 +32,10 @@ class HostProcess {
     virtual Received receive(std::string& buffer, std::chrono::milliseconds wait) = 0;
     // Kills the program now and reaps it.
     virtual void kill() = 0;
-    // How the program ended, once its output has closed: "signal 11, Segmentation fault",
-    // "exit status 3". One that is still running is killed.
-    virtual std::string howended() = 0;
+    // The reason that the call named `call` got no answer, once the program's output has
+    // closed: how the program ended ("... crashed in ReadRegister (signal 11, Segmentation
+    // fault)", "(exit status 3)"). One that is still running is killed.
+    virtual Reason howended(const std::string& call) = 0;
 };
 
 // Starts `host` by its full path with `library` as its one argument. Throws MeterError when the

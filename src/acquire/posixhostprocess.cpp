@@ -34,7 +34,7 @@ class PosixHostProcess : public HostProcess {
     bool send(const std::string& text) override;
     Received receive(std::string& buffer, std::chrono::milliseconds wait) override;
     void kill() override;
-    std::string howended() override;
+    Reason howended(const std::string& call) override;
 
   private:
     bool reap(bool wait);
@@ -48,8 +48,7 @@ class PosixHostProcess : public HostProcess {
 PosixHostProcess::PosixHostProcess(const std::string& host, const std::string& library) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
-        throw MeterError(std::string("no channel to the vendor library's helper program (") +
-                         std::strerror(errno) + ")");
+        throw MeterError(Reason(ReasonCode::helper_no_channel, std::strerror(errno)));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 0);
@@ -79,8 +78,8 @@ PosixHostProcess::PosixHostProcess(const std::string& host, const std::string& l
     close(fds[1]);
     if (error != 0) {
         close(fds[0]);
-        throw MeterError("the vendor library's helper program " + host + " could not be started (" +
-                         std::strerror(error) + ")");
+        throw MeterError(Reason(ReasonCode::helper_not_started, host,
+                                Reason(ReasonCode::system_message, std::strerror(error))));
     }
     fd_ = fds[0];
 }
@@ -139,20 +138,21 @@ void PosixHostProcess::kill() {
     reap(true);
 }
 
-std::string PosixHostProcess::howended() {
+Reason PosixHostProcess::howended(const std::string& call) {
     const auto until = Clock::now() + ending;
     while (!reap(false) && Clock::now() < until)
         std::this_thread::sleep_for(5ms);
     if (!reaped_) {
         kill();
-        return "closed its output without ending";
+        return Reason(ReasonCode::vendor_crashed_closed, call);
     }
     if (WIFSIGNALED(status_)) {
         const int sig = WTERMSIG(status_);
-        const char* name = strsignal(sig);
-        return "signal " + std::to_string(sig) + (name ? std::string(", ") + name : "");
+        if (const char* name = strsignal(sig))
+            return Reason(ReasonCode::vendor_crashed_signal_text, call, sig, name);
+        return Reason(ReasonCode::vendor_crashed_signal, call, sig);
     }
-    return "exit status " + std::to_string(WEXITSTATUS(status_));
+    return Reason(ReasonCode::vendor_crashed_exit, call, WEXITSTATUS(status_));
 }
 
 } // namespace

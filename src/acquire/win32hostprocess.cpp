@@ -26,7 +26,7 @@ class Win32HostProcess : public HostProcess {
     bool send(const std::string& text) override;
     Received receive(std::string& buffer, std::chrono::milliseconds wait) override;
     void kill() override;
-    std::string howended() override;
+    Reason howended(const std::string& call) override;
 
   private:
     HANDLE process_ = nullptr;
@@ -39,14 +39,12 @@ Win32HostProcess::Win32HostProcess(const std::string& host, const std::string& l
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE childin = nullptr, childout = nullptr;
     if (!CreatePipe(&childin, &tohost_, &inherit, 0))
-        throw MeterError("no pipe for the vendor library's helper program (" +
-                         win32error(GetLastError()) + ")");
+        throw MeterError(Reason(ReasonCode::helper_no_pipe, win32reason(GetLastError())));
     if (!CreatePipe(&fromhost_, &childout, &inherit, 0)) {
         const DWORD error = GetLastError();
         CloseHandle(childin);
         CloseHandle(tohost_);
-        throw MeterError("no pipe for the vendor library's helper program (" + win32error(error) +
-                         ")");
+        throw MeterError(Reason(ReasonCode::helper_no_pipe, win32reason(error)));
     }
     SetHandleInformation(tohost_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromhost_, HANDLE_FLAG_INHERIT, 0);
@@ -70,8 +68,7 @@ Win32HostProcess::Win32HostProcess(const std::string& host, const std::string& l
     if (!started) {
         CloseHandle(tohost_);
         CloseHandle(fromhost_);
-        throw MeterError("the vendor library's helper program " + host + " could not be started (" +
-                         win32error(error) + ")");
+        throw MeterError(Reason(ReasonCode::helper_not_started, host, win32reason(error)));
     }
     // The program ends with the reader, whatever way the reader ends.
     job_ = CreateJobObjectW(nullptr, nullptr);
@@ -120,17 +117,18 @@ void Win32HostProcess::kill() {
     WaitForSingleObject(process_, 5000);
 }
 
-std::string Win32HostProcess::howended() {
+Reason Win32HostProcess::howended(const std::string& call) {
     if (WaitForSingleObject(process_, DWORD(ending.count())) != WAIT_OBJECT_0) {
         kill();
-        return "closed its output without ending";
+        return Reason(ReasonCode::vendor_crashed_closed, call);
     }
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
-    char text[32];
-    std::snprintf(text, sizeof text, code > 0xFFFF ? "exit status 0x%08lX" : "exit status %lu",
+    // An exception code (0xC0000005) in hexadecimal, a program's own status in decimal.
+    char status[16];
+    std::snprintf(status, sizeof status, code > 0xFFFF ? "0x%08lX" : "%lu",
                   static_cast<unsigned long>(code));
-    return text;
+    return Reason(ReasonCode::vendor_crashed_exit, call, std::string(status));
 }
 
 } // namespace

@@ -9,33 +9,6 @@ namespace meter::vendorhost {
 
 namespace {
 
-std::string tohex(std::string_view bytes) {
-    std::string out;
-    out.reserve(2 * bytes.size());
-    for (const char c : bytes)
-        out += hexpair(static_cast<std::uint8_t>(c));
-    return out;
-}
-
-int nibble(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::optional<std::string> fromhex(std::string_view hex) {
-    if (hex.size() % 2 != 0) return std::nullopt;
-    std::string out;
-    out.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = nibble(hex[i]);
-        const int lo = nibble(hex[i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out += static_cast<char>(hi << 4 | lo);
-    }
-    return out;
-}
-
 // A decimal 32-bit integer, optionally with a minus sign, nothing else.
 std::optional<std::int32_t> tonumber(std::string_view text) {
     if (text.empty() || text.size() > 11) return std::nullopt;
@@ -52,6 +25,74 @@ std::pair<std::string_view, std::optional<std::string_view>> split(std::string_v
     const auto space = line.find(' ');
     if (space == std::string_view::npos) return {line, std::nullopt};
     return {line.substr(0, space), line.substr(space + 1)};
+}
+
+// The kinds of the slots of a code's English text, in order ("sr" for "{s} ... ({r})").
+std::string slotkinds(ReasonCode code) {
+    std::string kinds;
+    for (const ReasonEntry& e : reasontable()) {
+        if (e.code != code) continue;
+        for (std::size_t at = 0; (at = e.english.find('{', at)) != std::string_view::npos; at += 3)
+            kinds += e.english[at + 1];
+    }
+    return kinds;
+}
+
+std::optional<ReasonCode> codenamed(std::string_view name) {
+    for (const ReasonEntry& e : reasontable())
+        if (e.name == name) return e.code;
+    return std::nullopt;
+}
+
+void encodereason(const Reason& reason, std::string& out) {
+    out += reason.name();
+    for (const ReasonPart& part : reason.parts()) {
+        if (part.nested) {
+            out += " ( ";
+            encodereason(*part.nested, out);
+            out += " )";
+            continue;
+        }
+        const std::string_view text = std::string_view(part.text).substr(0, maxmessage);
+        out += ' ';
+        out += text.empty() ? std::string("-") : hexpairs(text);
+    }
+}
+
+// The reason that `line` begins with; the words after it (from the ")" that closes a reason
+// within a reason) are left in `line`.
+std::optional<Reason> parsereason(std::string_view& line, int depth) {
+    if (depth > maxdepth) return std::nullopt;
+    auto [name, rest] = split(line);
+    const auto code = codenamed(name);
+    if (!code || *code == ReasonCode::none) return std::nullopt;
+    const std::string kinds = slotkinds(*code);
+    std::vector<ReasonPart> parts;
+    for (const char kind : kinds) {
+        if (!rest) return std::nullopt;
+        auto [word, after] = split(*rest);
+        if (kind == 'r') {
+            if (word != "(" || !after) return std::nullopt;
+            std::string_view inner = *after;
+            auto nested = parsereason(inner, depth + 1);
+            if (!nested) return std::nullopt;
+            auto [close, tail] = split(inner);
+            if (close != ")") return std::nullopt;
+            parts.push_back({{}, std::make_shared<const Reason>(std::move(*nested))});
+            rest = tail;
+            continue;
+        }
+        std::optional<std::string> text = word == "-"    ? std::string()
+                                          : word.empty() ? std::nullopt
+                                                         : fromhexpairs(word);
+        if (!text || text->size() > maxmessage) return std::nullopt;
+        parts.push_back({std::move(*text), nullptr});
+        rest = after;
+    }
+    // The whole line is this reason; a reason within a reason is followed by its ")".
+    if (depth == 0 ? rest.has_value() : !rest) return std::nullopt;
+    line = rest ? *rest : std::string_view();
+    return Reason::fromparts(*code, std::move(parts));
 }
 
 } // namespace
@@ -81,11 +122,13 @@ std::string encode(const Answer& answer) {
     case Answer::Kind::number:
         return "int " + std::to_string(answer.number) + '\n';
     case Answer::Kind::text:
-        return "text " + tohex(answer.text) + '\n';
+        return "text " + hexpairs(answer.text) + '\n';
     case Answer::Kind::error:
         break;
     }
-    return "error " + tohex(answer.text) + '\n';
+    std::string line = "error ";
+    encodereason(answer.reason, line);
+    return line + '\n';
 }
 
 std::optional<Request> parserequest(std::string_view line) {
@@ -113,21 +156,24 @@ std::optional<Answer> parseanswer(std::string_view line) {
     if (word == "int") {
         const auto number = tonumber(*rest);
         if (!number) return std::nullopt;
-        return Answer{Answer::Kind::number, *number, {}};
+        return Answer{Answer::Kind::number, *number, {}, {}};
     }
-    const auto kind = word == "text"    ? Answer::Kind::text
-                      : word == "error" ? Answer::Kind::error
-                                        : std::optional<Answer::Kind>();
-    if (!kind) return std::nullopt;
-    auto text = fromhex(*rest);
-    if (!text) return std::nullopt;
-    return Answer{*kind, 0, std::move(*text)};
+    if (word == "text") {
+        auto text = fromhexpairs(*rest);
+        if (!text) return std::nullopt;
+        return Answer{Answer::Kind::text, 0, std::move(*text), {}};
+    }
+    if (word != "error") return std::nullopt;
+    std::string_view words = *rest;
+    auto reason = parsereason(words, 0);
+    if (!reason) return std::nullopt;
+    return Answer{Answer::Kind::error, 0, {}, std::move(*reason)};
 }
 
 bool answers(const Answer& answer, Call call) {
     switch (answer.kind) {
     case Answer::Kind::error:
-        return answer.text.size() <= maxmessage;
+        return !answer.reason.empty();
     case Answer::Kind::number:
         return call == Call::ComOpen || call == Call::ComClose;
     case Answer::Kind::text:
