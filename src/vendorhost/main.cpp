@@ -158,6 +158,7 @@ Answer perform(VendorLibrary& library, const Request& request) {
         case Call::ComLastError:
             break;
         }
+        // ComLastError: the library's own words, if it has any.
         std::string text = library.lasterror();
         if (text.size() > maxmessage) text.resize(maxmessage);
         return Answer{Answer::Kind::text, 0, std::move(text), {}};
