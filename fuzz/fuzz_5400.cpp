@@ -3,13 +3,13 @@
 // for the machine type (even 12, odd 13), then blocks, each as a step byte, a length byte and
 // that many bytes. Every block is one poll of receive5400 on virtual time. A reading may end
 // only with MeterError; rxtext must only ever hold digits and grow by whole fields.
-#include "invariants.h"
 #include "acquire/driver.h"
 #include "acquire/families/read5400.h"
-#include "acquire/vendorlibrary.h"
 #include "core/hexecho.h"
 #include "core/metererror.h"
+#include "invariants.h"
 #include "serial/scripteddevice.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <cstdlib>
 #include <string>

@@ -6,10 +6,10 @@
 #include "acquire/listener.h"
 #include "acquire/pacer.h"
 #include "acquire/state.h"
-#include "vendorapi/vendorlibrary.h"
 #include "core/machinetypes.h"
 #include "core/reason.h"
 #include "serial/link.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/driver.h"
-#include "vendorapi/vendorlibrary.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <gtest/gtest.h>
 
