@@ -5,7 +5,7 @@
 // is echoed as it came; the record is 56 digits; a reading either ends with the record it read,
 // or without one and a reason.
 #include "acquire/driver.h"
-#include "acquire/vendorlibrary.h"
+#include "vendorapi/vendorlibrary.h"
 #include "core/hexecho.h"
 #include "invariants.h"
 #include "serial/scripteddevice.h"

@@ -7,10 +7,10 @@
 #include "acquire/listener.h"
 #include "acquire/pacer.h"
 #include "acquire/state.h"
-#include "acquire/vendorlibrary.h"
 #include "core/machinetypes.h"
 #include "core/reason.h"
 #include "serial/link.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The vendor library run in its helper program, cpedfm-host.
-#include "acquire/vendorlibrary.h"
-#include "vendorhost/protocol.h"
+#include "vendorapi/hostprotocol.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <chrono>
 #include <cstdint>
@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace meter {
+
+class HostProcess;
 
 // The library's file name on this platform: libcpedfm.so, or cpedfm.dll on Windows.
 std::string vendorlibraryname();
@@ -44,8 +46,6 @@ class HostedVendorLibrary : public VendorLibrary {
     std::string lasterror() override;
     void setcancellation(const Cancellation* flag) override { cancellation_ = flag; }
 
-    class Process;
-
   private:
     vendorhost::Answer call(vendorhost::Call what, std::int32_t port);
     bool cancelled() const;
@@ -54,7 +54,7 @@ class HostedVendorLibrary : public VendorLibrary {
     std::vector<std::string> librarycandidates_;
     std::chrono::milliseconds callbound_;
     const Cancellation* cancellation_ = nullptr;
-    std::unique_ptr<Process> process_;
+    std::unique_ptr<HostProcess> process_;
 };
 
 } // namespace meter

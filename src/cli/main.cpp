@@ -2,7 +2,7 @@
 // meterread: reads a postage meter from the command line, with the same acquisition core as the
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
-#include "acquire/vendorlibrary.h"
+#include "vendorapi/vendorlibrary.h"
 #include "cli/commandline.h"
 #include "cli/linedevice.h"
 #include "console/console.h"

@@ -4,7 +4,9 @@
 // leading zero (0 -> " 0", 10 -> " A", 254 -> " FE").
 #include "core/bytes.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace meter {
 
@@ -15,5 +17,10 @@ std::string hexecho(std::uint8_t byte);
 
 // Two capital hexadecimal digits, always ("0A"), for logs and messages.
 std::string hexpair(std::uint8_t byte);
+
+// Any bytes as two capital hexadecimal digits each ("\x01\xFF" -> "01FF"), so that every byte
+// crosses a text channel unchanged; and back, nullopt unless the text is exactly such pairs.
+std::string hexpairs(std::string_view bytes);
+std::optional<std::string> fromhexpairs(std::string_view hex);
 
 } // namespace meter

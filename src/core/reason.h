@@ -97,6 +97,9 @@ enum class Language { zh, en };
     X(vendor_not_loaded, "the vendor library {s} could not be loaded", "无法加载厂商库 %1")                   \
     X(vendor_lacks_functions, "the vendor library {s} lacks ComOpen, ReadRegister or ComClose",               \
       "厂商库 %1 缺少 ComOpen、ReadRegister 或 ComClose")                                                     \
+    X(vendor_record_too_long, "the vendor library returned a record of {n} bytes, more than {n}", \
+      "厂商库返回的记录有 %1 字节，超过 %2 字节")                                                  \
+    X(host_not_a_request, "not a request: {s}", "不是请求：%1")                                   \
     X(meter_no_answer, "the meter did not answer", "邮资表没有应答")                                          \
     X(meter_bad_record, "the meter's answer was not a valid register record",                                 \
       "邮资表的应答不是有效的寄存器记录")                                                                     \
@@ -262,6 +265,13 @@ class Reason {
     template <class... Parts> explicit Reason(ReasonCode code, Parts&&... parts) : code_(code) {
         parts_.reserve(sizeof...(Parts));
         (add(std::forward<Parts>(parts)), ...);
+    }
+
+    // A reason from parts already made, as one that crossed a channel is rebuilt.
+    static Reason fromparts(ReasonCode code, std::vector<ReasonPart> parts) {
+        Reason reason(code);
+        reason.parts_ = std::move(parts);
+        return reason;
     }
 
     ReasonCode code() const { return code_; }

@@ -32,9 +32,12 @@ std::string narrow(std::wstring_view utf16) {
 }
 
 std::string win32error(unsigned long code) {
-    const std::string number = "error " + std::to_string(code);
-    if (const std::string_view words = win32errorwords(code); !words.empty())
-        return std::string(words) + " (" + number + ")";
+    return win32reason(code).english();
+}
+
+Reason win32reason(unsigned long code) {
+    if (const ReasonCode ours = win32reasoncode(code); ours != ReasonCode::none)
+        return Reason(ours, code);
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -45,8 +48,8 @@ std::string win32error(unsigned long code) {
            (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' ||
             message.back() == L'.' || message.back() == L'\x3002'))
         message.pop_back();
-    if (message.empty()) return "an unknown error (" + number + ")";
-    return narrow(message) + " (" + number + ")";
+    if (message.empty()) return Reason(ReasonCode::win_unknown, code);
+    return Reason(ReasonCode::system_message_code, narrow(message), code);
 }
 
 } // namespace meter

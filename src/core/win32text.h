@@ -2,6 +2,8 @@
 #pragma once
 // Windows only: text across the system's boundary, which is UTF-16, and the system's error
 // codes as words of a reason.
+#include "core/reason.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,5 +18,7 @@ std::string narrow(std::wstring_view utf16);
 // in the user's language for the rest; always followed by the code, as "access is denied
 // (error 5)".
 std::string win32error(unsigned long code);
+// The same as a reason: one of our codes, else the system's message with the code.
+Reason win32reason(unsigned long code);
 
 } // namespace meter

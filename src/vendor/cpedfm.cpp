@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in for the "copote" vendor library. It opens the serial device behind the port
 // number (the same port map as the reader, so METERREADER_PORTS reaches it), asks the meter for
-// its register record with the exchange of exchange.h and hands the 56 digits back.
+// its register record with the exchange of exchange.h and hands the 56 digits back. Its own
+// words on what went wrong are the English of our reasons, as a library gives its text.
 #include "vendor/cpedfm.h"
 
-#include "core/metererror.h"
-#include "serial/portmap.h"
+#include "core/reason.h"
 #include "serial/nativedevice.h"
+#include "serial/portmap.h"
 #include "vendor/exchange.h"
 
 #include <chrono>
@@ -61,8 +62,9 @@ std::string readrecord(SerialDevice& device, std::string& error) {
             received.insert(received.end(), chunk.begin(), chunk.end());
             if (auto found = copote::findreply(received)) return found->record;
         }
-        error = received.empty() ? "the meter did not answer"
-                                 : "the meter's answer was not a valid register record";
+        error =
+            Reason(received.empty() ? ReasonCode::meter_no_answer : ReasonCode::meter_bad_record)
+                .english();
     }
     return {};
 }
@@ -95,7 +97,7 @@ CPEDFM_EXPORT cpedfm_text CPEDFM_CALL ReadRegister(int32_t port) {
     std::lock_guard lock(s.mutex);
     s.recordread = false;
     if (!s.device || s.port != port) {
-        s.lasterror = "port " + std::to_string(port) + " is not open";
+        s.lasterror = Reason(ReasonCode::vendor_port_not_open, port).english();
         return copyout({});
     }
     try {

@@ -54,7 +54,6 @@ DynamicVendorLibrary::~DynamicVendorLibrary() = default;
 DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
     if (loaded_) return *loaded_;
     auto lib = std::make_unique<Loaded>();
-    const std::string which = "the vendor library " + path_;
 #ifdef _WIN32
     // By full path only: the search order of the system is never consulted for the library,
     // and what it needs is looked for in its own folder first.
@@ -64,18 +63,19 @@ DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
         // The library and this program must be made for the same processor; a Visual Basic
         // vendor library is 32-bit, as this helper is built.
         if (error == ERROR_BAD_EXE_FORMAT) {
-            const std::string bits = sizeof(void*) == 4 ? "32" : "64";
-            throw MeterError(which + " is not a " + bits + "-bit Windows library (error 193): " +
-                             "the helper program can load only a " + bits + "-bit " +
-                             path_.substr(path_.find_last_of("\\/") + 1));
+            constexpr int bits = sizeof(void*) == 4 ? 32 : 64;
+            throw MeterError(Reason(ReasonCode::vendor_wrong_bits, path_, bits, error, bits,
+                                    path_.substr(path_.find_last_of("\\/") + 1)));
         }
-        throw MeterError(which + " could not be loaded (" + win32error(error) + ")");
+        throw MeterError(Reason(ReasonCode::vendor_not_loaded_detail, path_, win32reason(error)));
     }
 #else
     lib->handle = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib->handle) {
         const char* detail = dlerror();
-        throw MeterError(which + " could not be loaded (" + (detail ? detail : "unknown") + ")");
+        throw MeterError(detail ? Reason(ReasonCode::vendor_not_loaded_detail, path_,
+                                         Reason(ReasonCode::system_message, detail))
+                                : Reason(ReasonCode::vendor_not_loaded, path_));
     }
 #endif
     lib->comopen = reinterpret_cast<ComOpenFn>(lib->symbol("ComOpen"));
@@ -83,7 +83,7 @@ DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
     lib->comclose = reinterpret_cast<ComCloseFn>(lib->symbol("ComClose"));
     lib->comlasterror = reinterpret_cast<ComLastErrorFn>(lib->symbol("ComLastError"));
     if (!lib->comopen || !lib->readregister || !lib->comclose)
-        throw MeterError(which + " lacks ComOpen, ReadRegister or ComClose");
+        throw MeterError(Reason(ReasonCode::vendor_lacks_functions, path_));
     loaded_ = std::move(lib);
     return *loaded_;
 }

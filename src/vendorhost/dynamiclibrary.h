@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The vendor library loaded into this process from a path, on its first use.
-#include "acquire/vendorlibrary.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <memory>
 #include <string>

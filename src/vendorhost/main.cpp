@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // cpedfm-host: loads the vendor library from the full path it is given and makes its calls on
 // the reader's behalf, one request line on standard input, one answer line on standard output
-// (vendorhost/protocol.h). A library that hangs or crashes takes only this process with it.
+// (vendorapi/hostprotocol.h). A library that hangs or crashes takes only this process with it.
 //
 // Usage: cpedfm-host LIBRARY-PATH
 #include "console/console.h"
 #include "core/metererror.h"
+#include "vendorapi/hostprotocol.h"
 #include "vendorhost/dynamiclibrary.h"
-#include "vendorhost/protocol.h"
 
 #include <cstdio>
 #include <exception>
@@ -138,36 +138,35 @@ class Channel {
     std::string buffer_;
 };
 
-Answer error(std::string text) {
-    if (text.size() > maxmessage) text.resize(maxmessage);
-    return Answer{Answer::Kind::error, 0, std::move(text)};
+Answer error(Reason reason) {
+    return Answer{Answer::Kind::error, 0, {}, std::move(reason)};
 }
 
 Answer perform(VendorLibrary& library, const Request& request) {
     try {
         switch (request.call) {
         case Call::ComOpen:
-            return Answer{Answer::Kind::number, library.ComOpen(request.port), {}};
+            return Answer{Answer::Kind::number, library.ComOpen(request.port), {}, {}};
         case Call::ReadRegister: {
             std::string record = library.ReadRegister(request.port);
             if (record.size() > maxrecord)
-                return error("the vendor library returned a record of " +
-                             std::to_string(record.size()) + " bytes, more than " +
-                             std::to_string(maxrecord));
-            return Answer{Answer::Kind::text, 0, std::move(record)};
+                return error(Reason(ReasonCode::vendor_record_too_long, record.size(), maxrecord));
+            return Answer{Answer::Kind::text, 0, std::move(record), {}};
         }
         case Call::ComClose:
-            return Answer{Answer::Kind::number, library.ComClose(request.port), {}};
-        case Call::ComLastError: {
-            std::string text = library.lasterror();
-            if (text.size() > maxmessage) text.resize(maxmessage);
-            return Answer{Answer::Kind::text, 0, std::move(text)};
+            return Answer{Answer::Kind::number, library.ComClose(request.port), {}, {}};
+        case Call::ComLastError:
+            break;
         }
-        }
+        // ComLastError: the library's own words, if it has any.
+        std::string text = library.lasterror();
+        if (text.size() > maxmessage) text.resize(maxmessage);
+        return Answer{Answer::Kind::text, 0, std::move(text), {}};
+    } catch (const MeterError& e) {
+        return error(e.reason());
     } catch (const std::exception& e) {
-        return error(e.what());
+        return error(Reason(ReasonCode::system_message, e.what()));
     }
-    return error("unknown call");
 }
 
 // The library's path, from the command line, in UTF-8.
@@ -198,8 +197,8 @@ int main(int argc, char** argv) {
     std::string line;
     while (channel.readline(line)) {
         const auto request = parserequest(line);
-        const Answer answer =
-            request ? perform(library, *request) : error("not a request: " + line);
+        const Answer answer = request ? perform(library, *request)
+                                      : error(Reason(ReasonCode::host_not_a_request, line));
         if (!channel.write(encode(answer))) return 1;
     }
     return 0;

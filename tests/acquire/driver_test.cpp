@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquire/driver.h"
 #include "acquire/pollloop.h"
-#include "acquire/vendorlibrary.h"
+#include "vendorapi/vendorlibrary.h"
 #include "core/metererror.h"
 #include "serial/scripteddevice.h"
 #include "support/fakevendor.h"

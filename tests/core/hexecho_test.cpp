@@ -33,5 +33,19 @@ TEST(HexEcho, EveryByteValue_RoundTrips) {
     }
 }
 
+TEST(HexPairs, AnyBytes_RoundTripAndOnlyCapitalPairsParse) {
+    std::string every;
+    for (int v = 0; v < 256; ++v)
+        every += static_cast<char>(v);
+    for (const std::string& bytes : {std::string(), std::string("\0\n", 2), every}) {
+        const std::string hex = hexpairs(bytes);
+        EXPECT_EQ(hex.size(), 2 * bytes.size());
+        EXPECT_EQ(fromhexpairs(hex), bytes);
+    }
+    EXPECT_EQ(hexpairs("\x01\xFF"), "01FF");
+    for (const char* bad : {"0", "0G", "ab", "0A ", " 0A", "-1"})
+        EXPECT_FALSE(fromhexpairs(bad)) << bad;
+}
+
 } // namespace
 } // namespace meter

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A vendor library whose answers the test sets, keeping a log of the calls made.
-#include "acquire/vendorlibrary.h"
 #include "core/metererror.h"
+#include "vendorapi/vendorlibrary.h"
 
 #include <string>
 #include <vector>

@@ -39,6 +39,7 @@ struct Reading {
     bool normal;
     bool cancelled;
     std::string reason;
+    std::string code;
 };
 
 Reading read(VendorLibrary& lib, std::int16_t port) {
@@ -46,10 +47,11 @@ Reading read(VendorLibrary& lib, std::int16_t port) {
     ScriptedDevice unused{[] { return 0; }};
     Driver d({unused, pacer, lib}, {});
     EXPECT_EQ(d.initport(port, 51), 1);
-    Reading r{d.Getregisters(), false, false, {}};
+    Reading r{d.Getregisters(), false, false, {}, {}};
     r.normal = d.outcome().normal();
     r.cancelled = d.outcome().cancelled();
     r.reason = d.outcome().reason.english();
+    r.code = d.outcome().reason.name();
     return r;
 }
 
@@ -68,24 +70,35 @@ TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
         std::string returned = allzerorecord;
         bool normal = false;
         std::string reason = "";
+        // The reason's code: the helper's own reasons cross as codes, not as text.
+        std::string code = "";
     } cases[] = {
         {.what = "read", .port = 1, .returned = record, .normal = true},
         {.what = "every byte crosses unchanged, whatever the library prints",
          .port = 7,
          .returned = allbytes(),
          .normal = true},
-        {.what = "refused, with the library's reason", .port = 4, .reason = "port 4 is not there"},
+        {.what = "refused, with the library's reason",
+         .port = 4,
+         .reason = "port 4 is not there",
+         .code = "vendor_open_failed_detail"},
         {.what = "hangs",
          .port = 2,
          .bound = 2s,
-         .reason = "the vendor library stopped responding"},
+         .reason = "the vendor library stopped responding",
+         .code = "vendor_hung"},
         {.what = "crashes",
          .port = 3,
-         .reason = "the vendor library crashed in ReadRegister (signal 6"},
+         .reason = "the vendor library crashed in ReadRegister (signal 6",
+         .code = "vendor_crashed_signal_text"},
         {.what = "ends its process",
          .port = 6,
-         .reason = "the vendor library crashed in ComClose (exit status 0)"},
-        {.what = "record too long to carry", .port = 5, .reason = "more than 65536"},
+         .reason = "the vendor library crashed in ComClose (exit status 0)",
+         .code = "vendor_crashed_exit"},
+        {.what = "record too long to carry",
+         .port = 5,
+         .reason = "more than 65536",
+         .code = "vendor_record_too_long"},
         {.what = "cancelled while hanging",
          .port = 2,
          .cancel = Cancel::during,
@@ -97,7 +110,8 @@ TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
         {.what = "library missing",
          .port = 1,
          .library = {"/nonexistent/libcpedfm.so"},
-         .reason = "libcpedfm.so was not found at /nonexistent/libcpedfm.so"},
+         .reason = "libcpedfm.so was not found at /nonexistent/libcpedfm.so",
+         .code = "vendor_not_found"},
         {.what = "library in neither place, both named",
          .port = 1,
          .library = {"/nonexistent/bin/libcpedfm.so", "/nonexistent/lib/meterreader/libcpedfm.so"},
@@ -110,26 +124,35 @@ TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
         {.what = "no place to look for the library",
          .port = 1,
          .library = {},
-         .reason = "libcpedfm.so was not found (the program's own folder is unknown)"},
+         .reason = "libcpedfm.so was not found (the program's own folder is unknown)",
+         .code = "vendor_not_found_nodir"},
         // A file that is there but no library (this source): the loader's reason and its path.
         {.what = "library not loadable",
          .port = 1,
          .library = {"/nonexistent/libcpedfm.so", __FILE__},
-         .reason = std::string(__FILE__) + " could not be loaded"},
+         .reason = std::string(__FILE__) + " could not be loaded",
+         .code = "vendor_not_loaded_detail"},
         {.what = "helper missing",
          .port = 1,
          .host = {"/nonexistent/bin/cpedfm-host", "/nonexistent/lib/meterreader/cpedfm-host"},
          .reason = "cpedfm-host was not found at /nonexistent/bin/cpedfm-host or "
-                   "/nonexistent/lib/meterreader/cpedfm-host"},
+                   "/nonexistent/lib/meterreader/cpedfm-host",
+         .code = "helper_not_found"},
         {.what = "helper not startable",
          .port = 1,
          .host = {__FILE__},
-         .reason = std::string(__FILE__) + " could not be started"},
-        {.what = "helper not found", .port = 1, .host = {}, .reason = "cpedfm-host was not found"},
+         .reason = std::string(__FILE__) + " could not be started",
+         .code = "helper_not_started"},
+        {.what = "helper not found",
+         .port = 1,
+         .host = {},
+         .reason = "cpedfm-host was not found",
+         .code = "helper_not_found_nodir"},
         {.what = "a helper that answers nonsense",
          .port = 1,
          .host = {"/usr/bin/yes"},
-         .reason = "gave a malformed answer to ComOpen"},
+         .reason = "gave a malformed answer to ComOpen",
+         .code = "helper_malformed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -149,6 +172,9 @@ TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
             EXPECT_EQ(r.record, c.returned);
             EXPECT_EQ(r.normal, c.normal);
             EXPECT_EQ(r.cancelled, c.cancel != Cancel::no) << c.what;
+            if (!c.code.empty()) {
+                EXPECT_EQ(r.code, c.code) << r.reason;
+            }
             if (c.reason.empty()) {
                 EXPECT_EQ(r.reason, "");
             } else {
