@@ -154,13 +154,13 @@ HostedVendorLibrary::Process::Process(const std::string& host, const std::string
     HANDLE childin = nullptr, childout = nullptr;
     if (!CreatePipe(&childin, &tohost_, &inherit, 0))
         throw MeterError("no pipe for the vendor library's helper program (" +
-                         win32error(GetLastError()) + ")");
+                         win32error(GetLastError()).english() + ")");
     if (!CreatePipe(&fromhost_, &childout, &inherit, 0)) {
         const DWORD error = GetLastError();
         CloseHandle(childin);
         CloseHandle(tohost_);
-        throw MeterError("no pipe for the vendor library's helper program (" + win32error(error) +
-                         ")");
+        throw MeterError("no pipe for the vendor library's helper program (" +
+                         win32error(error).english() + ")");
     }
     SetHandleInformation(tohost_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromhost_, HANDLE_FLAG_INHERIT, 0);
@@ -185,7 +185,7 @@ HostedVendorLibrary::Process::Process(const std::string& host, const std::string
         CloseHandle(tohost_);
         CloseHandle(fromhost_);
         throw MeterError("the vendor library's helper program " + host + " could not be started (" +
-                         win32error(error) + ")");
+                         win32error(error).english() + ")");
     }
     // The program ends with the reader, whatever way the reader ends.
     job_ = CreateJobObjectW(nullptr, nullptr);

@@ -134,7 +134,7 @@ enum class Language { zh, en };
     X(device_not_serial_detail, "port {n} ({s}) is not a serial device ({r})",                    \
       "端口 %1（%2）不是串口设备（%3）")                                                           \
     X(device_not_serial, "port {n} ({s}) is not a serial device", "端口 %1（%2）不是串口设备")    \
-    X(device_no_dtr, "port {n} ({s}): DTR could not be asserted ({s})",                           \
+    X(device_no_dtr, "port {n} ({s}): DTR could not be asserted ({r})",                           \
       "端口 %1（%2）：无法置位 DTR（%3）")                                                         \
     X(write_port_closed, "cannot write: the port is not open", "无法写入：端口没有打开")          \
     X(read_port_closed, "cannot read: the port is not open", "无法读取：端口没有打开")            \
@@ -150,6 +150,13 @@ enum class Language { zh, en };
     X(line_lost, "the line to {s} was lost ({r})", "通往 %1 的线路断开（%2）")                    \
     X(line_lost_write, "the line was lost (write failed)", "线路断开（写入失败）")                \
     X(line_lost_read, "the line was lost (read failed)", "线路断开（读取失败）")                  \
+    /* Which device stands behind a port number. */                                              \
+    X(ports_number_outside, "port number {n} is outside 1 to 8", "端口号 %1 不在 1 到 8 之间")     \
+    X(ports_no_path, "no device path given for port {n}", "没有给出端口 %1 的设备路径")            \
+    X(ports_not_entry, "'{s}' is not of the form N=PATH (for example 1=/dev/ttyUSB0)",           \
+      "'%1' 不是 N=PATH 的形式（例如 1=/dev/ttyUSB0）")                                            \
+    X(ports_not_number, "'{s}' in '{s}' is not a port number", "'%2' 中的 '%1' 不是端口号")        \
+    X(ports_variable, "{s}: {r}", "%1：%2")                                                       \
     /* Files: the journal, a saved reading, the demo meter's own device. */                       \
     X(journal_not_opened_detail, "cannot open the journal {s}: {r}", "无法打开日志 %1：%2")       \
     X(journal_not_opened, "cannot open the journal {s}", "无法打开日志 %1")                        \
@@ -158,6 +165,12 @@ enum class Language { zh, en };
     X(file_not_written, "cannot write {s}", "无法写入 %1")                                         \
     X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                    \
     X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")              \
+    X(sim_device_not_opened, "cannot open {s}: {r}", "无法打开 %1：%2")                          \
+    X(sim_not_serial, "{s} is not a serial device", "%1 不是串口设备")                            \
+    X(sim_settings_unreadable, "{s} refused its settings: {r}", "%1 拒绝读取它的参数：%2")        \
+    X(sim_settings_unsupported, "{s} cannot take line settings {s}", "%1 不能使用线路参数 %2")    \
+    X(sim_settings_refused, "{s} refused line settings {s}: {r}", "%1 拒绝了线路参数 %2：%3")     \
+    X(sim_settings_ignored, "{s} did not take line settings {s}", "%1 没有采用线路参数 %2")       \
     /* Our words for the system's error codes. */                                                 \
     X(win_not_supported, "the device does not support this function (error {n})",                 \
       "设备不支持这项功能（错误 %1）")                                                             \

@@ -6,43 +6,51 @@
 
 namespace meter {
 
-std::string_view win32errorwords(unsigned long code) {
-    static constexpr std::array<std::pair<unsigned long, std::string_view>, 31> words{{
-        {1, "the device does not support this function"},
-        {2, "the file does not exist"},
-        {3, "the folder does not exist"},
-        {5, "access is denied"},
-        {6, "the handle is no longer valid"},
-        {8, "not enough memory"},
-        {14, "not enough memory"},
-        {15, "the drive does not exist"},
-        {19, "the medium is write-protected"},
-        {20, "the device cannot be found"},
-        {21, "the device is not ready"},
-        {22, "the device does not recognise the command"},
-        {31, "the device does not work"},
-        {32, "another program is using it"},
-        {33, "another program has locked part of it"},
-        {55, "the device does not exist"},
-        {87, "a parameter is not valid"},
-        {109, "the other end has closed"},
-        {112, "the disk is full"},
-        {121, "the operation timed out"},
-        {123, "the name is not valid"},
-        {126, "a library it needs was not found"},
-        {170, "it is busy"},
-        {193, "it is not a program or library for this kind of Windows"},
-        {206, "the name is too long"},
-        {216, "it is made for another kind of processor"},
-        {231, "it is busy"},
-        {232, "the other end has closed"},
-        {233, "the other end has closed"},
-        {1167, "the device is not connected"},
-        {1617, "the device was removed"},
+ReasonCode win32errorcode(unsigned long code) {
+    using R = ReasonCode;
+    static constexpr std::array<std::pair<unsigned long, ReasonCode>, 31> words{{
+        {1, R::win_not_supported},
+        {2, R::win_file_not_found},
+        {3, R::win_path_not_found},
+        {5, R::win_access_denied},
+        {6, R::win_invalid_handle},
+        {8, R::win_no_memory},
+        {14, R::win_no_memory},
+        {15, R::win_invalid_drive},
+        {19, R::win_write_protect},
+        {20, R::win_bad_unit},
+        {21, R::win_not_ready},
+        {22, R::win_bad_command},
+        {31, R::win_gen_failure},
+        {32, R::win_sharing_violation},
+        {33, R::win_lock_violation},
+        {55, R::win_no_device},
+        {87, R::win_invalid_parameter},
+        {109, R::win_broken_pipe},
+        {112, R::win_disk_full},
+        {121, R::win_timeout},
+        {123, R::win_invalid_name},
+        {126, R::win_mod_not_found},
+        {170, R::win_busy},
+        {193, R::win_bad_exe_format},
+        {206, R::win_name_too_long},
+        {216, R::win_exe_machine_type},
+        {231, R::win_busy},
+        {232, R::win_broken_pipe},
+        {233, R::win_broken_pipe},
+        {1167, R::win_not_connected},
+        {1617, R::win_device_removed},
     }};
-    for (const auto& [number, text] : words)
-        if (number == code) return text;
-    return {};
+    for (const auto& [number, reason] : words)
+        if (number == code) return reason;
+    return R::none;
+}
+
+Reason win32reason(unsigned long code, std::string_view systemmessage) {
+    if (const ReasonCode ours = win32errorcode(code); ours != ReasonCode::none)
+        return Reason(ours, code);
+    if (systemmessage.empty()) return Reason(ReasonCode::win_unknown, code);
+    return Reason(ReasonCode::system_message_code, systemmessage, code);
 }
 
 } // namespace meter

@@ -31,10 +31,8 @@ std::string narrow(std::wstring_view utf16) {
     return out;
 }
 
-std::string win32error(unsigned long code) {
-    const std::string number = "error " + std::to_string(code);
-    if (const std::string_view words = win32errorwords(code); !words.empty())
-        return std::string(words) + " (" + number + ")";
+Reason win32error(unsigned long code) {
+    if (win32errorcode(code) != ReasonCode::none) return win32reason(code, {});
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -45,8 +43,7 @@ std::string win32error(unsigned long code) {
            (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' ||
             message.back() == L'.' || message.back() == L'\x3002'))
         message.pop_back();
-    if (message.empty()) return "an unknown error (" + number + ")";
-    return narrow(message) + " (" + number + ")";
+    return win32reason(code, narrow(message));
 }
 
 } // namespace meter

@@ -2,6 +2,8 @@
 #pragma once
 // Windows only: text across the system's boundary, which is UTF-16, and the system's error
 // codes as words of a reason.
+#include "core/reason.h"
+
 #include <string>
 #include <string_view>
 
@@ -11,10 +13,10 @@ namespace meter {
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 
-// What the system error `code` (GetLastError()) means, for a reason: our own English words for
-// the codes a technician meets (they are translated with the reason), the system's own message
-// in the user's language for the rest; always followed by the code, as "access is denied
-// (error 5)".
-std::string win32error(unsigned long code);
+// What the system error `code` (GetLastError()) means, as a reason: our own words for the codes
+// a technician meets (a win_* code, in both languages), the system's own message in the user's
+// language for the rest (system_message_code); always followed by the code, as "access is
+// denied (error 5)".
+Reason win32error(unsigned long code);
 
 } // namespace meter

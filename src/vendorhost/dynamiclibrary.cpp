@@ -69,7 +69,7 @@ DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
                              "the helper program can load only a " + bits + "-bit " +
                              path_.substr(path_.find_last_of("\\/") + 1));
         }
-        throw MeterError(which + " could not be loaded (" + win32error(error) + ")");
+        throw MeterError(which + " could not be loaded (" + win32error(error).english() + ")");
     }
 #else
     lib->handle = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);

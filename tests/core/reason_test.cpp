@@ -9,10 +9,11 @@
 namespace meter {
 namespace {
 
-// Words a Chinese text keeps as they are: the names of bytes, signals, functions and commands.
-const std::set<std::string> technical{"ETX", "STX", "CRC", "DTR", "Windows", "ComOpen",
-                                      "ReadRegister", "ComClose", "sudo", "usermod", "aG",
-                                      "dialout", "USER"};
+// Words a Chinese text keeps as they are: the names of bytes, signals, functions and commands,
+// and the form of a port override (N=PATH, /dev/ttyUSB0).
+const std::set<std::string> technical{
+    "ETX",     "STX", "CRC",     "DTR",  "Windows", "ComOpen", "ReadRegister", "ComClose", "sudo",
+    "usermod", "aG",  "dialout", "USER", "N",       "PATH",    "dev",          "ttyUSB"};
 
 TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
     const std::regex slot("\\{([a-z])\\}"), word("[A-Za-z]+");
