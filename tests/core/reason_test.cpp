@@ -30,9 +30,10 @@ TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
             ++slots;
         }
         // Every part appears in the Chinese text, and no other.
-        for (std::size_t k = 1; k <= 9; ++k)
-            EXPECT_EQ(chinese.find("%" + std::to_string(k)) != std::string::npos, k <= slots)
-                << "%" << k;
+        for (std::size_t k = 1; k <= 9; ++k) {
+            const char part[] = {'%', static_cast<char>('0' + k), '\0'};
+            EXPECT_EQ(chinese.find(part) != std::string::npos, k <= slots) << part;
+        }
         // No CJK in the English text (all of it is ASCII), no English words in the Chinese one.
         for (const unsigned char c : english) EXPECT_LT(c, 0x80);
         for (auto it = std::sregex_iterator(chinese.begin(), chinese.end(),
