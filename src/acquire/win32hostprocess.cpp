@@ -39,12 +39,12 @@ Win32HostProcess::Win32HostProcess(const std::string& host, const std::string& l
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE childin = nullptr, childout = nullptr;
     if (!CreatePipe(&childin, &tohost_, &inherit, 0))
-        throw MeterError(Reason(ReasonCode::helper_no_pipe, win32reason(GetLastError())));
+        throw MeterError(Reason(ReasonCode::helper_no_pipe, win32error(GetLastError())));
     if (!CreatePipe(&fromhost_, &childout, &inherit, 0)) {
         const DWORD error = GetLastError();
         CloseHandle(childin);
         CloseHandle(tohost_);
-        throw MeterError(Reason(ReasonCode::helper_no_pipe, win32reason(error)));
+        throw MeterError(Reason(ReasonCode::helper_no_pipe, win32error(error)));
     }
     SetHandleInformation(tohost_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromhost_, HANDLE_FLAG_INHERIT, 0);
@@ -68,7 +68,7 @@ Win32HostProcess::Win32HostProcess(const std::string& host, const std::string& l
     if (!started) {
         CloseHandle(tohost_);
         CloseHandle(fromhost_);
-        throw MeterError(Reason(ReasonCode::helper_not_started, host, win32reason(error)));
+        throw MeterError(Reason(ReasonCode::helper_not_started, host, win32error(error)));
     }
     // The program ends with the reader, whatever way the reader ends.
     job_ = CreateJobObjectW(nullptr, nullptr);

@@ -402,9 +402,9 @@ void Form1::onfinished(const QString& record, bool normal, const QString& reason
 
     if (journalling()) {
         QDir().mkpath(QFileInfo(journalfile_).absolutePath());
-        if (const std::string error = appendjournal(journalfile_.toStdString(), report);
+        if (const Reason error = appendjournal(journalfile_.toStdString(), report);
             !error.empty()) {
-            text += tr("；日志未写入：%1").arg(QString::fromStdString(error));
+            text += tr("；日志未写入：%1").arg(QString::fromStdString(error.english()));
             look = Look::failure;
         }
     }
@@ -579,9 +579,8 @@ QString Form1::save(const QString& path) {
     if (!last_) return tr("没有可保存的读取结果");
     const bool json =
         QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0;
-    const std::string error =
-        writefile(path.toStdString(), json ? jsontext(*last_) : csvfile(*last_));
-    return QString::fromStdString(error);
+    const Reason error = writefile(path.toStdString(), json ? jsontext(*last_) : csvfile(*last_));
+    return QString::fromStdString(error.english());
 }
 
 void Form1::savedialog() {

@@ -301,10 +301,13 @@ int main(int argc, char** argv) {
             demo->mapallports(ports);
         } catch (const std::exception& e) {
             // Not the input's fault: the reading cannot take place.
+            const auto* server = dynamic_cast<const sim::ServerError*>(&e);
+            const Reason why =
+                server ? server->reason() : Reason(ReasonCode::system_message, e.what());
             print(Stream::err, std::string("meterread: ") +
                                    (language == Language::zh ? "演示用的模拟邮资表无法启动："
                                                              : "the demo meter cannot start: ") +
-                                   reasontext(e.what(), language) + "\n");
+                                   why.text(language) + "\n");
             return 1;
         }
     }
@@ -353,6 +356,7 @@ int main(int argc, char** argv) {
                        : nodata          ? "nodata"
                                          : "read"},
             {"reason", outcome.reason.english()},
+            {"reason_code", std::string(outcome.reason.name())},
             {"sent", latin1(driver.link().txtsend())},
             {"received", latin1(driver.link().txtrece())},
             {"time", localtimestamp(started)},
@@ -381,14 +385,14 @@ int main(int argc, char** argv) {
         report.code = code;
         report.record = record;
         report.normal = outcome.normal();
-        report.reason = outcome.reason.english();
+        report.setreason(outcome.reason);
         report.sent = driver.link().txtsend();
         report.received = driver.link().txtrece();
-        if (const std::string error = appendjournal(o.journal, report); !error.empty())
+        if (const Reason error = appendjournal(o.journal, report); !error.empty())
             print(Stream::err,
                   std::string("meterread: ") +
                       (language == Language::zh ? "日志没有写入" : "the journal was not written") +
-                      ": " + reasontext(error, language) + "\n");
+                      ": " + error.text(language) + "\n");
     }
 
     const bool zh = language == Language::zh;

@@ -104,6 +104,19 @@ enum class Language { zh, en };
     X(meter_bad_record, "the meter's answer was not a valid register record",                                 \
       "邮资表的应答不是有效的寄存器记录")                                                                     \
     X(vendor_port_not_open, "port {n} is not open", "端口 %1 没有打开")                                       \
+    /* Which device stands behind a port number. */                                              \
+    X(ports_number_outside, "port number {n} is outside 1 to 8", "端口号 %1 不在 1 到 8 之间")     \
+    X(ports_no_path, "no device path given for port {n}", "没有给出端口 %1 的设备路径")            \
+    X(ports_not_entry, "'{s}' is not of the form N=PATH (for example 1=/dev/ttyUSB0)",           \
+      "'%1' 不是 N=PATH 的形式（例如 1=/dev/ttyUSB0）")                                            \
+    X(ports_not_number, "'{s}' in '{s}' is not a port number", "'%2' 中的 '%1' 不是端口号")        \
+    X(ports_variable, "{s}: {r}", "%1：%2")                                                       \
+    X(sim_device_not_opened, "cannot open {s}: {r}", "无法打开 %1：%2")                          \
+    X(sim_not_serial, "{s} is not a serial device", "%1 不是串口设备")                            \
+    X(sim_settings_unreadable, "{s} refused its settings: {r}", "%1 拒绝读取它的参数：%2")        \
+    X(sim_settings_unsupported, "{s} cannot take line settings {s}", "%1 不能使用线路参数 %2")    \
+    X(sim_settings_refused, "{s} refused line settings {s}: {r}", "%1 拒绝了线路参数 %2：%3")     \
+    X(sim_settings_ignored, "{s} did not take line settings {s}", "%1 没有采用线路参数 %2")       \
     /* Opening and using the port. */                                                                         \
     X(port_not_opened, "port {n} could not be opened: {r}", "无法打开端口 %1：%2")                            \
     X(port_no_device_numbered, "port {n} has no device (ports are numbered from 1)",                          \
@@ -140,7 +153,7 @@ enum class Language { zh, en };
     X(device_not_serial_detail, "port {n} ({s}) is not a serial device ({r})",                                \
       "端口 %1（%2）不是串口设备（%3）")                                                                      \
     X(device_not_serial, "port {n} ({s}) is not a serial device", "端口 %1（%2）不是串口设备")                \
-    X(device_no_dtr, "port {n} ({s}): DTR could not be asserted ({s})",                                       \
+    X(device_no_dtr, "port {n} ({s}): DTR could not be asserted ({r})",                                       \
       "端口 %1（%2）：无法置位 DTR（%3）")                                                                    \
     X(write_port_closed, "cannot write: the port is not open", "无法写入：端口没有打开")                      \
     X(read_port_closed, "cannot read: the port is not open", "无法读取：端口没有打开")                        \

@@ -31,13 +31,8 @@ std::string narrow(std::wstring_view utf16) {
     return out;
 }
 
-std::string win32error(unsigned long code) {
-    return win32reason(code).english();
-}
-
-Reason win32reason(unsigned long code) {
-    if (const ReasonCode ours = win32reasoncode(code); ours != ReasonCode::none)
-        return Reason(ours, code);
+Reason win32error(unsigned long code) {
+    if (win32errorcode(code) != ReasonCode::none) return win32reason(code, {});
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -48,8 +43,7 @@ Reason win32reason(unsigned long code) {
            (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' ||
             message.back() == L'.' || message.back() == L'\x3002'))
         message.pop_back();
-    if (message.empty()) return Reason(ReasonCode::win_unknown, code);
-    return Reason(ReasonCode::system_message_code, narrow(message), code);
+    return win32reason(code, narrow(message));
 }
 
 } // namespace meter

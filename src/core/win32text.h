@@ -13,12 +13,10 @@ namespace meter {
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 
-// What the system error `code` (GetLastError()) means, for a reason: our own English words for
-// the codes a technician meets (they are translated with the reason), the system's own message
-// in the user's language for the rest; always followed by the code, as "access is denied
-// (error 5)".
-std::string win32error(unsigned long code);
-// The same as a reason: one of our codes, else the system's message with the code.
-Reason win32reason(unsigned long code);
+// What the system error `code` (GetLastError()) means, as a reason: our own words for the codes
+// a technician meets (a win_* code, in both languages), the system's own message in the user's
+// language for the rest (system_message_code); always followed by the code, as "access is
+// denied (error 5)".
+Reason win32error(unsigned long code);
 
 } // namespace meter

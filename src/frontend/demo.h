@@ -5,6 +5,7 @@
 // port, so that the vendor library, which opens the port itself in its helper program, reaches
 // it too: a pseudo-terminal (posixdemo.cpp) or a named pipe on Windows (win32demo.cpp).
 #include "serial/portmap.h"
+#include "sim/servererror.h"
 
 #include <memory>
 #include <string>
@@ -13,7 +14,8 @@ namespace meter {
 
 class Demo {
   public:
-    // Starts the simulated meter. Throws std::runtime_error where its device cannot be made.
+    // Starts the simulated meter. Throws sim::ServerError with the reason where its device
+    // cannot be made.
     Demo();
     ~Demo();
     // The device the meter listens on.

@@ -83,17 +83,51 @@ std::string field(std::string_view text, bool guard = true) {
     return out + '"';
 }
 
-const char* const columns[] = {"time",   "port",   "device", "type",    "code",   "total",
-                               "used",   "unused", "pieces", "head",    "record", "end",
-                               "status", "reason", "sent",   "received"};
+const char* const columns[] = {"time",   "port",   "device", "type",     "code",       "total",
+                               "used",   "unused", "pieces", "head",     "record",     "end",
+                               "status", "reason", "sent",   "received", "reason_code"};
+// The columns of a journal begun before reason_code.
+constexpr std::size_t oldcolumns = std::size(columns) - 1;
 
-std::string joinrow(const std::array<std::string, std::size(columns)>& fields) {
+// The fields as a row, the last one left out for a journal of the old columns.
+std::string joinrow(const std::array<std::string, std::size(columns)>& fields,
+                    bool withcode = true) {
     std::string row;
-    for (const auto& f : fields) {
+    for (std::size_t i = 0; i < (withcode ? fields.size() : oldcolumns); ++i) {
         if (!row.empty()) row += ',';
-        row += f;
+        row += fields[i];
     }
     return row + "\r\n";
+}
+
+std::string header(bool withcode) {
+    std::array<std::string, std::size(columns)> names;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = field(columns[i], false);
+    return joinrow(names, withcode);
+}
+
+std::string row(const ReadingReport& r, bool withcode) {
+    const RecordFields f = cutrecord(r.record);
+    return joinrow({field(r.time), field(std::to_string(r.port), false), field(r.device),
+                    field(r.typetext), field(std::to_string(r.code), false), field(f.total),
+                    field(f.used), field(f.unused), field(f.pieces), field(f.head), field(r.record),
+                    field(r.normal ? "normal" : "failure"), field(r.status()), field(r.reason),
+                    field(r.sent), field(r.received), field(r.reasoncode, false)},
+                   withcode);
+}
+
+std::filesystem::path pathof(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+// Whether the journal at `path` begins with the header of the columns before reason_code.
+bool oldjournal(const std::string& path) {
+    const std::string old = std::string(byteordermark) + header(false);
+    std::ifstream in(pathof(path), std::ios::binary);
+    std::string start(old.size(), '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    return in && start == old;
 }
 
 } // namespace
@@ -129,19 +163,11 @@ std::string localtimestamp(std::time_t when) {
 }
 
 std::string csvheader() {
-    std::array<std::string, std::size(columns)> names;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        names[i] = field(columns[i], false);
-    return joinrow(names);
+    return header(true);
 }
 
 std::string csvrow(const ReadingReport& r) {
-    const RecordFields f = cutrecord(r.record);
-    return joinrow({field(r.time), field(std::to_string(r.port), false), field(r.device),
-                    field(r.typetext), field(std::to_string(r.code), false), field(f.total),
-                    field(f.used), field(f.unused), field(f.pieces), field(f.head), field(r.record),
-                    field(r.normal ? "normal" : "failure"), field(r.status()), field(r.reason),
-                    field(r.sent), field(r.received)});
+    return row(r, true);
 }
 
 std::string csvfile(const ReadingReport& r) {
@@ -151,29 +177,38 @@ std::string csvfile(const ReadingReport& r) {
 std::string jsontext(const ReadingReport& r) {
     const RecordFields f = cutrecord(r.record);
     const nlohmann::ordered_json j = {
-        {"time", utf8(r.time)},     {"port", r.port},
-        {"device", utf8(r.device)}, {"type", utf8(r.typetext)},
-        {"code", r.code},           {"total", utf8(f.total)},
-        {"used", utf8(f.used)},     {"unused", utf8(f.unused)},
-        {"pieces", utf8(f.pieces)}, {"head", utf8(f.head)},
-        {"record", utf8(r.record)}, {"end", r.normal ? "normal" : "failure"},
-        {"status", r.status()},     {"reason", utf8(r.reason)},
-        {"sent", utf8(r.sent)},     {"received", utf8(r.received)},
+        {"time", utf8(r.time)},
+        {"port", r.port},
+        {"device", utf8(r.device)},
+        {"type", utf8(r.typetext)},
+        {"code", r.code},
+        {"total", utf8(f.total)},
+        {"used", utf8(f.used)},
+        {"unused", utf8(f.unused)},
+        {"pieces", utf8(f.pieces)},
+        {"head", utf8(f.head)},
+        {"record", utf8(r.record)},
+        {"end", r.normal ? "normal" : "failure"},
+        {"status", r.status()},
+        {"reason", utf8(r.reason)},
+        {"reason_code", utf8(r.reasoncode)},
+        {"sent", utf8(r.sent)},
+        {"received", utf8(r.received)},
     };
     return j.dump(2) + "\n";
 }
 
-std::string writefile(const std::string& path, const std::string& text) {
-    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+Reason writefile(const std::string& path, const std::string& text) {
+    std::ofstream out(pathof(path), std::ios::binary | std::ios::trunc);
     if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (out) out.close();
-    if (!out) return "cannot write " + path;
+    if (!out) return Reason(ReasonCode::file_not_written, path);
     return {};
 }
 
-std::string appendjournal(const std::string& path, const ReadingReport& r) {
-    const std::string row = csvrow(r);
+Reason appendjournal(const std::string& path, const ReadingReport& r) {
+    // Only a journal's first row writes its header: one begun with the old columns keeps them.
+    const std::string line = row(r, !oldjournal(path));
     const std::string head = std::string(byteordermark) + csvheader();
 #ifdef _WIN32
     // FILE_APPEND_DATA alone makes every write land at the end, whoever else appends.
@@ -181,43 +216,48 @@ std::string appendjournal(const std::string& path, const ReadingReport& r) {
         CreateFileW(widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return "cannot open the journal " + path + ": " + win32error(GetLastError());
+        return Reason(ReasonCode::journal_not_opened_detail, path, win32error(GetLastError()));
     OVERLAPPED whole{};
     const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
     LARGE_INTEGER size{};
     GetFileSizeEx(h, &size);
-    const std::string text = size.QuadPart == 0 ? head + row : row;
+    const std::string text = size.QuadPart == 0 ? head + line : line;
     DWORD written = 0;
     const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                     written == text.size();
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     if (locked) UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
     CloseHandle(h);
-    if (!ok) return "cannot write the journal " + path + ": " + win32error(error);
+    if (!ok) return Reason(ReasonCode::journal_not_written_detail, path, win32error(error));
     return {};
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return "cannot open the journal " + path + ": " + std::strerror(errno);
+    if (fd < 0)
+        return Reason(ReasonCode::journal_not_opened_detail, path,
+                      Reason(ReasonCode::system_message, std::strerror(errno)));
     // The lock only decides who writes the header of a new file; the row itself is one write
     // to a file opened for appending, whole even where the lock is not honoured.
     const bool locked = ::flock(fd, LOCK_EX) == 0;
     struct stat st {};
     const bool empty = ::fstat(fd, &st) == 0 && st.st_size == 0;
-    const std::string text = empty ? head + row : row;
-    std::string error;
+    const std::string text = empty ? head + line : line;
+    const auto failed = [&path] {
+        return Reason(ReasonCode::journal_not_written_detail, path,
+                      Reason(ReasonCode::system_message, std::strerror(errno)));
+    };
+    Reason error;
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            error = "cannot write the journal " + path + ": " + std::strerror(errno);
+            error = failed();
             break;
         }
         done += static_cast<std::size_t>(n);
     }
     if (locked) ::flock(fd, LOCK_UN);
-    if (::close(fd) != 0 && error.empty())
-        error = "cannot write the journal " + path + ": " + std::strerror(errno);
+    if (::close(fd) != 0 && error.empty()) error = failed();
     return error;
 #endif
 }

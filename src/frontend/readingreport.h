@@ -3,6 +3,8 @@
 // One finished reading as it is kept: a file the operator saves (CSV or JSON) and the journal,
 // a CSV file to which every reading appends one row. Plain text, UTF-8; shared by both front
 // ends.
+#include "core/reason.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -17,9 +19,16 @@ struct ReadingReport {
     std::int16_t code = 0;
     std::string record; // the register record the labels were cut from
     bool normal = true; // the reading's end: normal or failure
-    std::string reason; // why it read nothing; empty for a good reading
+    std::string reason; // why it read nothing, in English; empty for a good reading
     std::string sent;   // the two traffic texts
     std::string received;
+    std::string reasoncode; // the reason's stable name ("no_reply"); empty for none
+
+    // Both texts of the reason from `why`.
+    void setreason(const Reason& why) {
+        reason = why.english();
+        reasoncode = std::string(why.name());
+    }
 
     // "read" (values read), "nodata" (normal end, nothing read) or "failed" (failure end).
     std::string status() const;
@@ -29,7 +38,8 @@ struct ReadingReport {
 std::string localtimestamp(std::time_t when);
 
 // CSV (RFC 4180: every field quoted, quotes doubled, CRLF line ends). The header names the
-// columns; a row holds one reading.
+// columns; a row holds one reading. The last column, reason_code, came after the others: a
+// journal begun before it keeps its columns (see appendjournal).
 std::string csvheader();
 std::string csvrow(const ReadingReport& r);
 // A whole file of one reading: UTF-8 byte order mark (so that spreadsheets read the Chinese
@@ -39,13 +49,14 @@ std::string csvfile(const ReadingReport& r);
 // One JSON object with the same fields, the five values and the status included.
 std::string jsontext(const ReadingReport& r);
 
-// Writes `text` to `path`, replacing the file. Returns an error message, empty on success.
-std::string writefile(const std::string& path, const std::string& text);
+// Writes `text` to `path`, replacing the file. Returns why it could not, empty on success.
+Reason writefile(const std::string& path, const std::string& text);
 
 // Appends one row to the journal at `path`, creating it (with byte order mark and header) when
-// it is missing or empty. The row goes out in a single write to a file opened for appending, so
-// rows from programs appending at once never interleave. Returns an error message, empty on
-// success.
-std::string appendjournal(const std::string& path, const ReadingReport& r);
+// it is missing or empty. A journal whose header is that of the columns before reason_code gets
+// rows of those columns, so that it stays one table. The row goes out in a single write to a
+// file opened for appending, so rows from programs appending at once never interleave. Returns
+// why it could not, empty on success.
+Reason appendjournal(const std::string& path, const ReadingReport& r);
 
 } // namespace meter

@@ -40,7 +40,7 @@ class NativeSerialDevice : public SerialDevice {
         acquire(line);
         path_ = line.path;
         try {
-            setup(line.named);
+            setup(line);
         } catch (...) {
             close();
             throw;
@@ -48,7 +48,7 @@ class NativeSerialDevice : public SerialDevice {
     }
 
     void write(ByteView bytes) final {
-        requireopen("write");
+        requireopen(Use::write);
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(writetimeoutms);
         for (std::size_t done = 0; done < bytes.size();) {
@@ -59,28 +59,30 @@ class NativeSerialDevice : public SerialDevice {
 
   protected:
     struct Line {
-        std::string path;  // the device behind the port
-        std::string named; // how reasons name it: "port 3 (/dev/ttyS2)"
+        int port;         // the port number
+        std::string path; // the device behind it; reasons name both: "port 3 (/dev/ttyS2)"
     };
+    enum class Use { read, write };
 
     // Takes hold of the device of `line`; throws MeterError with the system's reason when it
     // cannot. Nothing is held when it throws.
     virtual void acquire(const Line& line) = 0;
     // Puts the held device into the settings and mode of an open port and empties its receive
-    // buffer; throws MeterError naming the device `named` when it cannot.
-    virtual void setup(const std::string& named) = 0;
+    // buffer; throws MeterError naming the device of `line` when it cannot.
+    virtual void setup(const Line& line) = 0;
     // Writes what the line takes of `bytes`, waiting at most about writeslicems for room; the
     // count written, possibly 0. Throws MeterError when the line is lost.
     virtual std::size_t writesome(ByteView bytes) = 0;
-    // The system's word on why the line was lost, for the reason.
-    virtual std::string lostdetail() const = 0;
+    // Why the line to `path` was lost (while writing or not), in the system's words.
+    virtual Reason lostreason(const std::string& path, bool writing) const = 0;
 
-    void requireopen(const char* what) const {
-        if (!isopen()) throw MeterError(std::string("cannot ") + what + ": the port is not open");
+    void requireopen(Use use) const {
+        if (!isopen())
+            throw MeterError(Reason(use == Use::write ? ReasonCode::write_port_closed
+                                                      : ReasonCode::read_port_closed));
     }
-    [[noreturn]] void lost(const std::string& when) const {
-        throw MeterError("the line to " + path_ + " was lost" + (when.empty() ? "" : " " + when) +
-                         " (" + lostdetail() + ")");
+    [[noreturn]] void lost(bool writing = false) const {
+        throw MeterError(lostreason(path_, writing));
     }
 
     LineSettings settings_;
@@ -88,18 +90,16 @@ class NativeSerialDevice : public SerialDevice {
   private:
     // The device behind `port`; throws MeterError when no device stands behind it.
     Line lineof(int port) const {
-        const std::string path = map_.devicefor(port);
-        const std::string which = "port " + std::to_string(port);
-        if (path.empty()) throw MeterError(which + " has no device (ports are numbered from 1)");
-        return {path, which + " (" + path + ")"};
+        std::string path = map_.devicefor(port);
+        if (path.empty()) throw MeterError(Reason(ReasonCode::port_no_device_numbered, port));
+        return {port, std::move(path)};
     }
     // For a write waiting for the line: throws ReadingCancelled when the reading was cancelled,
     // MeterError when the wait has run out.
     void checkwait(std::chrono::steady_clock::time_point deadline) const {
         if (cancel_ && cancel_->cancelled()) throw ReadingCancelled();
         if (std::chrono::steady_clock::now() >= deadline)
-            throw MeterError("the line to " + path_ + " did not take the bytes within " +
-                             std::to_string(writetimeoutms / 1000) + " s");
+            throw MeterError(Reason(ReasonCode::line_write_stalled, path_, writetimeoutms / 1000));
     }
 
     PortMap map_;

@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <stdexcept>
 
 namespace meter {
 
@@ -23,24 +22,20 @@ std::string PortMap::devicefor(int port) const {
 }
 
 void PortMap::set(int port, std::string path) {
-    if (port < 1 || port > 8)
-        throw std::invalid_argument("port number " + std::to_string(port) + " is outside 1 to 8");
-    if (path.empty())
-        throw std::invalid_argument("no device path given for port " + std::to_string(port));
+    if (port < 1 || port > 8) throw PortMapError(Reason(ReasonCode::ports_number_outside, port));
+    if (path.empty()) throw PortMapError(Reason(ReasonCode::ports_no_path, port));
     overrides_[port] = std::move(path);
 }
 
 void PortMap::adddevice(std::string_view entry) {
     const auto eq = entry.find('=');
     if (eq == std::string_view::npos || eq == 0)
-        throw std::invalid_argument("'" + std::string(entry) +
-                                    "' is not of the form N=PATH (for example 1=/dev/ttyUSB0)");
+        throw PortMapError(Reason(ReasonCode::ports_not_entry, entry));
     const std::string_view number = entry.substr(0, eq);
     int port = 0;
     auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), port);
     if (ec != std::errc() || end != number.data() + number.size())
-        throw std::invalid_argument("'" + std::string(number) + "' in '" + std::string(entry) +
-                                    "' is not a port number");
+        throw PortMapError(Reason(ReasonCode::ports_not_number, number, entry));
     set(port, std::string(entry.substr(eq + 1)));
 }
 
@@ -76,8 +71,8 @@ PortMap PortMap::fromenvironment() {
     if (const char* value = std::getenv(portsvariable)) {
         try {
             map.addoverrides(value);
-        } catch (const std::invalid_argument& e) {
-            throw std::invalid_argument(std::string(portsvariable) + ": " + e.what());
+        } catch (const PortMapError& e) {
+            throw PortMapError(Reason(ReasonCode::ports_variable, portsvariable, e.reason()));
         }
     }
     return map;

@@ -83,6 +83,11 @@ bool withoutmodemlines(int fd, int err) {
 #endif
 }
 
+// The system's words for error `err`.
+Reason systemsays(int err) {
+    return Reason(ReasonCode::system_message, std::strerror(err));
+}
+
 class PosixSerialDevice : public NativeSerialDevice {
   public:
     explicit PosixSerialDevice(PortMap map) : NativeSerialDevice(std::move(map)) {}
@@ -101,9 +106,9 @@ class PosixSerialDevice : public NativeSerialDevice {
     }
 
     std::size_t byteswaiting() override {
-        requireopen("read");
+        requireopen(Use::read);
         int count = 0;
-        if (::ioctl(fd_, FIONREAD, &count) != 0) lost("");
+        if (::ioctl(fd_, FIONREAD, &count) != 0) lost();
         if (count <= 0) {
             checkhangup();
             return 0;
@@ -112,7 +117,7 @@ class PosixSerialDevice : public NativeSerialDevice {
     }
 
     Bytes readall() override {
-        requireopen("read");
+        requireopen(Use::read);
         Bytes out;
         for (;;) {
             std::uint8_t buf[4096];
@@ -124,7 +129,7 @@ class PosixSerialDevice : public NativeSerialDevice {
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 if (!out.empty()) break; // what arrived is read; the loss shows on the next read
-                lost("");
+                lost();
             }
             break; // nothing more waiting, or end of file (a hang-up, checked below)
         }
@@ -134,7 +139,7 @@ class PosixSerialDevice : public NativeSerialDevice {
 
   private:
     void acquire(const Line& line) override {
-        const auto& [path, named] = line;
+        const auto& [port, path] = line;
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             const int e = errno;
@@ -142,15 +147,14 @@ class PosixSerialDevice : public NativeSerialDevice {
             case ENOENT:
             case ENODEV:
             case ENXIO:
-                throw MeterError(named + " does not exist");
+                throw MeterError(Reason(ReasonCode::device_missing, port, path));
             case EACCES:
             case EPERM:
-                throw MeterError(named + ": permission denied; add the user to the dialout "
-                                         "group (sudo usermod -aG dialout $USER) and log in again");
+                throw MeterError(Reason(ReasonCode::device_permission, port, path));
             case EBUSY:
-                throw MeterError(named + " is in use by another program");
+                throw MeterError(Reason(ReasonCode::device_busy, port, path));
             default:
-                throw MeterError(named + " could not be opened (" + std::strerror(e) + ")");
+                throw MeterError(Reason(ReasonCode::device_not_opened, port, path, systemsays(e)));
             }
         }
         fd_ = fd;
@@ -161,28 +165,29 @@ class PosixSerialDevice : public NativeSerialDevice {
             const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
             if (n > 0) return static_cast<std::size_t>(n);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) lost("while writing");
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) lost(true);
             // The line's output buffer is full: wait a slice for room.
             pollfd p{fd_, POLLOUT, 0};
             if (::poll(&p, 1, writeslicems) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-                lost("while writing");
+                lost(true);
             return 0;
         }
     }
 
-    void setup(const std::string& named) override {
+    void setup(const Line& line) override {
+        const auto& [port, path] = line;
         // One reader at a time: refuse a device another program (or another of our devices)
         // holds, and keep others out while we hold it.
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
-            throw MeterError(named + " is in use by another program");
+            throw MeterError(Reason(ReasonCode::device_busy, port, path));
         ::ioctl(fd_, TIOCEXCL);
 
         speed_t speed{};
         if (!speedfor(settings_.baud, speed))
-            throw MeterError(named + " could not be set up (baud rate " +
-                             std::to_string(settings_.baud) + " is not supported)");
+            throw MeterError(Reason(ReasonCode::device_baud, port, path, settings_.baud));
         termios t{};
-        if (::tcgetattr(fd_, &t) != 0) throw MeterError(named + " is not a serial device");
+        if (::tcgetattr(fd_, &t) != 0)
+            throw MeterError(Reason(ReasonCode::device_not_serial, port, path));
         ::cfmakeraw(&t);
         t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
         t.c_cflag |= CLOCAL | CREAD | sizefor(settings_.databits);
@@ -195,21 +200,21 @@ class PosixSerialDevice : public NativeSerialDevice {
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
         if (::tcsetattr(fd_, TCSANOW, &t) != 0)
-            throw MeterError(named + " could not be set up (the line settings " + settings_.text() +
-                             " were refused)");
+            throw MeterError(
+                Reason(ReasonCode::device_settings_refused, port, path, settings_.text()));
         // tcsetattr succeeds when any part was applied: check that all of it was.
         termios back{};
         if (::tcgetattr(fd_, &back) != 0 || ::cfgetospeed(&back) != speed ||
             (back.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) !=
                 (t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)))
-            throw MeterError(named + " could not be set up (the line settings " + settings_.text() +
-                             " did not take)");
+            throw MeterError(
+                Reason(ReasonCode::device_settings_ignored, port, path, settings_.text()));
 
         int dtr = TIOCM_DTR;
         if (::ioctl(fd_, TIOCMBIS, &dtr) != 0) {
             const int e = errno;
             if (!withoutmodemlines(fd_, e))
-                throw MeterError(named + ": DTR could not be asserted (" + std::strerror(e) + ")");
+                throw MeterError(Reason(ReasonCode::device_no_dtr, port, path, systemsays(e)));
         }
 
         // A fresh port has an empty receive buffer: whatever arrived while nobody read the
@@ -220,10 +225,13 @@ class PosixSerialDevice : public NativeSerialDevice {
     // With nothing to read, a hung-up or failed device is a lost line.
     void checkhangup() {
         pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lost("");
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lost();
     }
 
-    std::string lostdetail() const override { return "the device hung up or was removed"; }
+    Reason lostreason(const std::string& path, bool writing) const override {
+        return Reason(writing ? ReasonCode::line_lost_writing_hangup : ReasonCode::line_lost_hangup,
+                      path);
+    }
 
     int fd_ = -1;
 };

@@ -28,8 +28,8 @@ Bytes ScriptedDevice::written() const {
 }
 
 void ScriptedDevice::open(int port) {
-    if (!refuse_.empty()) throw MeterError(refuse_);
-    if (port < 1) throw MeterError("port " + std::to_string(port) + " has no device");
+    if (refuse_) throw MeterError(refuse_);
+    if (port < 1) throw MeterError(Reason(ReasonCode::port_no_device, port));
     // A fresh port has an empty receive buffer: bytes that have arrived by this moment are gone.
     const auto t = now_();
     while (!incoming_.empty() && incoming_.front().atms <= t)
@@ -43,27 +43,30 @@ void ScriptedDevice::close() {
     open_ = false;
 }
 
-void ScriptedDevice::checkline(const char* what) const {
-    if (!open_) throw MeterError(std::string("cannot ") + what + ": the port is not open");
+void ScriptedDevice::checkline(bool writing) const {
+    if (!open_)
+        throw MeterError(
+            Reason(writing ? ReasonCode::write_port_closed : ReasonCode::read_port_closed));
     if (dropat_ && *dropat_ <= now_())
-        throw MeterError(std::string("the line was lost (") + what + " failed)");
+        throw MeterError(
+            Reason(writing ? ReasonCode::line_lost_write : ReasonCode::line_lost_read));
 }
 
 void ScriptedDevice::write(ByteView bytes) {
-    checkline("write");
+    checkline(true);
     writes_.emplace_back(bytes.begin(), bytes.end());
     if (onwrite_) onwrite_(*this, bytes);
 }
 
 std::size_t ScriptedDevice::byteswaiting() {
-    checkline("read");
+    checkline(false);
     const auto t = now_();
     return static_cast<std::size_t>(std::count_if(incoming_.begin(), incoming_.end(),
                                                   [t](const Arrival& a) { return a.atms <= t; }));
 }
 
 Bytes ScriptedDevice::readall() {
-    checkline("read");
+    checkline(false);
     ++reads_;
     const auto t = now_();
     Bytes out;

@@ -3,6 +3,7 @@
 // An in-memory serial device on a clock of the caller's choosing (virtual time in tests): the
 // meter side schedules bytes to arrive at given times, reacts to what the reader writes, and can
 // make the line vanish. Everything the reader did stays on record for the test to inspect.
+#include "core/reason.h"
 #include "serial/device.h"
 
 #include <cstdint>
@@ -28,7 +29,12 @@ class ScriptedDevice : public SerialDevice {
     void deliver(ByteView bytes, std::int64_t atms);
     void deliver(ByteView bytes) { deliver(bytes, now_()); }
     void droplineat(std::int64_t atms) { dropat_ = atms; }
-    void refuseopen(std::string reason) { refuse_ = std::move(reason); }
+    // Open() refuses with `reason` (none: opens again).
+    void refuseopen(Reason reason) { refuse_ = std::move(reason); }
+    // The same with words a system would give (empty: opens again).
+    void refuseopen(const std::string& words) {
+        refuse_ = words.empty() ? Reason() : Reason(ReasonCode::system_message, words);
+    }
     std::int64_t now() const { return now_(); }
 
     // What the reader did.
@@ -55,7 +61,7 @@ class ScriptedDevice : public SerialDevice {
     std::string describe(int port) const override;
 
   private:
-    void checkline(const char* what) const;
+    void checkline(bool writing) const;
 
     struct Arrival {
         std::int64_t atms;
@@ -65,7 +71,7 @@ class ScriptedDevice : public SerialDevice {
     WriteHandler onwrite_;
     std::deque<Arrival> incoming_;
     std::optional<std::int64_t> dropat_;
-    std::string refuse_;
+    Reason refuse_;
     LineSettings settings_;
     bool open_ = false;
     std::vector<Open> opens_;

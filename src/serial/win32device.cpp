@@ -23,10 +23,6 @@ namespace meter {
 
 namespace {
 
-std::string messagefor(DWORD code) {
-    return win32error(code);
-}
-
 // Whether the device is a named pipe rather than a serial port.
 bool ispipe(std::string_view name) {
     constexpr std::string_view prefix = "\\\\.\\pipe\\";
@@ -67,19 +63,19 @@ class Win32SerialDevice : public NativeSerialDevice {
     }
 
     std::size_t byteswaiting() override {
-        requireopen("read");
+        requireopen(Use::read);
         return queued();
     }
 
     Bytes readall() override {
-        requireopen("read");
+        requireopen(Use::read);
         Bytes out;
         for (std::size_t waiting = queued(); waiting > 0; waiting = queued()) {
             const std::size_t start = out.size();
             out.resize(start + waiting);
             DWORD n = 0;
             if (!ReadFile(handle_, out.data() + start, static_cast<DWORD>(waiting), &n, nullptr))
-                lost("");
+                lost();
             out.resize(start + n);
             if (n == 0) break;
         }
@@ -88,11 +84,11 @@ class Win32SerialDevice : public NativeSerialDevice {
 
   private:
     void acquire(const Line& line) override {
-        const auto& [path, named] = line;
+        const auto& [port, path] = line;
 
         const std::wstring name = widen(win32devicename(path));
         pipe_ = ispipe(path);
-        if (!claim(name)) throw MeterError(named + " is in use by another program");
+        if (!claim(name)) throw MeterError(Reason(ReasonCode::device_busy, port, path));
         HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && pipe_ && GetLastError() == ERROR_PIPE_BUSY &&
@@ -107,18 +103,17 @@ class Win32SerialDevice : public NativeSerialDevice {
             case ERROR_PATH_NOT_FOUND:
             case ERROR_BAD_UNIT:
             case ERROR_DEV_NOT_EXIST:
-                throw MeterError(named + " does not exist");
+                throw MeterError(Reason(ReasonCode::device_missing, port, path));
             case ERROR_ACCESS_DENIED:
                 // What Windows says of a COM port another program holds, and of one this user
                 // may not open.
-                throw MeterError(named +
-                                 " is in use by another program, or access to it is denied");
+                throw MeterError(Reason(ReasonCode::device_busy_or_denied, port, path));
             case ERROR_SHARING_VIOLATION:
             case ERROR_BUSY:
             case ERROR_PIPE_BUSY:
-                throw MeterError(named + " is in use by another program");
+                throw MeterError(Reason(ReasonCode::device_busy, port, path));
             default:
-                throw MeterError(named + " could not be opened (" + messagefor(e) + ")");
+                throw MeterError(Reason(ReasonCode::device_not_opened, port, path, win32error(e)));
             }
         }
         handle_ = h;
@@ -128,12 +123,13 @@ class Win32SerialDevice : public NativeSerialDevice {
         DWORD n = 0;
         if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
             GetLastError() != ERROR_TIMEOUT && GetLastError() != ERROR_SEM_TIMEOUT)
-            lost("while writing");
+            lost(true);
         // The write time-out of one slice may run out with bytes left: the line is slow or stuck.
         return n;
     }
 
-    void setup(const std::string& named) override {
+    void setup(const Line& line) override {
+        const auto& [port, path] = line;
         if (pipe_) {
             // Nothing to set on a pipe; what waits in it is not this reading's.
             readall();
@@ -142,8 +138,8 @@ class Win32SerialDevice : public NativeSerialDevice {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         if (!GetCommState(handle_, &dcb))
-            throw MeterError(named + " is not a serial device (" + messagefor(GetLastError()) +
-                             ")");
+            throw MeterError(Reason(ReasonCode::device_not_serial_detail, port, path,
+                                    win32error(GetLastError())));
         dcb.BaudRate = static_cast<DWORD>(settings_.baud);
         dcb.ByteSize = static_cast<BYTE>(settings_.databits);
         dcb.Parity = parityof(settings_.parity);
@@ -163,8 +159,8 @@ class Win32SerialDevice : public NativeSerialDevice {
         dcb.fNull = FALSE;
         dcb.fAbortOnError = FALSE;
         if (!SetCommState(handle_, &dcb))
-            throw MeterError(named + " could not be set up (the line settings " + settings_.text() +
-                             " were refused: " + messagefor(GetLastError()) + ")");
+            throw MeterError(Reason(ReasonCode::device_settings_refused_detail, port, path,
+                                    settings_.text(), win32error(GetLastError())));
 
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD; // with both totals 0: return what has arrived
@@ -173,7 +169,8 @@ class Win32SerialDevice : public NativeSerialDevice {
         timeouts.WriteTotalTimeoutMultiplier = 0;
         timeouts.WriteTotalTimeoutConstant = writeslicems;
         if (!SetCommTimeouts(handle_, &timeouts))
-            throw MeterError(named + " could not be set up (" + messagefor(GetLastError()) + ")");
+            throw MeterError(
+                Reason(ReasonCode::device_not_set_up, port, path, win32error(GetLastError())));
 
         // DTR is asserted by the state above already; a driver without modem lines (a virtual
         // port) refuses this, which does no harm.
@@ -191,16 +188,19 @@ class Win32SerialDevice : public NativeSerialDevice {
     std::size_t queued() {
         if (pipe_) {
             DWORD available = 0;
-            if (!PeekNamedPipe(handle_, nullptr, 0, nullptr, &available, nullptr)) lost("");
+            if (!PeekNamedPipe(handle_, nullptr, 0, nullptr, &available, nullptr)) lost();
             return available;
         }
         DWORD errors = 0;
         COMSTAT stat{};
-        if (!ClearCommError(handle_, &errors, &stat)) lost("");
+        if (!ClearCommError(handle_, &errors, &stat)) lost();
         return stat.cbInQue;
     }
 
-    std::string lostdetail() const override { return messagefor(GetLastError()); }
+    Reason lostreason(const std::string& path, bool writing) const override {
+        return Reason(writing ? ReasonCode::line_lost_writing : ReasonCode::line_lost, path,
+                      win32error(GetLastError()));
+    }
 
     // Windows keeps a COM port to one opener, but not every driver does (Wine's, a virtual
     // port's), nor does a pipe: a claim of our own on the device's name, held while it is open,

@@ -2,10 +2,10 @@
 #include "sim/pipeserver.h"
 
 #include "core/win32text.h"
+#include "sim/servererror.h"
 
 #include <algorithm>
 #include <map>
-#include <stdexcept>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -33,8 +33,7 @@ PipeServer::PipeServer(Meter& meter, const std::string& name)
         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, buffersize,
         buffersize, 0, nullptr);
     if (pipe == INVALID_HANDLE_VALUE)
-        throw std::runtime_error("cannot create the pipe " + path_ + " (" +
-                                 win32error(GetLastError()) + ")");
+        throw ServerError(Reason(ReasonCode::pipe_not_created, path_, win32error(GetLastError())));
     pipe_ = pipe;
     stopevent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     readevent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -43,8 +42,7 @@ PipeServer::PipeServer(Meter& meter, const std::string& name)
         const DWORD error = GetLastError();
         for (void* h : {pipe_, stopevent_, readevent_, writeevent_})
             if (h) CloseHandle(handle(h));
-        throw std::runtime_error("cannot create the pipe " + path_ + " (" + win32error(error) +
-                                 ")");
+        throw ServerError(Reason(ReasonCode::pipe_not_created, path_, win32error(error)));
     }
 }
 

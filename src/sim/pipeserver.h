@@ -15,7 +15,7 @@ namespace meter::sim {
 
 class PipeServer {
   public:
-    // Creates the pipe \\.\pipe\<name>. Throws std::runtime_error when it cannot, or when
+    // Creates the pipe \\.\pipe\<name>. Throws ServerError when it cannot, or when
     // another program has made a pipe of that name already.
     PipeServer(Meter& meter, const std::string& name);
     ~PipeServer();

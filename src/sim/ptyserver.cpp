@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/ptyserver.h"
 
+#include "sim/servererror.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <map>
 #include <poll.h>
 #include <pty.h>
-#include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,13 +35,18 @@ bool termiosfor(const LineSettings& settings, speed_t& speed, tcflag_t& size) {
     return false;
 }
 
-// Raw bytes, and the line settings where given. Returns what went wrong, as said of the device
-// ("is not a serial device"); empty when all is set.
-std::string makeraw(int fd, const LineSettings* settings) {
+Reason systemsays(int err) {
+    return Reason(ReasonCode::system_message, strerror(err));
+}
+
+// Raw bytes, and the line settings where given. Returns what went wrong with `device`; empty
+// when all is set.
+Reason makeraw(int fd, const std::string& device, const LineSettings* settings) {
     termios t{};
     if (tcgetattr(fd, &t) != 0)
-        return errno == ENOTTY ? "is not a serial device"
-                               : std::string("refused its settings: ") + strerror(errno);
+        return errno == ENOTTY
+                   ? Reason(ReasonCode::sim_not_serial, device)
+                   : Reason(ReasonCode::sim_settings_unreadable, device, systemsays(errno));
     cfmakeraw(&t);
     if (settings) {
         speed_t speed = B9600;
@@ -48,7 +54,7 @@ std::string makeraw(int fd, const LineSettings* settings) {
         if (!termiosfor(*settings, speed, size) ||
             (settings->stopbits != 1 && settings->stopbits != 2) ||
             (settings->parity != 'n' && settings->parity != 'e' && settings->parity != 'o'))
-            return "cannot take line settings " + settings->text();
+            return Reason(ReasonCode::sim_settings_unsupported, device, settings->text());
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
         t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
@@ -59,14 +65,14 @@ std::string makeraw(int fd, const LineSettings* settings) {
         t.c_cflag |= CLOCAL | CREAD;
     }
     if (tcsetattr(fd, TCSANOW, &t) != 0)
-        return "refused line settings " + (settings ? settings->text() : "raw") + ": " +
-               strerror(errno);
+        return Reason(ReasonCode::sim_settings_refused, device, settings ? settings->text() : "raw",
+                      systemsays(errno));
     // tcsetattr succeeds when any part of the change was taken; check that all of it was.
     const tcflag_t shape = CSIZE | CSTOPB | PARENB | PARODD;
     termios back{};
     if (settings && (tcgetattr(fd, &back) != 0 || cfgetospeed(&back) != cfgetospeed(&t) ||
                      (back.c_cflag & shape) != (t.c_cflag & shape)))
-        return "did not take line settings " + settings->text();
+        return Reason(ReasonCode::sim_settings_ignored, device, settings->text());
     return {};
 }
 
@@ -86,19 +92,20 @@ bool writeall(int fd, const Bytes& bytes) {
 PtyServer::PtyServer(Meter& meter) : meter_(meter) {
     char name[256] = {};
     if (openpty(&fd_, &keep_, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("cannot create a pseudo-terminal");
-    // A slave left in cooked mode would echo the meter's own replies back to it.
-    makeraw(keep_, nullptr);
+        throw ServerError(Reason(ReasonCode::no_pseudo_terminal));
     path_ = name;
+    // A slave left in cooked mode would echo the meter's own replies back to it.
+    makeraw(keep_, path_, nullptr);
 }
 
 PtyServer::PtyServer(Meter& meter, const std::string& device, const LineSettings& settings)
     : meter_(meter), path_(device), device_(device), settings_(settings) {
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-    if (fd_ < 0) throw std::runtime_error("cannot open " + device + ": " + strerror(errno));
-    if (const std::string why = makeraw(fd_, &settings_); !why.empty()) {
+    if (fd_ < 0)
+        throw ServerError(Reason(ReasonCode::sim_device_not_opened, device, systemsays(errno)));
+    if (Reason why = makeraw(fd_, device, &settings_); !why.empty()) {
         closeall();
-        throw std::runtime_error(device + " " + why);
+        throw ServerError(std::move(why));
     }
 }
 
@@ -135,7 +142,7 @@ bool PtyServer::reconnect() {
         if (fd < 0) continue;
         // A device that opens but is still hung up is not back yet.
         pollfd p{fd, POLLIN, 0};
-        if (makeraw(fd, &settings_).empty() && ::poll(&p, 1, 0) >= 0 &&
+        if (makeraw(fd, device_, &settings_).empty() && ::poll(&p, 1, 0) >= 0 &&
             !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             fd_ = fd;

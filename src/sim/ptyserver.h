@@ -15,10 +15,10 @@ namespace meter::sim {
 
 class PtyServer {
   public:
-    // A new pseudo-terminal.
+    // A new pseudo-terminal. Throws ServerError when none can be had.
     explicit PtyServer(Meter& meter);
-    // A serial device with the given line settings. Throws std::runtime_error when it cannot be
-    // opened.
+    // A serial device with the given line settings. Throws ServerError when it cannot be opened
+    // or set up.
     PtyServer(Meter& meter, const std::string& device, const LineSettings& settings);
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;

@@ -67,7 +67,7 @@ DynamicVendorLibrary::Loaded& DynamicVendorLibrary::load() {
             throw MeterError(Reason(ReasonCode::vendor_wrong_bits, path_, bits, error, bits,
                                     path_.substr(path_.find_last_of("\\/") + 1)));
         }
-        throw MeterError(Reason(ReasonCode::vendor_not_loaded_detail, path_, win32reason(error)));
+        throw MeterError(Reason(ReasonCode::vendor_not_loaded_detail, path_, win32error(error)));
     }
 #else
     lib->handle = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);

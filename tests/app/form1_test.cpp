@@ -261,15 +261,16 @@ class Form1Test : public QObject {
                                                        {"status", "read"},
                                                        {"reason", ""},
                                                        {"sent", ""},
-                                                       {"received", ""}};
+                                                       {"received", ""},
+                                                       {"reason_code", ""}};
         for (const auto& [key, value] : saved) {
             QCOMPARE(row[key], value);
             const QJsonValue v = j[QString::fromStdString(key)];
             QCOMPARE(v.isDouble() ? QString::number(v.toInt()) : v.toString(),
                      QString::fromStdString(value));
         }
-        QCOMPARE(row.size(), std::size_t{16});
-        QCOMPARE(j.size(), 16);
+        QCOMPARE(row.size(), std::size_t{17});
+        QCOMPARE(j.size(), 17);
         QVERIFY(QDateTime::fromString(QString::fromStdString(row["time"]), Qt::ISODate).isValid());
         QCOMPARE(j[QStringLiteral("time")].toString(), QString::fromStdString(row["time"]));
 

@@ -32,6 +32,8 @@ TEST(MeterRead, CopoteViaVendorLibrary_JsonCarriesEveryField) {
                   QStringLiteral("00000043210000123456"));
     EXPECT_EQ(r.json[QStringLiteral("end")].toString(), QStringLiteral("normal"));
     EXPECT_EQ(r.json[QStringLiteral("reason")].toString(), QString());
+    ASSERT_TRUE(r.json[QStringLiteral("reason_code")].isString());
+    EXPECT_EQ(r.json[QStringLiteral("reason_code")].toString(), QString());
     EXPECT_EQ(r.json[QStringLiteral("port")].toInt(), 3);
     EXPECT_EQ(r.json[QStringLiteral("code")].toInt(), 51);
     EXPECT_EQ(r.json[QStringLiteral("type")].toString(), QStringLiteral("copote"));
@@ -124,6 +126,9 @@ TEST(MeterRead, LineFaults_NeverShowAsData) {
         EXPECT_EQ(r.json[QStringLiteral("status")].toString().toStdString(), c.status) << what;
         const QString reason = r.json[QStringLiteral("reason")].toString();
         EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reason))) << reason.toStdString();
+        // A reason has its code, and none has none.
+        EXPECT_EQ(r.json[QStringLiteral("reason_code")].toString().isEmpty(), reason.isEmpty())
+            << what;
         if (c.exitcode != 0) {
             EXPECT_EQ(r.json[QStringLiteral("record")].toString(), allzero);
             EXPECT_FALSE(reason.isEmpty());

@@ -32,13 +32,19 @@ TEST(Win32Text, ErrorCode_OurWordsOrTheSystemsUtf8MessageWithTheCode) {
         {0x7FFFFFFF, nullptr},
     };
     for (const Case& c : cases) {
-        const std::string text = win32error(c.code);
+        const Reason reason = win32error(c.code);
+        const std::string text = reason.english();
         const std::string tail = " (error " + std::to_string(c.code) + ")";
         if (c.text) {
             EXPECT_EQ(text, c.text);
+            EXPECT_EQ(reason.name().substr(0, 4), "win_") << c.code;
             continue;
         }
         // In UTF-8 (it survives the round trip), without the message's line break or full stop.
+        // Where the system has no message either, "an unknown error".
+        EXPECT_TRUE(reason.code() == ReasonCode::system_message_code ||
+                    reason.code() == ReasonCode::win_unknown)
+            << c.code;
         ASSERT_GE(text.size(), tail.size()) << c.code;
         EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
         EXPECT_EQ(narrow(widen(text)), text);

@@ -21,9 +21,11 @@ namespace {
 
 using testing::parsecsv;
 
-const std::vector<std::string> header{"time",   "port",   "device", "type",    "code",   "total",
-                                      "used",   "unused", "pieces", "head",    "record", "end",
-                                      "status", "reason", "sent",   "received"};
+const std::vector<std::string> header{
+    "time", "port",   "device", "type",   "code",   "total", "used",     "unused",     "pieces",
+    "head", "record", "end",    "status", "reason", "sent",  "received", "reason_code"};
+// The columns of a journal begun before reason_code.
+const std::vector<std::string> oldheader(header.begin(), header.end() - 1);
 
 #ifndef _WIN32
 std::string slurp(const std::filesystem::path& p) {
@@ -53,7 +55,7 @@ void settz(const std::string& tz) {
 #endif
 }
 
-// A reading, and the sixteen fields every format must give back for it.
+// A reading, and the seventeen fields every format must give back for it.
 struct Case {
     const char* name;
     ReadingReport report;
@@ -65,24 +67,24 @@ std::vector<Case> cases() {
     return {
         {"good",
          {"2026-12-07T15:10:08+08:00", 3, "/dev/ttyUSB0", "5400(4表头)", 12, r56, true, "",
-          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,"},
+          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,", ""},
          {"2026-12-07T15:10:08+08:00", "3", "/dev/ttyUSB0", "5400(4表头)", "12", "000001234567",
           "000000987600", "000001234560", "0000030200", "0012345678", r56, "normal", "read", "",
-          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,"}},
+          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,", ""}},
         {"nothing read",
-         {"t", 1, "COM1", "neopost", 11, std::string(56, '0'), true, "no reply, \"at all\"", "",
-          ""},
+         {"t", 1, "COM1", "neopost", 11, std::string(56, '0'), true, "no reply, \"at all\"", "", "",
+          "no_reply"},
          {"t", "1", "COM1", "neopost", "11", "000000000000", "000000000000", "000000000000",
           "0000000000", "0000000000", std::string(56, '0'), "normal", "nodata",
-          "no reply, \"at all\"", "", ""}},
+          "no reply, \"at all\"", "", "", "no_reply"}},
         // Whatever the vendor library returned: line breaks and quotes stay inside the field,
         // a byte that is not UTF-8 becomes U+FFFD, a formula is not run by a spreadsheet.
         {"failed, odd texts",
          {"t", -2, "a,b\r\nc", "copote", 51, "=1+2\xFF", false, "@cmd|' /C calc'!A0\nline 2", "",
-          ""},
+          "", "system_message"},
          {"t", "-2", "a,b\r\nc", "copote", "51", "'=1+2\xEF\xBF\xBD", "", "", "",
           "'=1+2\xEF\xBF\xBD", "'=1+2\xEF\xBF\xBD", "failure", "failed",
-          "'@cmd|' /C calc'!A0\nline 2", "", ""}},
+          "'@cmd|' /C calc'!A0\nline 2", "", "", "system_message"}},
     };
 }
 
@@ -145,7 +147,7 @@ TEST(ReadingReport, ConcurrentJournalAppends_KeepWholeRows) {
         ASSERT_GE(children[w], 0);
         if (children[w] == 0) {
             ReadingReport r{"t",  w + 1, "dev", "copote", 51, std::string(56, '7'),
-                            true, "",    "",    ""};
+                            true, "",    "",    "",       ""};
             for (int i = 0; i < rowseach; ++i) {
                 // Long rows, so that a row written in pieces would interleave.
                 r.sent = std::to_string(i) + std::string(8000, static_cast<char>('a' + w));
@@ -175,8 +177,54 @@ TEST(ReadingReport, ConcurrentJournalAppends_KeepWholeRows) {
     EXPECT_EQ(perwriter, (std::map<std::string, int>{{"1", rowseach}, {"2", rowseach}}));
 
     // A journal that cannot be written says so instead of failing silently.
-    EXPECT_NE(appendjournal((dir.path / "missing" / "j.csv").string(), ReadingReport{}), "");
-    EXPECT_NE(writefile((dir.path / "missing" / "r.json").string(), "{}"), "");
+    const std::string missing = (dir.path / "missing").string();
+    const Reason journalerror = appendjournal(missing + "/j.csv", ReadingReport{});
+    EXPECT_EQ(journalerror.name(), "journal_not_opened_detail");
+    EXPECT_EQ(journalerror.english(),
+              "cannot open the journal " + missing + "/j.csv: No such file or directory");
+    EXPECT_EQ(writefile(missing + "/r.json", "{}").english(),
+              "cannot write " + missing + "/r.json");
+}
+
+// A journal begun before reason_code keeps its columns; any other gets them all.
+TEST(ReadingReport, JournalOfTheOldColumns_KeepsThem) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string oldhead = "\"time\",\"port\",\"device\",\"type\",\"code\",\"total\",\"used\","
+                                "\"unused\",\"pieces\",\"head\",\"record\",\"end\",\"status\","
+                                "\"reason\",\"sent\",\"received\"\r\n";
+    const std::string oldrow = "\"t0\",1,\"COM1\",\"copote\",51,\"\",\"\",\"\",\"\",\"\",\"\","
+                               "\"failure\",\"failed\",\"old\",\"\",\"\"\r\n";
+    const struct {
+        const char* name;
+        std::string before; // the journal's text before the appends; none: no file
+        const std::vector<std::string>& columns;
+    } journals[] = {
+        {"new", "", header},
+        {"old", bom + oldhead + oldrow, oldheader},
+        {"old header only", bom + oldhead, oldheader},
+        {"old header without its byte order mark", oldhead + oldrow, header},
+    };
+    const Case reading = cases()[1];
+    for (const auto& j : journals) {
+        TempDir dir;
+        const std::string path = (dir.path / "journal.csv").string();
+        if (!j.before.empty()) std::ofstream(path, std::ios::binary) << j.before;
+        for (int i = 0; i < 2; ++i)
+            ASSERT_TRUE(appendjournal(path, reading.report).empty()) << j.name;
+        const std::string text = slurp(path);
+        ASSERT_EQ(text.substr(0, j.before.size()), j.before) << j.name;
+        const auto rows = parsecsv(text.substr(j.before.empty() ? 3 : j.before.size()));
+        std::size_t first = 0;
+        if (j.before.empty()) {
+            EXPECT_EQ(rows.at(first++), header);
+        }
+        ASSERT_EQ(rows.size(), first + 2) << j.name;
+        const std::vector<std::string> want(reading.fields.begin(),
+                                            reading.fields.begin() +
+                                                static_cast<std::ptrdiff_t>(j.columns.size()));
+        EXPECT_EQ(rows[first], want) << j.name;
+        EXPECT_EQ(rows[first + 1], want) << j.name;
+    }
 }
 
 #endif

@@ -19,7 +19,7 @@ TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string folder = utf8of(dir);
-    const ReadingReport r{"t", 1, "COM1", "高速机", 31, std::string(56, '7'), true, "", "", ""};
+    const ReadingReport r{"t", 1, "COM1", "高速机", 31, std::string(56, '7'), true, "", "", "", ""};
     struct Case {
         std::string path;
         std::string error; // what the reason says after the path; empty: written
@@ -29,7 +29,7 @@ TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
         {folder, ": access is denied (error 5)"}, // a folder is no journal
     };
     for (const Case& c : cases) {
-        const std::string error = appendjournal(c.path, r);
+        const std::string error = appendjournal(c.path, r).english();
         if (!c.error.empty()) {
             EXPECT_EQ(error, "cannot open the journal " + c.path + c.error);
             continue;
@@ -41,7 +41,7 @@ TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
         EXPECT_EQ(text.str().substr(0, 3), "\xEF\xBB\xBF") << c.path;
         EXPECT_NE(text.str().find("高速机"), std::string::npos);
     }
-    EXPECT_EQ(writefile(folder + "\\读数.json", jsontext(r)), "");
+    EXPECT_TRUE(writefile(folder + "\\读数.json", jsontext(r)).empty());
     EXPECT_TRUE(fs::is_regular_file(dir / utf8path("读数.json")));
     fs::remove_all(dir);
 }

@@ -205,9 +205,9 @@ TEST(ReasonText, AnyReadingReason_HasChineseWithNoEnglishLeft) {
         "109))",
     };
     for (unsigned long code = 0; code < 20000; ++code)
-        if (const std::string_view words = win32errorwords(code); !words.empty())
-            reasons.insert("port 1 (COM3) could not be opened (" + std::string(words) + " (error " +
-                           std::to_string(code) + "))");
+        if (win32errorcode(code) != ReasonCode::none)
+            reasons.insert("port 1 (COM3) could not be opened (" + win32reason(code, {}).english() +
+                           ")");
 
     // The vendor library's path, every way it can end.
     for (int way = 0; way < 4; ++way) {

@@ -38,11 +38,31 @@ TEST(PortMap, Overrides_PutDeviceBehindPortAndRoundTrip) {
     EXPECT_EQ(back.overridestext(), map.overridestext());
 }
 
-TEST(PortMap, MalformedEntry_RefusedAsInvalidArgument) {
-    for (const char* bad :
-         {"", "/dev/ttyUSB0", "=/dev/x", "x=/dev/x", "9=/dev/x", "0=/dev/x", "1=", "1 =/dev/x"}) {
+TEST(PortMap, MalformedEntry_RefusedWithItsReason) {
+    const std::string form = "' is not of the form N=PATH (for example 1=/dev/ttyUSB0)";
+    struct Case {
+        const char* entry;
+        std::string reason;
+    } cases[] = {
+        {"", "'" + form},
+        {"/dev/ttyUSB0", "'/dev/ttyUSB0" + form},
+        {"=/dev/x", "'=/dev/x" + form},
+        {"x=/dev/x", "'x' in 'x=/dev/x' is not a port number"},
+        {"1 =/dev/x", "'1 ' in '1 =/dev/x' is not a port number"},
+        {"9=/dev/x", "port number 9 is outside 1 to 8"},
+        {"0=/dev/x", "port number 0 is outside 1 to 8"},
+        {"1=", "no device path given for port 1"},
+    };
+    for (const Case& c : cases) {
         PortMap map;
-        EXPECT_THROW(map.adddevice(bad), std::invalid_argument) << bad;
+        try {
+            map.adddevice(c.entry);
+            ADD_FAILURE() << c.entry << " was taken";
+        } catch (const PortMapError& e) {
+            EXPECT_EQ(e.reason().english(), c.reason);
+            EXPECT_EQ(e.what(), c.reason);
+        }
+        EXPECT_FALSE(map.overridden(1)) << c.entry;
     }
 }
 
@@ -60,7 +80,12 @@ TEST(PortMap, EnvironmentVariable_ReadOrRefusedIfMalformed) {
     EXPECT_EQ(map.devicefor(1), "/dev/pts/3");
     EXPECT_EQ(map.devicefor(4), "/dev/ttyACM0");
     setvariable("12=/dev/x");
-    EXPECT_THROW(PortMap::fromenvironment(), std::invalid_argument);
+    try {
+        PortMap::fromenvironment();
+        ADD_FAILURE() << "12=/dev/x was taken";
+    } catch (const PortMapError& e) {
+        EXPECT_EQ(e.reason().english(), "METERREADER_PORTS: port number 12 is outside 1 to 8");
+    }
     setvariable(nullptr);
 }
 

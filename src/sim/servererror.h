@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Why a simulated meter cannot be served: its pseudo-terminal, pipe or device cannot be made or
+// opened. Thrown by the servers' constructors; what() is the English text.
+#include "core/reason.h"
+
+#include <stdexcept>
+
+namespace meter::sim {
+
+class ServerError : public std::runtime_error {
+  public:
+    explicit ServerError(Reason reason)
+        : std::runtime_error(reason.english()), reason_(std::move(reason)) {}
+    const Reason& reason() const { return reason_; }
+
+  private:
+    Reason reason_;
+};
+
+} // namespace meter::sim
