@@ -29,8 +29,4 @@ void exportports(const PortMap& map);
 std::string progresstext(const std::string& typetext, const std::string& waiting,
                          std::int64_t elapsedms, Language language = Language::zh);
 
-// Why a port text or a machine type text was refused; empty when initport would accept the
-// pair.
-std::string refusal(std::int16_t port, std::int16_t code, const std::string& typetext);
-
 } // namespace meter

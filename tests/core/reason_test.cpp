@@ -9,10 +9,11 @@
 namespace meter {
 namespace {
 
-// Words a Chinese text keeps as they are: the names of bytes, signals, functions and commands.
+// Words a Chinese text keeps as they are: the names of bytes, signals, functions, commands and
+// options.
 const std::set<std::string> technical{"ETX", "STX", "CRC", "DTR", "Windows", "ComOpen",
                                       "ReadRegister", "ComClose", "sudo", "usermod", "aG",
-                                      "dialout", "USER"};
+                                      "dialout", "USER", "help", "lang", "zh", "en"};
 
 TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
     const std::regex slot("\\{([a-z])\\}"), word("[A-Za-z]+");
