@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The shared texts around a reading, in the window's QString form.
+// The shared setup of a reading, in the window's QString form.
 #include "frontend/readingsetup.h"
 
 #include <QString>
@@ -16,10 +16,6 @@ inline QString applydevices(PortMap& map, const QStringList& entries) {
     for (const QString& entry : entries)
         values.push_back(entry.toStdString());
     return QString::fromStdString(applydevices(map, values));
-}
-
-inline QString refusal(std::int16_t port, std::int16_t code, const QString& typetext) {
-    return QString::fromStdString(refusal(port, code, typetext.toStdString()));
 }
 
 } // namespace meter
