@@ -16,7 +16,6 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -266,22 +265,6 @@ Options parse(const std::vector<std::string>& arguments) {
     return o;
 }
 
-// A list text, or a machine type code written as a number.
-std::int16_t typecode(const std::string& text) {
-    if (const std::int16_t code = codefor(text)) return code;
-    const auto first = text.find_first_not_of(" \t\r\n\f\v");
-    const std::string t =
-        first == std::string::npos
-            ? std::string()
-            : text.substr(first, text.find_last_not_of(" \t\r\n\f\v") - first + 1);
-    int value = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < -32768 ||
-        value > 32767)
-        return 0;
-    return static_cast<std::int16_t>(value);
-}
-
 // The ports as METERREADER_PORTS and --device put devices behind them.
 PortMap portsof(const Options& o) {
     PortMap ports;
@@ -386,7 +369,7 @@ int main(int argc, char** argv) {
     const Options o = parse(console::arguments(argc, argv));
 
     ReadingSession session;
-    const std::int16_t code = typecode(o.type);
+    const std::int16_t code = typefromtext(o.type);
     const std::string typetext = code != 0 && !textfor(code).empty() ? textfor(code) : o.type;
     if (const Reason why = session.check(o.port, code, typetext)) refuse(why);
 

@@ -33,6 +33,17 @@ PortText portfromtext(const std::string& text) {
     return {static_cast<std::int16_t>(value), {}};
 }
 
+std::int16_t typefromtext(const std::string& text) {
+    if (const std::int16_t code = codefor(text)) return code;
+    const std::string t = trimmed(text);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < -32768 ||
+        value > 32767)
+        return 0;
+    return static_cast<std::int16_t>(value);
+}
+
 Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {
     if (port > 8) return Reason(ReasonCode::port_above_8, port);
     if (code == 0 || textfor(code).empty()) return Reason(ReasonCode::type_not_in_list, typetext);

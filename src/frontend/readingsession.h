@@ -23,6 +23,10 @@ struct PortText {
 };
 PortText portfromtext(const std::string& text);
 
+// The machine type a text names: a list text, or a code written as a number (trimmed); 0 for
+// none.
+std::int16_t typefromtext(const std::string& text);
+
 // Why initport would refuse the pair: a port above 8, or a machine type not in the list
 // (`typetext` is the text that named it). None when it would take it.
 Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext);

@@ -47,6 +47,13 @@ TEST(ReadingSession, PortAndTypeChecks_RefuseAsBothFrontEndsSayIt) {
             EXPECT_EQ(session.port(), c.port) << c.porttext;
         }
     }
+    // The command line names a type by its list text or its code.
+    const std::pair<const char*, std::int16_t> types[] = {
+        {"pitneybows 950", 21}, {"5400(5表头)", 13}, {" 21 ", 21}, {"14", 14}, {"-2", -2},
+        {"Neopost", 0},         {"70000", 0},        {"", 0},      {"2 1", 0},
+    };
+    for (const auto& [text, code] : types)
+        EXPECT_EQ(typefromtext(text), code) << text;
     // In Chinese too, with the text as typed.
     EXPECT_EQ(portfromtext("abc").refused.text(Language::zh),
               "端口 \"abc\" 不是端口号；请给出 1 到 8 之间的端口");
