@@ -161,10 +161,6 @@
         <translation>Stop</translation>
     </message>
     <message>
-        <source>未读取：端口号 &quot;%1&quot; 不是 -32768 到 32767 的整数</source>
-        <translation>Not read: port number &quot;%1&quot; is not a whole number from -32768 to 32767</translation>
-    </message>
-    <message>
         <source>未读取：%1</source>
         <translation>Not read: %1</translation>
     </message>

@@ -30,22 +30,45 @@
 #include <QStyle>
 #include <QTextCursor>
 
-#include <ctime>
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 namespace meter {
 
 namespace {
 
-// The layout is drawn in twips; at 15 twips per pixel the client area is 656 x 566, and Qt's
+// Where each control sits, in twips from the client area's top left corner, as the operator's
+// documentation draws the window. At 15 twips per pixel the client area is 656 x 566, and Qt's
 // high-DPI scaling does the rest.
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
+struct Placement {
+    const char* name;
+    int left, top, width, height;
+};
+constexpr int clientwidth = 9840;
+constexpr int clientheight = 8490;
+constexpr Placement layout[] = {
+    {"Label1", 1320, 240, 1455, 495},     {"Label2", 1200, 1080, 1335, 495},
+    {"cmd_begin", 1200, 1800, 1695, 495}, {"lbl_biao", 5640, 3120, 3975, 375},
+    {"lbl_num", 5640, 2400, 3975, 375},   {"lbl_unuse", 5640, 1680, 3975, 375},
+    {"lbl_use", 5640, 960, 3975, 375},    {"lbl_total", 5640, 240, 3975, 375},
+    {"Combo1", 2640, 240, 2535, 315},     {"Combo2", 2640, 1080, 2535, 315},
+    {"Label3", 600, 3960, 1455, 255},     {"txt_send", 840, 4320, 8175, 1455},
+    {"Label4", 360, 6120, 1455, 375},     {"txt_rece", 840, 6720, 8175, 1455},
+};
+
+int pixels(int twips) {
+    return twips / 15;
 }
 
-template <typename W> W* place(QWidget* parent, const char* name, QRect where) {
+// A control of the client area, named and placed as the layout gives it.
+template <typename W> W* place(QWidget* parent, std::string_view name) {
+    const auto* at = std::find_if(std::begin(layout), std::end(layout),
+                                  [name](const Placement& p) { return p.name == name; });
+    if (at == std::end(layout)) qFatal("Form1: no place for a control named %s", name.data());
     auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(where);
+    w->setObjectName(QString::fromLatin1(at->name));
+    w->setGeometry(pixels(at->left), pixels(at->top), pixels(at->width), pixels(at->height));
     return w;
 }
 
@@ -74,16 +97,35 @@ std::int16_t typecode(const QString& text) {
     return 0;
 }
 
-QLabel* label(QWidget* parent, const char* name, const char* text, QRect where) {
-    auto* l = place<QLabel>(parent, name, where);
+QLabel* label(QWidget* parent, const char* name, const char* text) {
+    auto* l = place<QLabel>(parent, name);
     // Labels show register text from the line or the vendor library: never read it as markup.
     l->setTextFormat(Qt::PlainText);
     l->setText(shown(text));
     return l;
 }
 
-QPlainTextEdit* trafficbox(QWidget* parent, const char* name, QRect where) {
-    auto* box = place<QPlainTextEdit>(parent, name, where);
+// A result label: its prefix, the value selectable.
+QLabel* resultlabel(QWidget* parent, const char* name, const char* text) {
+    QLabel* l = label(parent, name, text);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+// One of the two lists: editable, a typed text taken exactly as typed.
+QComboBox* choicelist(QWidget* parent, const char* name) {
+    auto* c = place<QComboBox>(parent, name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    // Qt's default completer ignores case and completes inline, and on Enter or focus-out
+    // replaces "Neopost" with "neopost" or "copo" with "copote", which would start a reading
+    // the operator did not name. Without a completer the list matches case-sensitively.
+    c->setCompleter(nullptr);
+    return c;
+}
+
+QPlainTextEdit* trafficbox(QWidget* parent, const char* name) {
+    auto* box = place<QPlainTextEdit>(parent, name);
     // Read-only, but the operator can still select and copy the traffic.
     box->setReadOnly(true);
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -112,110 +154,130 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
              FamilyTable families, QWidget* parent)
     : QMainWindow(parent), runner_(std::move(device), std::move(vendor), std::move(families)) {
     setWindowTitle(demo ? tr("meterreader — 演示（模拟的邮资表）") : QStringLiteral("meterreader"));
+    setCentralWidget(buildclient());
+    buildstatusbar(demo);
+    createmenus();
+    watchkeys();
+    connectreading();
 
+    // The device behind the port shows as the port is chosen; a USB adapter plugged in or
+    // pulled out shows without a reading.
+    connect(Combo1_, &QComboBox::editTextChanged, this, &Form1::showdevice);
+    devicecheck_.setInterval(2000);
+    connect(&devicecheck_, &QTimer::timeout, this, &Form1::showdevice);
+    devicecheck_.start();
+    progress_.setInterval(250);
+    connect(&progress_, &QTimer::timeout, this, &Form1::showprogress);
+
+    AppSettings settings;
+    if (settings.value(QString::fromLatin1(journalon), false).toBool()) setjournal(true, false);
+
+    Form_Load();
+}
+
+QWidget* Form1::buildclient() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(9840 / 15, 8490 / 15);
-    setCentralWidget(client);
+    client->setFixedSize(pixels(clientwidth), pixels(clientheight));
+    // The controls are made in tab order.
+    buildbutton(client);
+    buildresults(client);
+    buildlists(client);
+    buildtraffic(client);
+    // The parts the operator works with, in tab order; the labels take no focus.
+    setTabOrder(cmd_begin_, Combo1_);
+    setTabOrder(Combo1_, Combo2_);
+    setTabOrder(Combo2_, txt_send_);
+    setTabOrder(txt_send_, txt_rece_);
+    return client;
+}
 
-    // Created in tab order.
-    Label1 = label(client, "Label1", QT_TRANSLATE_NOOP("meter::Form1", "端口号："),
-                   twips(1320, 240, 1455, 495));
-    Label2 = label(client, "Label2", QT_TRANSLATE_NOOP("meter::Form1", "机器类型："),
-                   twips(1200, 1080, 1335, 495));
-    cmd_begin = place<QPushButton>(client, "cmd_begin", twips(1200, 1800, 1695, 495));
-    cmd_begin->setText(tr("开始"));
-    lbl_biao = label(client, "lbl_biao", prefix::headatstart, twips(5640, 3120, 3975, 375));
-    lbl_num = label(client, "lbl_num", prefix::pieces, twips(5640, 2400, 3975, 375));
-    lbl_unuse = label(client, "lbl_unuse", prefix::unused, twips(5640, 1680, 3975, 375));
-    lbl_use = label(client, "lbl_use", prefix::used, twips(5640, 960, 3975, 375));
-    lbl_total = label(client, "lbl_total", prefix::total, twips(5640, 240, 3975, 375));
-    Combo1 = place<QComboBox>(client, "Combo1", twips(2640, 240, 2535, 315));
-    Combo2 = place<QComboBox>(client, "Combo2", twips(2640, 1080, 2535, 315));
-    for (QComboBox* c : {Combo1, Combo2}) {
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
-        // A typed text is taken exactly as typed. Qt's default completer ignores case and
-        // completes inline, and on Enter or focus-out replaces "Neopost" with "neopost" or
-        // "copo" with "copote", which would start a reading the operator did not name. Without
-        // a completer the list matches case-sensitively.
-        c->setCompleter(nullptr);
-    }
+// The captions of the two lists, and the Start/Stop button.
+void Form1::buildbutton(QWidget* client) {
+    Label1_ = label(client, "Label1", QT_TRANSLATE_NOOP("meter::Form1", "端口号："));
+    Label2_ = label(client, "Label2", QT_TRANSLATE_NOOP("meter::Form1", "机器类型："));
+    cmd_begin_ = place<QPushButton>(client, "cmd_begin");
+    cmd_begin_->setText(tr("开始"));
+    connect(cmd_begin_, &QPushButton::clicked, this, &Form1::cmd_begin_Click);
+}
+
+// The five result labels, each with its prefix.
+void Form1::buildresults(QWidget* client) {
+    lbl_biao_ = resultlabel(client, "lbl_biao", prefix::headatstart);
+    lbl_num_ = resultlabel(client, "lbl_num", prefix::pieces);
+    lbl_unuse_ = resultlabel(client, "lbl_unuse", prefix::unused);
+    lbl_use_ = resultlabel(client, "lbl_use", prefix::used);
+    lbl_total_ = resultlabel(client, "lbl_total", prefix::total);
+}
+
+// The port list and the machine type list, filled at load.
+void Form1::buildlists(QWidget* client) {
+    Combo1_ = choicelist(client, "Combo1");
+    Combo2_ = choicelist(client, "Combo2");
     QStringList types;
     for (const auto& t : machinetypes())
         types << QStringLiteral("  ") + shown(t.text);
-    Combo2->setToolTip(tr("选择或输入机器类型，文字须完全一致（区分大小写）：\n%1")
-                           .arg(types.join(QLatin1Char('\n'))));
-    Label3 = label(client, "Label3", QT_TRANSLATE_NOOP("meter::Form1", "发送信息："),
-                   twips(600, 3960, 1455, 255));
-    txt_send = trafficbox(client, "txt_send", twips(840, 4320, 8175, 1455));
-    Label4 = label(client, "Label4", QT_TRANSLATE_NOOP("meter::Form1", "接收信息："),
-                   twips(360, 6120, 1455, 375));
-    txt_rece = trafficbox(client, "txt_rece", twips(840, 6720, 8175, 1455));
+    Combo2_->setToolTip(tr("选择或输入机器类型，文字须完全一致（区分大小写）：\n%1")
+                            .arg(types.join(QLatin1Char('\n'))));
+}
 
-    for (QLabel* l : {lbl_total, lbl_use, lbl_unuse, lbl_num, lbl_biao})
-        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+// The two traffic boxes with their captions.
+void Form1::buildtraffic(QWidget* client) {
+    Label3_ = label(client, "Label3", QT_TRANSLATE_NOOP("meter::Form1", "发送信息："));
+    txt_send_ = trafficbox(client, "txt_send");
+    Label4_ = label(client, "Label4", QT_TRANSLATE_NOOP("meter::Form1", "接收信息："));
+    txt_rece_ = trafficbox(client, "txt_rece");
+}
 
-    setTabOrder(cmd_begin, Combo1);
-    setTabOrder(Combo1, Combo2);
-    setTabOrder(Combo2, txt_send);
-    setTabOrder(txt_send, txt_rece);
-
-    // The status line repeats typed texts and the reasons of failed readings (which may come
-    // from the vendor library): plain text, selectable so the operator can copy a reason.
+// The status line repeats typed texts and the reasons of failed readings (which may come from
+// the vendor library): plain text, selectable so the operator can copy a reason. Beside it the
+// progress of a reading and the device behind the port chosen.
+void Form1::buildstatusbar(bool demo) {
     statusicon_ = new QLabel(this);
     statusicon_->setObjectName(QStringLiteral("statusicon"));
     status_ = new StatusText(Qt::ElideRight, this);
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     status_->setObjectName(QStringLiteral("status"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    progressbar = new QProgressBar(this);
-    progressbar->setObjectName(QStringLiteral("progress"));
-    progressbar->setMaximumWidth(120);
-    progressbar->setTextVisible(false);
-    progressbar->hide();
+    progressbar_ = new QProgressBar(this);
+    progressbar_->setObjectName(QStringLiteral("progress"));
+    progressbar_->setMaximumWidth(120);
+    progressbar_->setTextVisible(false);
+    progressbar_->hide();
     device_ = new StatusText(Qt::ElideMiddle, this);
     device_->setObjectName(QStringLiteral("device"));
     // Half the bar at most: the status line needs the room more.
-    device_->setMaximumWidth(9840 / 15 / 2);
+    device_->setMaximumWidth(pixels(clientwidth) / 2);
     statusBar()->addWidget(statusicon_);
     statusBar()->addWidget(status_, 1);
-    statusBar()->addPermanentWidget(progressbar);
+    statusBar()->addPermanentWidget(progressbar_);
     statusBar()->addPermanentWidget(device_);
     statusBar()->setSizeGripEnabled(false);
     statusicon_->hide();
     if (demo) setstatus(tr("演示：每个端口都连着模拟的邮资表"));
+}
 
-    createmenus();
-    cmd_begin->installEventFilter(this);
-    for (QComboBox* c : {Combo1, Combo2}) {
+// Enter on the button, and Ctrl+C on a list without a selection (see eventFilter).
+void Form1::watchkeys() {
+    cmd_begin_->installEventFilter(this);
+    for (QComboBox* c : {Combo1_, Combo2_}) {
         c->installEventFilter(this);
         c->lineEdit()->installEventFilter(this);
     }
-    // A USB adapter plugged in or pulled out shows in the status bar without a reading.
-    devicecheck_.setInterval(2000);
-    connect(&devicecheck_, &QTimer::timeout, this, &Form1::showdevice);
-    devicecheck_.start();
+}
 
-    AppSettings settings;
-    if (settings.value(QString::fromLatin1(journalon), false).toBool()) setjournal(true, false);
-
-    connect(cmd_begin, &QPushButton::clicked, this, &Form1::cmd_begin_Click);
-    connect(Combo1, &QComboBox::editTextChanged, this, &Form1::showdevice);
+// The echo, the progress and the end of a reading, from the reading's thread.
+void Form1::connectreading() {
     connect(&runner_, &ReadingRunner::echosent, this,
-            [this](const QString& t) { append(txt_send, t); });
+            [this](const QString& t) { append(txt_send_, t); });
     connect(&runner_, &ReadingRunner::echoreceived, this,
-            [this](const QString& t) { append(txt_rece, t); });
+            [this](const QString& t) { append(txt_rece_, t); });
     connect(&runner_, &ReadingRunner::waitingon, this, [this](const QString& what) {
         waiting_ = registerfor(what);
         waited_.start();
         showprogress();
     });
     connect(&runner_, &ReadingRunner::finished, this, &Form1::onfinished);
-    progress_.setInterval(250);
-    connect(&progress_, &QTimer::timeout, this, &Form1::showprogress);
-
-    Form_Load();
 }
 
 Form1::~Form1() {
@@ -224,47 +286,47 @@ Form1::~Form1() {
 
 void Form1::createmenus() {
     QMenu* file = menuBar()->addMenu(tr("文件(&F)"));
-    act_save = file->addAction(tr("保存…"), this, &Form1::savedialog);
-    act_save->setObjectName(QStringLiteral("act_save"));
-    act_save->setShortcut(QKeySequence::Save);
-    act_save->setEnabled(false);
+    act_save_ = file->addAction(tr("保存…"), this, &Form1::savedialog);
+    act_save_->setObjectName(QStringLiteral("act_save"));
+    act_save_->setShortcut(QKeySequence::Save);
+    act_save_->setEnabled(false);
     file->addSeparator();
-    act_journal = file->addAction(tr("记录日志"));
-    act_journal->setObjectName(QStringLiteral("act_journal"));
-    act_journal->setCheckable(true);
-    connect(act_journal, &QAction::toggled, this, [this](bool on) { setjournal(on, true); });
-    act_journalfile = file->addAction(tr("日志文件…"), this, &Form1::choosejournal);
+    act_journal_ = file->addAction(tr("记录日志"));
+    act_journal_->setObjectName(QStringLiteral("act_journal"));
+    act_journal_->setCheckable(true);
+    connect(act_journal_, &QAction::toggled, this, [this](bool on) { setjournal(on, true); });
+    act_journalfile_ = file->addAction(tr("日志文件…"), this, &Form1::choosejournal);
     file->addSeparator();
     QAction* quit = file->addAction(tr("退出"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
 
     QMenu* edit = menuBar()->addMenu(tr("编辑(&E)"));
-    act_copy = edit->addAction(tr("复制结果"), this, &Form1::copy);
-    act_copy->setObjectName(QStringLiteral("act_copy"));
-    act_copy->setShortcut(QKeySequence::Copy);
+    act_copy_ = edit->addAction(tr("复制结果"), this, &Form1::copy);
+    act_copy_->setObjectName(QStringLiteral("act_copy"));
+    act_copy_->setShortcut(QKeySequence::Copy);
 
     QMenu* reading = menuBar()->addMenu(tr("读取(&R)"));
-    act_cancel = reading->addAction(tr("取消"), this, &Form1::cancelreading);
-    act_cancel->setObjectName(QStringLiteral("act_cancel"));
-    act_cancel->setShortcut(Qt::Key_Escape);
-    act_cancel->setEnabled(false);
+    act_cancel_ = reading->addAction(tr("取消"), this, &Form1::cancelreading);
+    act_cancel_->setObjectName(QStringLiteral("act_cancel"));
+    act_cancel_->setShortcut(Qt::Key_Escape);
+    act_cancel_->setEnabled(false);
 
     QMenu* device = menuBar()->addMenu(tr("设备(&D)"));
-    act_device = device->addAction(tr("选择设备…"), this, &Form1::pickdevice);
-    act_device->setObjectName(QStringLiteral("act_device"));
-    act_device->setEnabled(false); // until usedevices() says how to make one
+    act_device_ = device->addAction(tr("选择设备…"), this, &Form1::pickdevice);
+    act_device_->setObjectName(QStringLiteral("act_device"));
+    act_device_->setEnabled(false); // until usedevices() says how to make one
 
     // Shortcuts of the menus work wherever the focus is in the window.
-    for (QAction* a : {act_save, act_copy, act_cancel, quit})
+    for (QAction* a : {act_save_, act_copy_, act_cancel_, quit})
         a->setShortcutContext(Qt::WindowShortcut);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == cmd_begin && event->type() == QEvent::KeyPress) {
+    if (watched == cmd_begin_ && event->type() == QEvent::KeyPress) {
         // Enter starts (or clears) as a click does, when the button has the focus.
         const auto key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && cmd_begin->isEnabled()) {
-            cmd_begin->click();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && cmd_begin_->isEnabled()) {
+            cmd_begin_->click();
             return true;
         }
     }
@@ -283,72 +345,62 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::Form_Load() {
-    Combo1->clear();
-    Combo2->clear();
+    Combo1_->clear();
+    Combo2_->clear();
     for (int port = 1; port <= 8; ++port)
-        Combo1->addItem(QString::number(port));
+        Combo1_->addItem(QString::number(port));
     for (const auto& t : machinetypes())
-        Combo2->addItem(shown(t.text));
-    Combo1->setCurrentIndex(0);
-    Combo2->setCurrentIndex(0);
+        Combo2_->addItem(shown(t.text));
+    Combo1_->setCurrentIndex(0);
+    Combo2_->setCurrentIndex(0);
     showdevice();
-    cmd_begin->setFocus(Qt::OtherFocusReason);
+    cmd_begin_->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::cmd_begin_Click() {
-    if (Combo1->currentText().isEmpty()) return;
+    if (Combo1_->currentText().isEmpty()) return;
     // One reading at a time: the reading owns the acquisition state until it ends.
     if (reading_) return;
 
-    if (cmd_begin->text() == tr("结束")) {
-        Combo1->setCurrentIndex(0);
-        Combo1->setEditText(Combo1->itemText(0));
-        cmd_begin->setText(tr("开始"));
+    if (cmd_begin_->text() == tr("结束")) {
+        Combo1_->setCurrentIndex(0);
+        Combo1_->setEditText(Combo1_->itemText(0));
+        cmd_begin_->setText(tr("开始"));
         resetlabels();
-        Combo2->setCurrentIndex(0);
-        Combo2->setEditText(Combo2->itemText(0));
-        txt_send->clear();
-        txt_rece->clear();
+        Combo2_->setCurrentIndex(0);
+        Combo2_->setEditText(Combo2_->itemText(0));
+        txt_send_->clear();
+        txt_rece_->clear();
         clearresult();
-        Combo1->setFocus(Qt::OtherFocusReason);
+        Combo1_->setFocus(Qt::OtherFocusReason);
         return;
     }
 
-    bool whole = false;
-    const QString porttext = Combo1->currentText();
-    const std::int16_t port = porttext.trimmed().toShort(&whole);
-    if (!whole) {
-        setstatus(tr("未读取：端口号 \"%1\" 不是 -32768 到 32767 的整数").arg(porttext),
-                  Look::warning);
-        return;
-    }
-    const QString typetext = Combo2->currentText();
+    const QString typetext = Combo2_->currentText();
     const std::int16_t code = typecode(typetext);
 
-    cmd_begin->setText(tr("开始"));
+    cmd_begin_->setText(tr("开始"));
     resetlabels();
-    txt_send->clear();
-    txt_rece->clear();
+    txt_send_->clear();
+    txt_rece_->clear();
     clearresult();
 
-    if (runner_.driver().initport(port, code) != 1) {
-        setstatus(tr("未读取：%1").arg(reasonfor(refusal(port, code, typetext))), Look::warning);
+    if (const Reason why = session_.choose(runner_.driver(), Combo1_->currentText().toStdString(),
+                                           code, typetext.toStdString())) {
+        refuse(why);
         return;
     }
 
     reading_ = true;
-    readingtype_ = typetext;
-    readingcode_ = code;
-    readingport_ = port;
-    readingdevice_ = QString::fromStdString(runner_.describe(port));
+    session_.begin(runner_.describe(session_.port()));
     waiting_.clear();
-    cmd_begin->setEnabled(false);
-    act_cancel->setEnabled(true);
-    act_device->setEnabled(false);
+    cmd_begin_->setEnabled(false);
+    act_cancel_->setEnabled(true);
+    act_device_->setEnabled(false);
     elapsed_.start();
     waited_.start();
     progress_.start();
-    progressbar->show();
+    progressbar_->show();
     showprogress();
     runner_.start();
 }
@@ -357,41 +409,34 @@ void Form1::cancelreading() {
     if (reading_) runner_.cancel();
 }
 
-void Form1::onfinished(const QString& record, bool normal, const QString& reason) {
+void Form1::refuse(const Reason& why) {
+    setstatus(tr("未读取：%1").arg(QString::fromStdString(why.text(windowlanguage()))),
+              Look::warning);
+}
+
+void Form1::onfinished(const QString& record, const Outcome& outcome) {
     progress_.stop();
-    progressbar->hide();
+    progressbar_->hide();
     reading_ = false;
-    cmd_begin->setEnabled(true);
-    act_cancel->setEnabled(false);
-    act_device->setEnabled(static_cast<bool>(makedevice_));
-    showrecord(record);
-    cmd_begin->setText(tr("结束"));
-    Combo1->setFocus(Qt::OtherFocusReason);
+    cmd_begin_->setEnabled(true);
+    act_cancel_->setEnabled(false);
+    act_device_->setEnabled(static_cast<bool>(makedevice_));
+    const FinishedReading r =
+        session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
+    showrecord(r.fields);
+    cmd_begin_->setText(tr("结束"));
+    Combo1_->setFocus(Qt::OtherFocusReason);
+    last_ = r.report;
+    act_save_->setEnabled(true);
 
-    ReadingReport report;
-    report.time = localtimestamp(std::time(nullptr));
-    report.port = readingport_;
-    report.device = readingdevice_.toStdString();
-    report.typetext = readingtype_.toStdString();
-    report.code = readingcode_;
-    report.record = record.toStdString();
-    report.normal = normal;
-    // Files keep the reason as the reading gave it, whatever the window's language.
-    report.reason = reason.toStdString();
-    report.sent = txt_send->toPlainText().toStdString();
-    report.received = txt_rece->toPlainText().toStdString();
-    last_ = report;
-    act_save->setEnabled(true);
-
-    const QString why = reasonfor(reason);
-    const QString seconds =
-        QString::number(static_cast<double>(elapsed_.elapsed()) / 1000.0, 'f', 1);
+    const QString why = QString::fromStdString(r.outcome.reason.text(windowlanguage()));
+    const QString seconds = QString::number(static_cast<double>(r.elapsedms) / 1000.0, 'f', 1);
     QString text;
     Look look = Look::plain;
-    if (!normal) {
+    if (!r.outcome.normal()) {
         text = tr("读取失败（%1 秒）：%2").arg(seconds, why);
         look = Look::failure;
-    } else if (!reason.isEmpty()) {
+    } else if (r.outcome.reason) {
         text = tr("没有读到数据（%1 秒）：%2").arg(seconds, why);
         look = Look::warning;
     } else {
@@ -402,9 +447,9 @@ void Form1::onfinished(const QString& record, bool normal, const QString& reason
 
     if (journalling()) {
         QDir().mkpath(QFileInfo(journalfile_).absolutePath());
-        if (const Reason error = appendjournal(journalfile_.toStdString(), report);
+        if (const Reason error = appendjournal(journalfile_.toStdString(), r.report);
             !error.empty()) {
-            text += tr("；日志未写入：%1").arg(QString::fromStdString(error.english()));
+            text += tr("；日志未写入：%1").arg(QString::fromStdString(error.text(windowlanguage())));
             look = Look::failure;
         }
     }
@@ -415,30 +460,29 @@ void Form1::onfinished(const QString& record, bool normal, const QString& reason
 
 void Form1::clearresult() {
     last_.reset();
-    act_save->setEnabled(false);
+    act_save_->setEnabled(false);
     setvaluesgreyed(false);
     setstatus({});
 }
 
 void Form1::resetlabels() {
-    lbl_total->setText(shown(prefix::total));
-    lbl_use->setText(shown(prefix::used));
-    lbl_unuse->setText(shown(prefix::unused));
-    lbl_num->setText(shown(prefix::pieces));
-    lbl_biao->setText(shown(prefix::head));
+    lbl_total_->setText(shown(prefix::total));
+    lbl_use_->setText(shown(prefix::used));
+    lbl_unuse_->setText(shown(prefix::unused));
+    lbl_num_->setText(shown(prefix::pieces));
+    lbl_biao_->setText(shown(prefix::head));
 }
 
-void Form1::showrecord(const QString& record) {
-    const RecordFields f = cutrecord(record.toLatin1().toStdString());
-    lbl_total->setText(shown(prefix::total) + latin1(f.total));
-    lbl_use->setText(shown(prefix::used) + latin1(f.used));
-    lbl_unuse->setText(shown(prefix::unused) + latin1(f.unused));
-    lbl_num->setText(shown(prefix::pieces) + latin1(f.pieces));
-    lbl_biao->setText(shown(prefix::head) + latin1(f.head));
+void Form1::showrecord(const RecordFields& f) {
+    lbl_total_->setText(shown(prefix::total) + latin1(f.total));
+    lbl_use_->setText(shown(prefix::used) + latin1(f.used));
+    lbl_unuse_->setText(shown(prefix::unused) + latin1(f.unused));
+    lbl_num_->setText(shown(prefix::pieces) + latin1(f.pieces));
+    lbl_biao_->setText(shown(prefix::head) + latin1(f.head));
 }
 
 void Form1::setvaluesgreyed(bool greyed) {
-    for (QLabel* l : {lbl_total, lbl_use, lbl_unuse, lbl_num, lbl_biao}) {
+    for (QLabel* l : {lbl_total_, lbl_use_, lbl_unuse_, lbl_num_, lbl_biao_}) {
         QPalette p = palette();
         if (greyed)
             p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
@@ -448,7 +492,7 @@ void Form1::setvaluesgreyed(bool greyed) {
 
 void Form1::showdevice() {
     bool whole = false;
-    const int port = Combo1->currentText().trimmed().toShort(&whole);
+    const int port = Combo1_->currentText().trimmed().toShort(&whole);
     QString text;
     if (!whole) {
         text = tr("端口：—");
@@ -460,19 +504,19 @@ void Form1::showdevice() {
         if (devicemissing(path)) text += tr("（不存在）");
     }
     device_->setfull(text);
-    Combo1->setToolTip(text);
+    Combo1_->setToolTip(text);
 }
 
 void Form1::showprogress() {
     if (!reading_) return;
-    const std::int64_t limit = waiting_.isEmpty() ? 0 : waitlimitms(readingcode_);
+    const std::int64_t limit = waiting_.isEmpty() ? 0 : waitlimitms(session_.code());
     const std::int64_t waited = waiting_.isEmpty() ? elapsed_.elapsed() : waited_.elapsed();
-    setstatus(waittext(readingtype_, waiting_, waited, limit));
+    setstatus(waittext(QString::fromStdString(session_.typetext()), waiting_, waited, limit));
     if (limit > 0) {
-        progressbar->setRange(0, static_cast<int>(limit));
-        progressbar->setValue(static_cast<int>(std::min(waited, limit)));
+        progressbar_->setRange(0, static_cast<int>(limit));
+        progressbar_->setValue(static_cast<int>(std::min(waited, limit)));
     } else {
-        progressbar->setRange(0, 0); // no bound known: busy
+        progressbar_->setRange(0, 0); // no bound known: busy
     }
 }
 
@@ -507,7 +551,7 @@ void Form1::usedevices(DeviceFactory make, PortMap fixed) {
     for (int port = 1; port <= 8; ++port)
         if (fixed_.overridden(port)) ports_.set(port, fixed_.devicefor(port));
     applydevicemap();
-    act_device->setEnabled(!reading_);
+    act_device_->setEnabled(!reading_);
 }
 
 void Form1::applydevicemap() {
@@ -520,7 +564,7 @@ void Form1::applydevicemap() {
 void Form1::pickdevice() {
     if (!makedevice_ || reading_) return;
     bool whole = false;
-    const int current = Combo1->currentText().trimmed().toInt(&whole);
+    const int current = Combo1_->currentText().trimmed().toInt(&whole);
     DevicePicker picker(whole ? current : 1, ports_, fixed_, this);
     if (picker.exec() != QDialog::Accepted || reading_) return;
     const int port = picker.port();
@@ -535,7 +579,7 @@ void Form1::pickdevice() {
 }
 
 bool Form1::journalling() const {
-    return act_journal->isChecked();
+    return act_journal_->isChecked();
 }
 
 QString Form1::defaultjournal() {
@@ -546,9 +590,9 @@ QString Form1::defaultjournal() {
 void Form1::usejournal(const QString& path) {
     journalfixed_ = true;
     journalfile_ = QFileInfo(path).absoluteFilePath();
-    const QSignalBlocker quiet(act_journal);
-    act_journal->setChecked(true);
-    act_journal->setToolTip(journalfile_);
+    const QSignalBlocker quiet(act_journal_);
+    act_journal_->setChecked(true);
+    act_journal_->setToolTip(journalfile_);
 }
 
 void Form1::setjournal(bool on, bool remember) {
@@ -558,9 +602,9 @@ void Form1::setjournal(bool on, bool remember) {
             settings.value(QString::fromLatin1(journalpath), defaultjournal()).toString();
         if (remember) settings.setValue(QString::fromLatin1(journalon), on);
     }
-    const QSignalBlocker quiet(act_journal);
-    act_journal->setChecked(on);
-    act_journal->setToolTip(journalfile_);
+    const QSignalBlocker quiet(act_journal_);
+    act_journal_->setChecked(on);
+    act_journal_->setToolTip(journalfile_);
     if (remember)
         setstatus(on ? tr("日志：每次读取都记在 %1").arg(journalfile_) : tr("日志已关闭"));
 }
@@ -580,7 +624,7 @@ QString Form1::save(const QString& path) {
     const bool json =
         QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0;
     const Reason error = writefile(path.toStdString(), json ? jsontext(*last_) : csvfile(*last_));
-    return QString::fromStdString(error.english());
+    return QString::fromStdString(error.text(windowlanguage()));
 }
 
 void Form1::savedialog() {
@@ -588,7 +632,7 @@ void Form1::savedialog() {
     QString filter;
     QString path = QFileDialog::getSaveFileName(
         this, tr("保存读取结果"),
-        QDir::home().filePath(QStringLiteral("meter-%1.csv").arg(readingport_)),
+        QDir::home().filePath(QStringLiteral("meter-%1.csv").arg(last_->port)),
         tr("CSV 文件 (*.csv);;JSON 文件 (*.json)"), &filter);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -603,7 +647,7 @@ void Form1::savedialog() {
 
 QString Form1::resultlines() const {
     QStringList lines;
-    for (const QLabel* l : {lbl_total, lbl_use, lbl_unuse, lbl_num, lbl_biao})
+    for (const QLabel* l : {lbl_total_, lbl_use_, lbl_unuse_, lbl_num_, lbl_biao_})
         lines << l->text();
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

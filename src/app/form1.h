@@ -5,6 +5,7 @@
 // captioned "结束", clears the window for the next one.
 #include "app/readingrunner.h"
 #include "frontend/readingreport.h"
+#include "frontend/readingsession.h"
 #include "serial/portmap.h"
 
 #include <QElapsedTimer>
@@ -58,30 +59,29 @@ class Form1 : public QMainWindow {
     // The five result lines, as Ctrl+C copies them when nothing is selected.
     QString resultlines() const;
 
-    // Added around the controls: the menus' actions, and the status bar's parts.
-    QAction* act_save;
-    QAction* act_journal;
-    QAction* act_journalfile;
-    QAction* act_copy;
-    QAction* act_cancel;
-    QAction* act_device;
-    QProgressBar* progressbar;
-
-    // The controls, named as the operator's documentation names them.
-    QLabel* Label1;
-    QLabel* Label2;
-    QPushButton* cmd_begin;
-    QLabel* lbl_biao;
-    QLabel* lbl_num;
-    QLabel* lbl_unuse;
-    QLabel* lbl_use;
-    QLabel* lbl_total;
-    QComboBox* Combo1;
-    QComboBox* Combo2;
-    QLabel* Label3;
-    QPlainTextEdit* txt_send;
-    QLabel* Label4;
-    QPlainTextEdit* txt_rece;
+    // The controls, named as the operator's documentation names them (also their object
+    // names), and what the window adds around them: the menus' actions, the progress bar.
+    QLabel* Label1() const { return Label1_; }
+    QLabel* Label2() const { return Label2_; }
+    QPushButton* cmd_begin() const { return cmd_begin_; }
+    QLabel* lbl_biao() const { return lbl_biao_; }
+    QLabel* lbl_num() const { return lbl_num_; }
+    QLabel* lbl_unuse() const { return lbl_unuse_; }
+    QLabel* lbl_use() const { return lbl_use_; }
+    QLabel* lbl_total() const { return lbl_total_; }
+    QComboBox* Combo1() const { return Combo1_; }
+    QComboBox* Combo2() const { return Combo2_; }
+    QLabel* Label3() const { return Label3_; }
+    QPlainTextEdit* txt_send() const { return txt_send_; }
+    QLabel* Label4() const { return Label4_; }
+    QPlainTextEdit* txt_rece() const { return txt_rece_; }
+    QAction* act_save() const { return act_save_; }
+    QAction* act_journal() const { return act_journal_; }
+    QAction* act_journalfile() const { return act_journalfile_; }
+    QAction* act_copy() const { return act_copy_; }
+    QAction* act_cancel() const { return act_cancel_; }
+    QAction* act_device() const { return act_device_; }
+    QProgressBar* progressbar() const { return progressbar_; }
 
   signals:
     // A reading has ended and its record is on the labels.
@@ -100,10 +100,20 @@ class Form1 : public QMainWindow {
 
   private:
     enum class Look { plain, warning, failure };
+    // The window, part by part.
+    QWidget* buildclient();
+    void buildbutton(QWidget* client);
+    void buildresults(QWidget* client);
+    void buildlists(QWidget* client);
+    void buildtraffic(QWidget* client);
+    void buildstatusbar(bool demo);
     void createmenus();
+    void watchkeys();
+    void connectreading();
+    void refuse(const Reason& why);
     void resetlabels();
-    void showrecord(const QString& record);
-    void onfinished(const QString& record, bool normal, const QString& reason);
+    void showrecord(const RecordFields& fields);
+    void onfinished(const QString& record, const Outcome& outcome);
     void showdevice();
     void showprogress();
     void setstatus(const QString& text, Look look = Look::plain);
@@ -115,20 +125,39 @@ class Form1 : public QMainWindow {
     void savedialog();
     void copy();
 
+    QLabel* Label1_ = nullptr;
+    QLabel* Label2_ = nullptr;
+    QPushButton* cmd_begin_ = nullptr;
+    QLabel* lbl_biao_ = nullptr;
+    QLabel* lbl_num_ = nullptr;
+    QLabel* lbl_unuse_ = nullptr;
+    QLabel* lbl_use_ = nullptr;
+    QLabel* lbl_total_ = nullptr;
+    QComboBox* Combo1_ = nullptr;
+    QComboBox* Combo2_ = nullptr;
+    QLabel* Label3_ = nullptr;
+    QPlainTextEdit* txt_send_ = nullptr;
+    QLabel* Label4_ = nullptr;
+    QPlainTextEdit* txt_rece_ = nullptr;
+    QAction* act_save_ = nullptr;
+    QAction* act_journal_ = nullptr;
+    QAction* act_journalfile_ = nullptr;
+    QAction* act_copy_ = nullptr;
+    QAction* act_cancel_ = nullptr;
+    QAction* act_device_ = nullptr;
+    QProgressBar* progressbar_ = nullptr;
+
     ReadingRunner runner_;
+    ReadingSession session_;
     bool reading_ = false;
-    QString readingtype_;
-    std::int16_t readingcode_ = 0;
-    int readingport_ = 0;
-    QString readingdevice_;
     QString waiting_;
     QElapsedTimer elapsed_;
     QElapsedTimer waited_;
     QTimer progress_;
     QTimer devicecheck_;
-    QLabel* statusicon_;
-    StatusText* status_;
-    StatusText* device_;
+    QLabel* statusicon_ = nullptr;
+    StatusText* status_ = nullptr;
+    StatusText* device_ = nullptr;
 
     DeviceFactory makedevice_;
     PortMap fixed_;

@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
             demo = std::make_unique<meter::Demo>();
             demo->mapallports(ports);
         }
+    } catch (const meter::PortMapError& e) {
+        return refuse(QString::fromStdString(e.reason().text(meter::windowlanguage())), 2);
     } catch (const std::exception& e) {
         return refuse(QString::fromUtf8(e.what()), 2);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The shared texts around a reading, in the window's QString form.
+// The shared setup of a reading, in the window's QString form.
+#include "app/language.h"
 #include "frontend/readingsetup.h"
 
 #include <QString>
@@ -15,11 +16,7 @@ inline QString applydevices(PortMap& map, const QStringList& entries) {
     std::vector<std::string> values;
     for (const QString& entry : entries)
         values.push_back(entry.toStdString());
-    return QString::fromStdString(applydevices(map, values));
-}
-
-inline QString refusal(std::int16_t port, std::int16_t code, const QString& typetext) {
-    return QString::fromStdString(refusal(port, code, typetext.toStdString()));
+    return QString::fromStdString(applydevices(map, values).text(windowlanguage()));
 }
 
 } // namespace meter

@@ -8,6 +8,8 @@ namespace meter {
 ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
                              std::unique_ptr<VendorLibrary> vendor, FamilyTable families)
     : device_(std::move(device)), vendor_(std::move(vendor)), families_(std::move(families)) {
+    // The outcome crosses from the reading's thread to the window's.
+    qRegisterMetaType<Outcome>();
     vendor_->setcancellation(&pacer_.cancellation());
     replacedevice(std::move(device_));
     thread_.setObjectName(QStringLiteral("reading"));
@@ -58,9 +60,12 @@ void ReadingRunner::run() {
     const std::string record = driver_->Getregisters();
     Outcome outcome = driver_->outcome();
     // Whatever the cancelled wait reported, the reading ended because the operator asked.
-    if (cancelled_ && !outcome.normal()) outcome.reason = operatorcancelled;
+    if (cancelled_ && !outcome.normal()) {
+        outcome.end = Outcome::End::cancelled;
+        outcome.reason = operatorcancelled;
+    }
     emit finished(QString::fromLatin1(record.data(), static_cast<qsizetype>(record.size())),
-                  outcome.normal(), QString::fromStdString(outcome.reason.english()));
+                  outcome);
 }
 
 void ReadingRunner::sent(std::string_view text) {

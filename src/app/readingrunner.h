@@ -7,6 +7,7 @@
 #include "acquire/driver.h"
 #include "acquire/pacer.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -46,7 +47,9 @@ class ReadingRunner : public QObject, public ReadingListener {
     void echosent(const QString& text);
     void echoreceived(const QString& text);
     void waitingon(const QString& what);
-    void finished(const QString& record, bool normal, const QString& reason);
+    // The reading has ended with `record` (Latin-1) and `outcome`, a cancel by the operator
+    // included.
+    void finished(const QString& record, const meter::Outcome& outcome);
 
   private:
     void run();
@@ -65,3 +68,5 @@ class ReadingRunner : public QObject, public ReadingListener {
 };
 
 } // namespace meter
+
+Q_DECLARE_METATYPE(meter::Outcome)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The programs' command lines, parsed with CLI11; what cannot be taken is told in one line.
+#include "core/reason.h"
+
 #include <CLI/CLI.hpp>
 
 #include <string>
@@ -9,9 +11,9 @@
 namespace meter {
 
 // Parses the command line (UTF-8, the program's name first) into `app`. Returns why it cannot be
-// taken (an option without its value, an option not known, ...), pointing to --help; empty when
+// taken (an option without its value, an option not known, ...), pointing to --help; none when
 // it was taken.
-inline std::string parsecommandline(CLI::App& app, const std::vector<std::string>& arguments) {
+inline Reason parsecommandline(CLI::App& app, const std::vector<std::string>& arguments) {
     // CLI11 takes the arguments last first, without the program's name.
     std::vector<std::string> reversed;
     if (!arguments.empty()) reversed.assign(arguments.rbegin(), arguments.rend() - 1);
@@ -19,16 +21,16 @@ inline std::string parsecommandline(CLI::App& app, const std::vector<std::string
         app.parse(reversed);
     } catch (const CLI::ArgumentMismatch& e) {
         const std::string what = e.what();
-        return what.substr(0, what.find(':')) + " needs a value (see --help)";
+        return Reason(ReasonCode::option_needs_value, what.substr(0, what.find(':')));
     } catch (const CLI::ParseError& e) {
-        return std::string(e.what()) + " (see --help)";
+        return Reason(ReasonCode::option_not_taken, std::string(e.what()));
     }
     if (!app.remaining().empty())
-        return "unknown option " + app.remaining().front() + " (see --help)";
+        return Reason(ReasonCode::option_unknown, app.remaining().front());
     return {};
 }
 
-inline std::string parsecommandline(CLI::App& app, int argc, char** argv) {
+inline Reason parsecommandline(CLI::App& app, int argc, char** argv) {
     return parsecommandline(app, std::vector<std::string>(argv, argv + argc));
 }
 

@@ -2,28 +2,26 @@
 // meterread: reads a postage meter from the command line, with the same acquisition core as the
 // window. Scripts rely on its output and exit status (see --help).
 #include "acquire/driver.h"
-#include "vendorapi/vendorlibrary.h"
 #include "cli/commandline.h"
-#include "cli/linedevice.h"
 #include "console/console.h"
 #include "core/machinetypes.h"
 #include "frontend/demo.h"
 #include "frontend/readingreport.h"
+#include "frontend/readingsession.h"
 #include "frontend/readingsetup.h"
 #include "frontend/reasontext.h"
 #include "frontend/recordview.h"
+#include "serial/nativedevice.h"
 
 #include <nlohmann/json.hpp>
 
 #include <atomic>
-#include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,10 +100,15 @@ std::string typecodes() {
 // The language of the messages: the system's until --lang is read.
 Language language = systemlanguage();
 
-[[noreturn]] void refuse(const std::string& message) {
-    print(Stream::err, "meterread: " + reasontext(message, language) + "\n");
+// Refused input: the text on stderr, exit status 2.
+[[noreturn]] void quit(const std::string& text) {
+    print(Stream::err, "meterread: " + text + "\n");
     std::fflush(stderr);
     std::exit(2);
+}
+
+[[noreturn]] void refuse(const Reason& why) {
+    quit(why.text(language));
 }
 
 bool stderristerminal() {
@@ -207,6 +210,18 @@ struct Options {
     std::string journal;
 };
 
+// The value of the last --lang, found before the command line is parsed; empty for none.
+std::string langoption(const std::vector<std::string>& arguments) {
+    std::string value;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--lang" && i + 1 < arguments.size())
+            value = arguments[++i];
+        else if (arguments[i].rfind("--lang=", 0) == 0)
+            value = arguments[i].substr(7);
+    }
+    return value;
+}
+
 Options parse(const std::vector<std::string>& arguments) {
     Options o;
     bool help = false, version = false;
@@ -222,11 +237,16 @@ Options parse(const std::vector<std::string>& arguments) {
     app.add_flag("--demo", o.demo);
     app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    if (const std::string why = parsecommandline(app, arguments); !why.empty()) refuse(why);
-    if (const auto chosen = chooselanguage(o.lang))
-        language = *chosen;
-    else
-        refuse("--lang takes zh or en");
+    // The language first, so that a command line that cannot be taken is refused in it.
+    const std::optional<Language> chosen = chooselanguage(langoption(arguments));
+    if (chosen) language = *chosen;
+    if (const Reason why = parsecommandline(app, arguments)) refuse(why);
+    // The language asked for is not known: say so in both.
+    if (!chosen) {
+        const Reason why(ReasonCode::lang_refused);
+        quit(language == Language::en ? why.english()
+                                      : why.text(language) + " (" + why.english() + ")");
+    }
     if (help) {
         print(Stream::out, usage + typecodes() + usagetail);
         std::fflush(stdout);
@@ -240,39 +260,103 @@ Options parse(const std::vector<std::string>& arguments) {
     return o;
 }
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n\f\v");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n\f\v") - first + 1);
+// The ports as METERREADER_PORTS and --device put devices behind them.
+PortMap portsof(const Options& o) {
+    PortMap ports;
+    try {
+        ports = PortMap::fromenvironment();
+    } catch (const PortMapError& e) {
+        refuse(e.reason());
+    }
+    if (const Reason error = applydevices(ports, o.devices)) refuse(error);
+    return ports;
 }
 
-// The port text as a port number; refuses a text that is no whole number or names a port
-// above 8. Numbers below 1 pass, as in the window: no device stands behind them.
-std::int16_t portnumber(const std::string& text) {
-    const std::string t = trimmed(text);
-    if (t.empty()) refuse("the port text is empty; give a port from 1 to 8");
-    const std::string digits = t[0] == '+' || t[0] == '-' ? t.substr(1) : t;
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
-        refuse("port \"" + text + "\" is not a port number; give a port from 1 to 8");
-    if (t[0] != '-' && (digits.size() > 4 || std::stoi(digits) > 8))
-        refuse("port " + t + " is above 8");
-    int value = 0;
-    const auto [end, ec] = std::from_chars(t.data() + (t[0] == '+'), t.data() + t.size(), value);
-    if (ec != std::errc() || end != t.data() + t.size() || value < -32768)
-        refuse("port " + t + " is not a port from 1 to 8");
-    return static_cast<std::int16_t>(value);
+// With --demo, the simulated meter stands behind every port; exits when it cannot start.
+std::unique_ptr<Demo> startdemo(PortMap& ports) {
+    try {
+        auto demo = std::make_unique<Demo>();
+        demo->mapallports(ports);
+        return demo;
+    } catch (const std::exception& e) {
+        // Not the input's fault: the reading cannot take place.
+        const auto* server = dynamic_cast<const sim::ServerError*>(&e);
+        const Reason why = server ? server->reason() : Reason(ReasonCode::system_message, e.what());
+        print(Stream::err, std::string("meterread: ") +
+                               (language == Language::zh ? "演示用的模拟邮资表无法启动："
+                                                         : "the demo meter cannot start: ") +
+                               why.text(language) + "\n");
+        std::exit(1);
+    }
 }
 
-// A list text, or a machine type code written as a number.
-std::int16_t typecode(const std::string& text) {
-    if (const std::int16_t code = codefor(text)) return code;
-    const std::string t = trimmed(text);
-    int value = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < -32768 ||
-        value > 32767)
-        return 0;
-    return static_cast<std::int16_t>(value);
+// The reading as one JSON object.
+void printjson(const FinishedReading& r) {
+    const ReadingReport& report = r.report;
+    const RecordFields& f = r.fields;
+    const nlohmann::json j = {
+        {"port", report.port},
+        {"type", report.typetext},
+        {"code", report.code},
+        {"device", report.device},
+        {"record", latin1(report.record)},
+        {"total", latin1(f.total)},
+        {"used", latin1(f.used)},
+        {"unused", latin1(f.unused)},
+        {"pieces", latin1(f.pieces)},
+        {"head", latin1(f.head)},
+        {"end", r.outcome.normal() ? "normal" : "failure"},
+        {"status", !r.outcome.normal()              ? "failed"
+                   : report.record == allzerorecord ? "nodata"
+                                                    : "read"},
+        {"reason", report.reason},
+        {"reason_code", report.reasoncode},
+        {"sent", latin1(report.sent)},
+        {"received", latin1(report.received)},
+        {"time", report.time},
+        {"elapsed_ms", r.elapsedms},
+    };
+    // Texts given on the command line may be any bytes; they are never a reason to fail.
+    print(Stream::out, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+}
+
+// The reading as the five result lines.
+void printlines(const RecordFields& f) {
+    const auto line = [](ResultField field, const std::string& value) {
+        print(Stream::out, resultlabel(field, language) + value + "\n");
+    };
+    line(ResultField::total, f.total);
+    line(ResultField::used, f.used);
+    line(ResultField::unused, f.unused);
+    line(ResultField::pieces, f.pieces);
+    line(ResultField::head, f.head);
+}
+
+void writejournal(const std::string& path, const ReadingReport& report) {
+    if (const Reason error = appendjournal(path, report))
+        print(Stream::err,
+              std::string("meterread: ") +
+                  (language == Language::zh ? "日志没有写入" : "the journal was not written") +
+                  ": " + error.text(language) + "\n");
+}
+
+// The exit status of the reading, its reason on stderr when it read nothing usable.
+int exitstatus(const FinishedReading& r) {
+    const bool zh = language == Language::zh;
+    const std::string reason = r.outcome.reason.text(language);
+    if (!r.outcome.normal()) {
+        print(Stream::err, std::string("meterread: ") +
+                               (zh ? "读取失败：" : "the reading failed: ") + reason + "\n");
+        // The shell's convention for a program ended by a signal: 128 plus its number.
+        if (const int status = cancelledwith; status && r.outcome.cancelled()) return status;
+        return 1;
+    }
+    if (r.report.record == allzerorecord) {
+        print(Stream::err, std::string("meterread: ") +
+                               (zh ? "没有读到可用的数据：" : "no usable data: ") + reason + "\n");
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -282,132 +366,41 @@ int main(int argc, char** argv) {
     cancelonrequest(pacer);
     const Options o = parse(console::arguments(argc, argv));
 
-    const std::int16_t port = portnumber(o.port);
-    const std::int16_t code = typecode(o.type);
+    ReadingSession session;
+    const std::int16_t code = typefromtext(o.type);
     const std::string typetext = code != 0 && !textfor(code).empty() ? textfor(code) : o.type;
-    if (const std::string why = refusal(port, code, o.type); !why.empty()) refuse(why);
+    if (const Reason why = session.check(o.port, code, typetext)) refuse(why);
 
-    PortMap ports;
-    try {
-        ports = PortMap::fromenvironment();
-    } catch (const std::exception& e) {
-        refuse(e.what());
-    }
-    if (const std::string error = applydevices(ports, o.devices); !error.empty()) refuse(error);
-    std::unique_ptr<Demo> demo;
-    if (o.demo) {
-        try {
-            demo = std::make_unique<Demo>();
-            demo->mapallports(ports);
-        } catch (const std::exception& e) {
-            // Not the input's fault: the reading cannot take place.
-            const auto* server = dynamic_cast<const sim::ServerError*>(&e);
-            const Reason why =
-                server ? server->reason() : Reason(ReasonCode::system_message, e.what());
-            print(Stream::err, std::string("meterread: ") +
-                                   (language == Language::zh ? "演示用的模拟邮资表无法启动："
-                                                             : "the demo meter cannot start: ") +
-                                   why.text(language) + "\n");
-            return 1;
-        }
-    }
+    PortMap ports = portsof(o);
+    const std::unique_ptr<Demo> demo = o.demo ? startdemo(ports) : nullptr;
     exportports(ports);
 
-    const std::unique_ptr<SerialDevice> device = makelinedevice(ports);
+    const std::unique_ptr<SerialDevice> device = makeserialdevice(ports);
     device->setcancellation(&pacer.cancellation());
     const std::unique_ptr<VendorLibrary> vendor = vendorlibrary();
     vendor->setcancellation(&pacer.cancellation());
     Progress progress(stderristerminal(), typetext, pacer);
     pacer.onevents([&progress] { progress.show(); });
     Driver driver({*device, pacer, *vendor, &progress});
-    if (driver.initport(port, code) != 1)
-        refuse("port " + std::to_string(port) + " or machine type refused");
+    if (const Reason why = session.take(driver)) refuse(why);
 
     if (demo && stderristerminal())
         print(Stream::err,
               "demo: the simulated meter on " + demo->path() + " stands behind every port\n");
-    const std::time_t started = std::time(nullptr);
     const Usage before = measure();
-    const std::string record = driver.Getregisters();
+    const FinishedReading reading = session.run(driver, device->describe(session.port()));
     const Usage after = measure();
     progress.clear();
     if (std::getenv("METERREAD_BENCH"))
         std::fprintf(stderr, "bench: wall_ms=%lld cpu_ms=%lld maxrss_kb=%ld\n",
                      static_cast<long long>(after.wallms - before.wallms),
                      static_cast<long long>(after.cpums - before.cpums), after.maxrsskb);
-    const Outcome& outcome = driver.outcome();
-    const RecordFields f = cutrecord(record);
-    const bool nodata = outcome.normal() && record == allzerorecord;
 
-    if (o.json) {
-        const nlohmann::json j = {
-            {"port", port},
-            {"type", typetext},
-            {"code", code},
-            {"device", device->describe(port)},
-            {"record", latin1(record)},
-            {"total", latin1(f.total)},
-            {"used", latin1(f.used)},
-            {"unused", latin1(f.unused)},
-            {"pieces", latin1(f.pieces)},
-            {"head", latin1(f.head)},
-            {"end", outcome.normal() ? "normal" : "failure"},
-            {"status", !outcome.normal() ? "failed"
-                       : nodata          ? "nodata"
-                                         : "read"},
-            {"reason", outcome.reason.english()},
-            {"reason_code", std::string(outcome.reason.name())},
-            {"sent", latin1(driver.link().txtsend())},
-            {"received", latin1(driver.link().txtrece())},
-            {"time", localtimestamp(started)},
-            {"elapsed_ms", after.wallms - before.wallms},
-        };
-        // Texts given on the command line may be any bytes; they are never a reason to fail.
-        print(Stream::out, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
-    } else {
-        const auto line = [](ResultField field, const std::string& value) {
-            print(Stream::out, resultlabel(field, language) + value + "\n");
-        };
-        line(ResultField::total, f.total);
-        line(ResultField::used, f.used);
-        line(ResultField::unused, f.unused);
-        line(ResultField::pieces, f.pieces);
-        line(ResultField::head, f.head);
-    }
+    if (o.json)
+        printjson(reading);
+    else
+        printlines(reading.fields);
     std::fflush(stdout);
-
-    if (!o.journal.empty()) {
-        ReadingReport report;
-        report.time = localtimestamp(started);
-        report.port = port;
-        report.device = device->describe(port);
-        report.typetext = typetext;
-        report.code = code;
-        report.record = record;
-        report.normal = outcome.normal();
-        report.setreason(outcome.reason);
-        report.sent = driver.link().txtsend();
-        report.received = driver.link().txtrece();
-        if (const Reason error = appendjournal(o.journal, report); !error.empty())
-            print(Stream::err,
-                  std::string("meterread: ") +
-                      (language == Language::zh ? "日志没有写入" : "the journal was not written") +
-                      ": " + error.text(language) + "\n");
-    }
-
-    const bool zh = language == Language::zh;
-    const std::string reason = outcome.reason.text(language);
-    if (!outcome.normal()) {
-        print(Stream::err, std::string("meterread: ") +
-                               (zh ? "读取失败：" : "the reading failed: ") + reason + "\n");
-        // The shell's convention for a program ended by a signal: 128 plus its number.
-        if (const int status = cancelledwith; status && outcome.cancelled()) return status;
-        return 1;
-    }
-    if (nodata) {
-        print(Stream::err, std::string("meterread: ") +
-                               (zh ? "没有读到可用的数据：" : "no usable data: ") + reason + "\n");
-        return 1;
-    }
-    return 0;
+    if (!o.journal.empty()) writejournal(o.journal, reading.report);
+    return exitstatus(reading);
 }

@@ -46,6 +46,10 @@ enum class Language { zh, en };
       "端口 \"%1\" 不是端口号；请给出 1 到 8 之间的端口")                                                     \
     X(port_out_of_range, "port {s} is not a port from 1 to 8", "端口 %1 不在 1 到 8 之间")                    \
     X(reading_running, "a reading is running", "正在读取")                                                    \
+    X(option_needs_value, "{s} needs a value (see --help)", "%1 需要一个值（见 --help）")         \
+    X(option_unknown, "unknown option {s} (see --help)", "未知的选项 %1（见 --help）")            \
+    X(option_not_taken, "{s} (see --help)", "%1（见 --help）")                                     \
+    X(lang_refused, "--lang takes zh or en", "--lang 只能是 zh 或 en")                             \
     /* The vendor library and its helper program. */                                                          \
     X(helper_not_found_nodir,                                                                                 \
       "the vendor library's helper program {s} was not found (the program's own folder is "                   \

@@ -2,7 +2,6 @@
 #include "frontend/readingsetup.h"
 
 #include "acquire/hostedvendorlibrary.h"
-#include "core/machinetypes.h"
 #include "frontend/installpaths.h"
 
 #include <cstdlib>
@@ -15,12 +14,12 @@ std::unique_ptr<VendorLibrary> vendorlibrary() {
                                                  privatefilecandidates(vendorlibraryname()));
 }
 
-std::string applydevices(PortMap& map, const std::vector<std::string>& entries) {
+Reason applydevices(PortMap& map, const std::vector<std::string>& entries) {
     for (const std::string& entry : entries) {
         try {
             map.adddevice(entry);
-        } catch (const std::invalid_argument& e) {
-            return std::string("--device: ") + e.what();
+        } catch (const PortMapError& e) {
+            return Reason(ReasonCode::ports_variable, "--device", e.reason());
         }
     }
     return {};
@@ -46,13 +45,6 @@ std::string progresstext(const std::string& typetext, const std::string& waiting
     std::string text = "正在读取 " + typetext;
     if (!waiting.empty()) text += "：等待 " + waiting;
     return text + "（" + seconds + " 秒）";
-}
-
-std::string refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {
-    if (port > 8) return "port " + std::to_string(port) + " is above 8";
-    if (code == 0 || textfor(code).empty())
-        return "machine type \"" + typetext + "\" is not in the list";
-    return {};
 }
 
 } // namespace meter

@@ -17,9 +17,9 @@ namespace meter {
 // this order: next to the running executable, then in ../lib/meterreader beside it.
 std::unique_ptr<VendorLibrary> vendorlibrary();
 
-// Applies "--device N=PATH" values to the map. Returns an error message, empty when all are
-// well formed.
-std::string applydevices(PortMap& map, const std::vector<std::string>& entries);
+// Applies "--device N=PATH" values to the map. Returns why one is not well formed; none when
+// all are.
+Reason applydevices(PortMap& map, const std::vector<std::string>& entries);
 
 // Makes the map's overrides visible to the vendor library, which reads METERREADER_PORTS.
 void exportports(const PortMap& map);
@@ -28,9 +28,5 @@ void exportports(const PortMap& map);
 // sequences name it), elapsed seconds; in Chinese or English.
 std::string progresstext(const std::string& typetext, const std::string& waiting,
                          std::int64_t elapsedms, Language language = Language::zh);
-
-// Why a port text or a machine type text was refused; empty when initport would accept the
-// pair.
-std::string refusal(std::int16_t port, std::int16_t code, const std::string& typetext);
 
 } // namespace meter

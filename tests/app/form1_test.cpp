@@ -67,8 +67,8 @@ struct Fixture {
         form->show();
     }
     void choose(const QString& port, const QString& type) {
-        form->Combo1->setEditText(port);
-        form->Combo2->setEditText(type);
+        form->Combo1()->setEditText(port);
+        form->Combo2()->setEditText(type);
     }
     // As the operator types: click into the list's text, select it all, type over it, and
     // Enter when told. The click on the button then takes the focus from the list.
@@ -81,12 +81,12 @@ struct Fixture {
     }
     bool click() {
         QSignalSpy done(form.get(), &Form1::readingfinished);
-        QTest::mouseClick(form->cmd_begin, Qt::LeftButton);
+        QTest::mouseClick(form->cmd_begin(), Qt::LeftButton);
         return form->reading() ? done.wait(10000) : false;
     }
     QStringList labels() const {
-        return {form->lbl_total->text(), form->lbl_use->text(), form->lbl_unuse->text(),
-                form->lbl_num->text(), form->lbl_biao->text()};
+        return {form->lbl_total()->text(), form->lbl_use()->text(), form->lbl_unuse()->text(),
+                form->lbl_num()->text(), form->lbl_biao()->text()};
     }
 };
 
@@ -194,34 +194,34 @@ class Form1Test : public QObject {
     void openedWindowShowsDefaultChoicesTextsAndLayout() {
         Fixture f;
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-        QCOMPARE(f.form->Combo1->count(), 8);
+        QCOMPARE(f.form->Combo1()->count(), 8);
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(f.form->Combo1->itemText(i), QString::number(i + 1));
+            QCOMPARE(f.form->Combo1()->itemText(i), QString::number(i + 1));
         const QStringList types{
             QStringLiteral("pitneybows 950"), QStringLiteral("pitneybows spark"),
             QStringLiteral("高速机"),         QStringLiteral("neopost"),
             QStringLiteral("copote"),         QStringLiteral("5400(4表头)"),
             QStringLiteral("5400(5表头)")};
-        QCOMPARE(f.form->Combo2->count(), types.size());
+        QCOMPARE(f.form->Combo2()->count(), types.size());
         for (int i = 0; i < types.size(); ++i) {
-            QCOMPARE(f.form->Combo2->itemText(i), types[i]);
-            QVERIFY(f.form->Combo2->toolTip().contains(QStringLiteral("\n  ") + types[i]));
+            QCOMPARE(f.form->Combo2()->itemText(i), types[i]);
+            QVERIFY(f.form->Combo2()->toolTip().contains(QStringLiteral("\n  ") + types[i]));
         }
-        QCOMPARE(f.form->Combo1->currentText(), QStringLiteral("1"));
-        QCOMPARE(f.form->Combo2->currentText(), QStringLiteral("pitneybows 950"));
-        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("开始"));
-        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("表头号："));
-        QCOMPARE(f.form->Label1->text(), QStringLiteral("端口号："));
-        QCOMPARE(f.form->Label2->text(), QStringLiteral("机器类型："));
-        QCOMPARE(f.form->Label3->text(), QStringLiteral("发送信息："));
-        QCOMPARE(f.form->Label4->text(), QStringLiteral("接收信息："));
-        QVERIFY(f.form->txt_send->toPlainText().isEmpty());
-        QVERIFY(f.form->txt_rece->toPlainText().isEmpty());
-        QCOMPARE(QApplication::focusWidget(), f.form->cmd_begin);
-        QVERIFY(f.form->txt_send->isReadOnly());
-        QVERIFY(f.form->txt_send->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(f.form->Combo1()->currentText(), QStringLiteral("1"));
+        QCOMPARE(f.form->Combo2()->currentText(), QStringLiteral("pitneybows 950"));
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("开始"));
+        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("表头号："));
+        QCOMPARE(f.form->Label1()->text(), QStringLiteral("端口号："));
+        QCOMPARE(f.form->Label2()->text(), QStringLiteral("机器类型："));
+        QCOMPARE(f.form->Label3()->text(), QStringLiteral("发送信息："));
+        QCOMPARE(f.form->Label4()->text(), QStringLiteral("接收信息："));
+        QVERIFY(f.form->txt_send()->toPlainText().isEmpty());
+        QVERIFY(f.form->txt_rece()->toPlainText().isEmpty());
+        QCOMPARE(QApplication::focusWidget(), f.form->cmd_begin());
+        QVERIFY(f.form->txt_send()->isReadOnly());
+        QVERIFY(f.form->txt_send()->textInteractionFlags() & Qt::TextSelectableByMouse);
         QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
-        QCOMPARE(f.form->lbl_total->geometry(), QRect(376, 16, 265, 25));
+        QCOMPARE(f.form->lbl_total()->geometry(), QRect(376, 16, 265, 25));
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
@@ -235,8 +235,8 @@ class Form1Test : public QObject {
                                           QStringLiteral("未用邮资：000001234560"),
                                           QStringLiteral("总件数：0000030200"),
                                           QStringLiteral("表头：0012345678")}));
-        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("结束"));
-        QCOMPARE(QApplication::focusWidget(), f.form->Combo1);
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("结束"));
+        QCOMPARE(QApplication::focusWidget(), f.form->Combo1());
         QVERIFY(f.form->status().contains(QStringLiteral("读取完成")));
 
         // Saved as CSV and as JSON, every field comes back.
@@ -283,21 +283,21 @@ class Form1Test : public QObject {
         // Closing the window ends its reading thread; shown again, it clears and reads as before.
         f.form->close();
         f.form->show();
-        f.form->txt_send->setPlainText(QStringLiteral(" 1,"));
+        f.form->txt_send()->setPlainText(QStringLiteral(" 1,"));
         f.click();
         QCOMPARE(f.labels(), prefixesonly);
-        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("开始"));
-        QCOMPARE(f.form->Combo1->currentText(), QStringLiteral("1"));
-        QCOMPARE(f.form->Combo2->currentText(), QStringLiteral("pitneybows 950"));
-        QVERIFY(f.form->txt_send->toPlainText().isEmpty());
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("开始"));
+        QCOMPARE(f.form->Combo1()->currentText(), QStringLiteral("1"));
+        QCOMPARE(f.form->Combo2()->currentText(), QStringLiteral("pitneybows 950"));
+        QVERIFY(f.form->txt_send()->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
-        QVERIFY(!f.form->act_save->isEnabled());
+        QVERIFY(!f.form->act_save()->isEnabled());
         QVERIFY(!f.form->save(csv).isEmpty());
 
         // Typed exactly, a list text reads as when picked.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-        f.type(f.form->Combo1, QStringLiteral("3"));
-        f.type(f.form->Combo2, QStringLiteral("copote"));
+        f.type(f.form->Combo1(), QStringLiteral("3"));
+        f.type(f.form->Combo2(), QStringLiteral("copote"));
         QVERIFY(f.click());
         QCOMPARE(f.vendor->calls.size(), std::size_t{6});
         QCOMPARE(f.labels()[4], QStringLiteral("表头：0012345678"));
@@ -354,17 +354,17 @@ class Form1Test : public QObject {
             f.choose(QStringLiteral("1"), QStringLiteral("copote"));
             QVERIFY(f.click());
             QCOMPARE(f.labels(), c.labels);
-            for (QLabel* l : {f.form->lbl_total, f.form->lbl_use, f.form->lbl_unuse,
-                              f.form->lbl_num, f.form->lbl_biao})
+            for (QLabel* l : {f.form->lbl_total(), f.form->lbl_use(), f.form->lbl_unuse(),
+                              f.form->lbl_num(), f.form->lbl_biao()})
                 QCOMPARE(shown(l), l->text());
-            QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("结束"));
+            QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("结束"));
             QVERIFY2(f.form->status().startsWith(c.status), qPrintable(f.form->status()));
-            for (const QLabel* l : {f.form->lbl_total, f.form->lbl_biao})
+            for (const QLabel* l : {f.form->lbl_total(), f.form->lbl_biao()})
                 QCOMPARE(textcolour(l), c.nodata ? grey : plain);
             QCOMPARE(textcolour(statusline) != plain, c.nodata);
             QCOMPARE(icon->isVisible(), c.nodata);
             f.click(); // 结束
-            QCOMPARE(textcolour(f.form->lbl_total), plain);
+            QCOMPARE(textcolour(f.form->lbl_total()), plain);
             QVERIFY(!icon->isVisible());
         }
     }
@@ -387,20 +387,23 @@ class Form1Test : public QObject {
             {QStringLiteral("1"), QStringLiteral("high-speed machine"), false,
              QStringLiteral("不在列表中")},
             {QStringLiteral("9"), QStringLiteral("copote"), false, QStringLiteral("端口 9 大于 8")},
+            // The same refusals as meterread's.
             {QStringLiteral("abc"), QStringLiteral("copote"), false,
-             QStringLiteral("不是 -32768 到 32767 的整数")},
+             QStringLiteral("未读取：端口 \"abc\" 不是端口号；请给出 1 到 8 之间的端口")},
             {QStringLiteral("70000"), QStringLiteral("copote"), false,
-             QStringLiteral("不是 -32768 到 32767 的整数")},
+             QStringLiteral("端口 70000 大于 8")},
+            {QStringLiteral("-40000"), QStringLiteral("copote"), false,
+             QStringLiteral("端口 -40000 不在 1 到 8 之间")},
         };
         for (const auto& c : cases) {
             Fixture f;
             QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-            f.type(f.form->Combo1, c.port);
-            f.type(f.form->Combo2, c.type, c.enter);
+            f.type(f.form->Combo1(), c.port);
+            f.type(f.form->Combo2(), c.type, c.enter);
             QVERIFY2(!f.click(), qPrintable(c.type));
-            QCOMPARE(QApplication::focusWidget(), f.form->cmd_begin);
+            QCOMPARE(QApplication::focusWidget(), f.form->cmd_begin());
             QVERIFY(f.vendor->calls.empty());
-            QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("开始"));
+            QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("开始"));
             QVERIFY2(f.form->status().contains(c.status), qPrintable(f.form->status()));
             QCOMPARE(shown(f.form->findChild<QLabel*>(QStringLiteral("status"))), f.form->status());
         }
@@ -416,16 +419,16 @@ class Form1Test : public QObject {
         Fixture f;
         f.form->usedevices([](const PortMap&) { return std::make_unique<ScriptedDevice>(wallms); },
                            PortMap{});
-        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("Start"));
-        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("Meter head number: "));
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("Start"));
+        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("Meter head number: "));
         QStringList states{QStringLiteral("idle")};
         QStringList found = chinese(visibletexts(f.form.get()));
 
         f.vendor->record = digits56.toStdString();
         f.choose(QStringLiteral("3"), QStringLiteral("copote"));
         QVERIFY(f.click());
-        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("Meter head: 0012345678"));
-        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("Stop"));
+        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("Meter head: 0012345678"));
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("Stop"));
         found << chinese(visibletexts(f.form.get()));
         f.click(); // Stop
 
@@ -442,8 +445,8 @@ class Form1Test : public QObject {
         QVERIFY2(f.form->status().startsWith(QStringLiteral("Reading failed")),
                  qPrintable(f.form->status()));
         found << chinese(visibletexts(f.form.get()));
-        found << chinese({waittext(f.form->Combo2->itemText(5), registerfor(QStringLiteral("表头")),
-                                   12000, 60000)});
+        found << chinese({waittext(f.form->Combo2()->itemText(5),
+                                   registerfor(QStringLiteral("表头")), 12000, 60000)});
         f.click();
 
         f.choose(QStringLiteral("9"), QStringLiteral("high-speed machine"));
@@ -459,7 +462,7 @@ class Form1Test : public QObject {
                 picker->close();
             }
         });
-        f.form->act_device->trigger();
+        f.form->act_device()->trigger();
         QCOMPARE(states.size(), 2);
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
@@ -469,13 +472,13 @@ class Form1Test : public QObject {
         f.choose(QString(), QStringLiteral("copote"));
         f.click();
         QVERIFY(f.vendor->calls.empty());
-        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("表头号："));
+        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("表头号："));
         f.choose(QStringLiteral("2"), QStringLiteral("copote"));
         QVERIFY(f.click());
         f.choose(QString(), QStringLiteral("copote"));
         f.click();
-        QCOMPARE(f.form->cmd_begin->text(), QStringLiteral("结束"));
-        QCOMPARE(f.form->lbl_biao->text(), QStringLiteral("表头：7777777777"));
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("结束"));
+        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("表头：7777777777"));
     }
 
     void chosenPortShowsItsDeviceInStatusBarAndTooltip() {
@@ -484,7 +487,7 @@ class Form1Test : public QObject {
         QVERIFY(f.form->findChild<StatusText*>(QStringLiteral("device"))
                     ->text()
                     .contains(QStringLiteral("scripted:4")));
-        QVERIFY(f.form->Combo1->toolTip().contains(QStringLiteral("scripted:4")));
+        QVERIFY(f.form->Combo1()->toolTip().contains(QStringLiteral("scripted:4")));
     }
 
     // The operator puts the demo meter's device behind port 2 in the dialog, typing its path:
@@ -505,11 +508,11 @@ class Form1Test : public QObject {
         };
         auto form = open();
         auto* device = form->findChild<StatusText*>(QStringLiteral("device"));
-        form->Combo1->setEditText(QStringLiteral("3"));
+        form->Combo1()->setEditText(QStringLiteral("3"));
         QCOMPARE(device->full(),
                  QStringLiteral("端口 3 → %1（不存在）").arg(QString::fromLatin1(missingdevice)));
 
-        form->Combo1->setEditText(QStringLiteral("2"));
+        form->Combo1()->setEditText(QStringLiteral("2"));
         bool picked2 = false;
         QTimer::singleShot(0, form.get(), [&] {
             auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget());
@@ -520,26 +523,26 @@ class Form1Test : public QObject {
             QTest::keyClicks(picker->pathedit, picked);
             QTest::keyClick(picker->pathedit, Qt::Key_Return);
         });
-        form->act_device->trigger();
+        form->act_device()->trigger();
         QVERIFY(picked2);
         QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
-        form->Combo2->setEditText(QStringLiteral("neopost"));
+        form->Combo2()->setEditText(QStringLiteral("neopost"));
         QSignalSpy done(form.get(), &Form1::readingfinished);
-        QTest::mouseClick(form->cmd_begin, Qt::LeftButton);
+        QTest::mouseClick(form->cmd_begin(), Qt::LeftButton);
         QVERIFY(done.wait(10000));
         QVERIFY2(form->status().startsWith(QStringLiteral("读取完成")), qPrintable(form->status()));
-        QCOMPARE(form->lbl_biao->text(), QStringLiteral("表头：0000123456"));
+        QCOMPARE(form->lbl_biao()->text(), QStringLiteral("表头：0000123456"));
 
         QVERIFY(!form->journalling());
-        form->act_journal->trigger();
+        form->act_journal()->trigger();
         savedevice(3, QStringLiteral("/dev/ttyUSB0"));
         form.reset();
 
         form = open();
         device = form->findChild<StatusText*>(QStringLiteral("device"));
-        form->Combo1->setEditText(QStringLiteral("2"));
+        form->Combo1()->setEditText(QStringLiteral("2"));
         QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
-        form->Combo1->setEditText(QStringLiteral("3"));
+        form->Combo1()->setEditText(QStringLiteral("3"));
         QVERIFY(device->full().contains(QString::fromLatin1(missingdevice)));
         QVERIFY(form->journalling());
         QCOMPARE(form->journalfile(), Form1::defaultjournal());
@@ -561,15 +564,15 @@ class Form1Test : public QObject {
         f.form->usejournal(journal);
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
         f.choose(QStringLiteral("2"), QStringLiteral("5400(4表头)"));
-        f.form->cmd_begin->setFocus();
-        QTest::keyClick(f.form->cmd_begin, Qt::Key_Return);
+        f.form->cmd_begin()->setFocus();
+        QTest::keyClick(f.form->cmd_begin(), Qt::Key_Return);
         QVERIFY(f.form->reading());
-        QVERIFY(!f.form->cmd_begin->isEnabled());
-        QTRY_COMPARE(f.form->txt_send->toPlainText(), QStringLiteral(" FE 1,"));
+        QVERIFY(!f.form->cmd_begin()->isEnabled());
+        QTRY_COMPARE(f.form->txt_send()->toPlainText(), QStringLiteral(" FE 1,"));
         QTRY_VERIFY(f.form->status().contains(QStringLiteral("等待 已用邮资（0 / 60 秒）")));
         QVERIFY(f.form->status().startsWith(QStringLiteral("正在读取 5400(4表头)")));
-        QVERIFY(f.form->progressbar->isVisible());
-        QCOMPARE(f.form->progressbar->maximum(), 60000);
+        QVERIFY(f.form->progressbar()->isVisible());
+        QCOMPARE(f.form->progressbar()->maximum(), 60000);
 
         QSignalSpy done(f.form.get(), &Form1::readingfinished);
         QElapsedTimer t;
@@ -579,7 +582,7 @@ class Form1Test : public QObject {
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(!f.form->reading());
         QVERIFY(!f.device->isopen());
-        QVERIFY(!f.form->progressbar->isVisible());
+        QVERIFY(!f.form->progressbar()->isVisible());
         QVERIFY2(f.form->status().contains(QStringLiteral("读取失败")) &&
                      f.form->status().contains(QStringLiteral("操作员已取消")),
                  qPrintable(f.form->status()));
@@ -603,7 +606,7 @@ class Form1Test : public QObject {
 
         f.click(); // 结束
         f.choose(QStringLiteral("2"), QStringLiteral("5400(4表头)"));
-        QTest::mouseClick(f.form->cmd_begin, Qt::LeftButton);
+        QTest::mouseClick(f.form->cmd_begin(), Qt::LeftButton);
         QTRY_VERIFY(f.form->status().contains(QStringLiteral("已用邮资")));
         t.restart();
         f.form->close();
@@ -655,9 +658,9 @@ class Form1Test : public QObject {
                                                          faultylibrary()),
                    false);
         form.show();
-        form.Combo1->setEditText(QStringLiteral("2"));
-        form.Combo2->setEditText(QStringLiteral("copote"));
-        QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
+        form.Combo1()->setEditText(QStringLiteral("2"));
+        form.Combo2()->setEditText(QStringLiteral("copote"));
+        QTest::mouseClick(form.cmd_begin(), Qt::LeftButton);
         QVERIFY(form.reading());
         QTest::qWait(300);
         QElapsedTimer t;
@@ -682,24 +685,25 @@ class Form1Test : public QObject {
         const QStringList fivehead{QStringLiteral("总邮资：000021110500"),
                                    QStringLiteral("已用邮资：000012345000"),
                                    QStringLiteral("未用邮资：000008765500"), values[3], values[4]};
-        for (int i = 0; i < form.Combo2->count(); ++i) {
-            const QString type = form.Combo2->itemText(i);
-            form.Combo1->setEditText(QString::number(i + 1));
-            form.Combo2->setCurrentIndex(i);
+        for (int i = 0; i < form.Combo2()->count(); ++i) {
+            const QString type = form.Combo2()->itemText(i);
+            form.Combo1()->setEditText(QString::number(i + 1));
+            form.Combo2()->setCurrentIndex(i);
             QSignalSpy done(&form, &Form1::readingfinished);
-            QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
+            QTest::mouseClick(form.cmd_begin(), Qt::LeftButton);
             QVERIFY(done.wait(30000));
-            const QStringList shown{form.lbl_total->text(), form.lbl_use->text(),
-                                    form.lbl_unuse->text(), form.lbl_num->text(),
-                                    form.lbl_biao->text()};
+            const QStringList shown{form.lbl_total()->text(), form.lbl_use()->text(),
+                                    form.lbl_unuse()->text(), form.lbl_num()->text(),
+                                    form.lbl_biao()->text()};
             QCOMPARE(shown, type == QStringLiteral("5400(5表头)") ? fivehead : values);
             QVERIFY2(form.status().startsWith(QStringLiteral("读取完成")), qPrintable(type));
             if (type != QStringLiteral("copote")) {
-                QVERIFY2(form.txt_send->toPlainText().endsWith(QLatin1Char(',')), qPrintable(type));
-                QVERIFY2(!form.txt_rece->toPlainText().isEmpty(), qPrintable(type));
+                QVERIFY2(form.txt_send()->toPlainText().endsWith(QLatin1Char(',')),
+                         qPrintable(type));
+                QVERIFY2(!form.txt_rece()->toPlainText().isEmpty(), qPrintable(type));
             }
-            QTest::mouseClick(form.cmd_begin, Qt::LeftButton); // 结束: clear for the next one
-            QVERIFY(form.txt_send->toPlainText().isEmpty());
+            QTest::mouseClick(form.cmd_begin(), Qt::LeftButton); // 结束: clear for the next one
+            QVERIFY(form.txt_send()->toPlainText().isEmpty());
         }
     }
 
@@ -737,8 +741,8 @@ class Form1Test : public QObject {
             port = QStringLiteral("8");
         }
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Combo1->setEditText(port);
-        form.Combo2->setEditText(QCoreApplication::translate("meter::Form1", type.toUtf8()));
+        form.Combo1()->setEditText(port);
+        form.Combo2()->setEditText(QCoreApplication::translate("meter::Form1", type.toUtf8()));
         if (state == QStringLiteral("device")) {
             form.usedevices([](const PortMap& m) { return makeserialdevice(m); }, PortMap{});
             bool saved = false;
@@ -748,12 +752,12 @@ class Form1Test : public QObject {
                     picker->reject();
                 }
             });
-            form.act_device->trigger();
+            form.act_device()->trigger();
             QVERIFY(saved);
             return;
         }
         QSignalSpy done(&form, &Form1::readingfinished);
-        QTest::mouseClick(form.cmd_begin, Qt::LeftButton);
+        QTest::mouseClick(form.cmd_begin(), Qt::LeftButton);
         if (state == QStringLiteral("reading")) {
             QTRY_VERIFY_WITH_TIMEOUT(
                 form.status().contains(registerfor(QStringLiteral("未用邮资"))), 20000);

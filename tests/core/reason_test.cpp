@@ -10,10 +10,11 @@ namespace meter {
 namespace {
 
 // Words a Chinese text keeps as they are: the names of bytes, signals, functions and commands,
-// and the form of a port override (N=PATH, /dev/ttyUSB0).
+// the form of a port override (N=PATH, /dev/ttyUSB0) and the options of the command line.
 const std::set<std::string> technical{
     "ETX",     "STX", "CRC",     "DTR",  "Windows", "ComOpen", "ReadRegister", "ComClose", "sudo",
-    "usermod", "aG",  "dialout", "USER", "N",       "PATH",    "dev",          "ttyUSB"};
+    "usermod", "aG",  "dialout", "USER", "N",       "PATH",    "dev",          "ttyUSB",
+    "help",    "lang", "zh",     "en"};
 
 TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
     const std::regex slot("\\{([a-z])\\}"), word("[A-Za-z]+");

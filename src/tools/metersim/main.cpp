@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -111,101 +112,117 @@ LineSettings settingsof(std::int16_t code) {
     return type && type->line ? *type->line : LineSettings{};
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The command line as given: each option's text, and which options were given at all.
+struct Options {
     std::string type = "auto", device, settings;
     std::string total, used, unused, pieces, head;
     std::string delay, split, gap, noise, corrupt, dropafter;
-    bool silent = false, twice = false, verbose = false, help = false, version = false;
+    bool silent = false, twice = false, verbose = false;
+    std::set<std::string, std::less<>> given;
+    bool has(std::string_view option) const { return given.count(option) != 0; }
+};
 
+// Parses the command line; --help and --version are answered here and end the program.
+Options parse(int argc, char** argv) {
+    Options o;
+    bool help = false, version = false;
     CLI::App app;
     app.set_help_flag();
     app.allow_extras();
     app.add_flag("--help", help);
     app.add_flag("--version", version);
-    app.add_flag("--silent", silent);
-    app.add_flag("--twice", twice);
-    app.add_flag("--verbose", verbose);
+    app.add_flag("--silent", o.silent);
+    app.add_flag("--twice", o.twice);
+    app.add_flag("--verbose", o.verbose);
     const std::pair<const char*, std::string*> options[] = {
-        {"--type", &type},         {"--device", &device},
-        {"--settings", &settings}, {"--total", &total},
-        {"--used", &used},         {"--unused", &unused},
-        {"--pieces", &pieces},     {"--head", &head},
-        {"--delay", &delay},       {"--split", &split},
-        {"--gap", &gap},           {"--noise", &noise},
-        {"--corrupt", &corrupt},   {"--drop-after", &dropafter},
+        {"--type", &o.type},         {"--device", &o.device},
+        {"--settings", &o.settings}, {"--total", &o.total},
+        {"--used", &o.used},         {"--unused", &o.unused},
+        {"--pieces", &o.pieces},     {"--head", &o.head},
+        {"--delay", &o.delay},       {"--split", &o.split},
+        {"--gap", &o.gap},           {"--noise", &o.noise},
+        {"--corrupt", &o.corrupt},   {"--drop-after", &o.dropafter},
     };
     for (const auto& [name, value] : options)
         app.add_option(name, *value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    if (const std::string why = parsecommandline(app, argc, argv); !why.empty()) refuse(why);
+    if (const Reason why = parsecommandline(app, argc, argv)) refuse(why.english());
     if (help) {
         std::fputs(usage, stdout);
-        return 0;
+        std::exit(0);
     }
     if (version) {
         std::printf("metersim %s\n", METERREADER_VERSION);
-        return 0;
+        std::exit(0);
     }
+    for (const auto& [name, value] : options)
+        if (app.count(name) != 0) o.given.insert(name);
+    return o;
+}
 
-    const std::int16_t code = sim::parsetype(type);
-    if (code < 0) refuse("unknown machine type \"" + type + "\"");
-
+// The register values the meter shows; the total, when not given, is used plus unused.
+sim::Registers registersof(const Options& o) {
     sim::Registers registers;
     const std::tuple<const char*, const std::string*, std::string*, std::size_t> values[] = {
-        {"--total", &total, &registers.total, 12},    {"--used", &used, &registers.used, 12},
-        {"--unused", &unused, &registers.unused, 12}, {"--pieces", &pieces, &registers.pieces, 10},
-        {"--head", &head, &registers.head, 10},
+        {"--total", &o.total, &registers.total, 12},
+        {"--used", &o.used, &registers.used, 12},
+        {"--unused", &o.unused, &registers.unused, 12},
+        {"--pieces", &o.pieces, &registers.pieces, 10},
+        {"--head", &o.head, &registers.head, 10},
     };
     for (const auto& [name, text, field, width] : values) {
-        if (app.count(name) == 0) continue;
+        if (!o.has(name)) continue;
         *field = sim::registervalue(*text, width);
         if (field->empty())
             refuse(std::string(name) + " takes a whole number of at most " + std::to_string(width) +
                    " digits");
     }
-    if (app.count("--total") == 0) {
-        // The meter's total is what it has used plus what it has left.
+    if (!o.has("--total")) {
         const unsigned long long sum = std::stoull(registers.used) + std::stoull(registers.unused);
         registers.total = sim::registervalue(std::to_string(sum), 12);
         if (registers.total.empty()) refuse("--used plus --unused exceed 12 digits; give --total");
     }
+    return registers;
+}
 
+sim::Faults faultsof(const Options& o) {
     sim::Faults faults;
-    faults.silent = silent;
-    faults.twice = twice;
+    faults.silent = o.silent;
+    faults.twice = o.twice;
     const std::tuple<const char*, const std::string*, int*> numbers[] = {
-        {"--delay", &delay, &faults.delayms},     {"--split", &split, &faults.chunk},
-        {"--gap", &gap, &faults.gapms},           {"--noise", &noise, &faults.noise},
-        {"--corrupt", &corrupt, &faults.corrupt}, {"--drop-after", &dropafter, &faults.dropafter},
+        {"--delay", &o.delay, &faults.delayms},
+        {"--split", &o.split, &faults.chunk},
+        {"--gap", &o.gap, &faults.gapms},
+        {"--noise", &o.noise, &faults.noise},
+        {"--corrupt", &o.corrupt, &faults.corrupt},
+        {"--drop-after", &o.dropafter, &faults.dropafter},
     };
     for (const auto& [name, text, field] : numbers)
-        if (app.count(name) != 0) *field = number(name, *text);
+        if (o.has(name)) *field = number(name, *text);
+    return faults;
+}
 
-    LineSettings linesettings = settingsof(code);
-    if (app.count("--settings") != 0) {
-        if (device.empty()) refuse("--settings applies to --device only");
-        linesettings = parsesettings(settings);
-    }
+// The line settings of --device: those given, else the type's.
+LineSettings linesettingsof(const Options& o, std::int16_t code) {
+    if (!o.has("--settings")) return settingsof(code);
+    if (o.device.empty()) refuse("--settings applies to --device only");
+    return parsesettings(o.settings);
+}
 
-    sim::Meter meter(registers, faults, code);
-    // A meter that cannot show its values would have to cut them short; it refuses instead.
-    if (const std::string why = meter.cannotshow(); !why.empty()) {
-        if (code != 0) refuse(why);
-        std::fprintf(stderr, "metersim: %s; such register requests go unanswered\n", why.c_str());
-    }
+// With --verbose, every request and reply goes to stderr, timed from the start.
+void logtraffic(sim::Meter& meter) {
     const auto start = std::chrono::steady_clock::now();
-    if (verbose) {
-        meter.onlog([start](const std::string& line) {
-            const double t =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::fprintf(stderr, "%9.3f %s\n", t, line.c_str());
-        });
-    }
+    meter.onlog([start](const std::string& line) {
+        const double t =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "%9.3f %s\n", t, line.c_str());
+    });
+}
 
+// Serves the meter until interrupted, or until the line is dropped or lost; the exit status.
+int serve(sim::Meter& meter, const Options& o, const LineSettings& settings) {
     try {
         sim::PtyServer server =
-            device.empty() ? sim::PtyServer(meter) : sim::PtyServer(meter, device, linesettings);
+            o.device.empty() ? sim::PtyServer(meter) : sim::PtyServer(meter, o.device, settings);
         server.onstatus(
             [](const std::string& line) { std::fprintf(stderr, "metersim: %s\n", line.c_str()); });
         std::printf("%s\n", server.path().c_str());
@@ -225,4 +242,24 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    const std::int16_t code = sim::parsetype(o.type);
+    if (code < 0) refuse("unknown machine type \"" + o.type + "\"");
+    const sim::Registers registers = registersof(o);
+    const sim::Faults faults = faultsof(o);
+    const LineSettings settings = linesettingsof(o, code);
+
+    sim::Meter meter(registers, faults, code);
+    // A meter that cannot show its values would have to cut them short; it refuses instead.
+    if (const std::string why = meter.cannotshow(); !why.empty()) {
+        if (code != 0) refuse(why);
+        std::fprintf(stderr, "metersim: %s; such register requests go unanswered\n", why.c_str());
+    }
+    if (o.verbose) logtraffic(meter);
+    return serve(meter, o, settings);
 }

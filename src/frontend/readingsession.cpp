@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "frontend/readingsession.h"
+
+#include "core/machinetypes.h"
+
+#include <charconv>
+
+namespace meter {
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n\f\v");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n\f\v") - first + 1);
+}
+
+} // namespace
+
+PortText portfromtext(const std::string& text) {
+    const std::string t = trimmed(text);
+    if (t.empty()) return {0, Reason(ReasonCode::port_text_empty)};
+    const std::string digits = t[0] == '+' || t[0] == '-' ? t.substr(1) : t;
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+        return {0, Reason(ReasonCode::port_not_number, text)};
+    // The port as written (sign and leading zeros kept) names it in the refusal.
+    if (t[0] != '-' && (digits.size() > 4 || std::stoi(digits) > 8))
+        return {0, Reason(ReasonCode::port_above_8, t)};
+    int value = 0;
+    const auto [end, ec] = std::from_chars(t.data() + (t[0] == '+'), t.data() + t.size(), value);
+    if (ec != std::errc() || end != t.data() + t.size() || value < -32768)
+        return {0, Reason(ReasonCode::port_out_of_range, t)};
+    return {static_cast<std::int16_t>(value), {}};
+}
+
+std::int16_t typefromtext(const std::string& text) {
+    if (const std::int16_t code = codefor(text)) return code;
+    const std::string t = trimmed(text);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < -32768 ||
+        value > 32767)
+        return 0;
+    return static_cast<std::int16_t>(value);
+}
+
+Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {
+    if (port > 8) return Reason(ReasonCode::port_above_8, port);
+    if (code == 0 || textfor(code).empty()) return Reason(ReasonCode::type_not_in_list, typetext);
+    return {};
+}
+
+Reason ReadingSession::check(const std::string& porttext, std::int16_t code,
+                             const std::string& typetext) {
+    const PortText p = portfromtext(porttext);
+    if (p.refused) return p.refused;
+    if (Reason why = refusal(p.port, code, typetext)) return why;
+    port_ = p.port;
+    code_ = code;
+    typetext_ = typetext;
+    return {};
+}
+
+Reason ReadingSession::take(Driver& driver) const {
+    if (driver.initport(port_, code_) != 1) return Reason(ReasonCode::pair_refused, port_);
+    return {};
+}
+
+Reason ReadingSession::choose(Driver& driver, const std::string& porttext, std::int16_t code,
+                              const std::string& typetext) {
+    if (Reason why = check(porttext, code, typetext)) return why;
+    return take(driver);
+}
+
+void ReadingSession::begin(std::string device) {
+    device_ = std::move(device);
+    started_ = std::time(nullptr);
+    start_ = std::chrono::steady_clock::now();
+}
+
+FinishedReading ReadingSession::finish(const Driver& driver, std::string record,
+                                       Outcome outcome) const {
+    FinishedReading r;
+    r.elapsedms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start_)
+                      .count();
+    r.fields = cutrecord(record);
+    ReadingReport& report = r.report;
+    report.time = localtimestamp(started_);
+    report.port = port_;
+    report.device = device_;
+    report.typetext = typetext_;
+    report.code = code_;
+    report.record = std::move(record);
+    report.normal = outcome.normal();
+    // Files keep the reason in English, whatever the front end's language.
+    report.setreason(outcome.reason);
+    report.sent = driver.link().txtsend();
+    report.received = driver.link().txtrece();
+    r.outcome = std::move(outcome);
+    return r;
+}
+
+FinishedReading ReadingSession::run(Driver& driver, std::string device) {
+    begin(std::move(device));
+    std::string record = driver.Getregisters();
+    return finish(driver, std::move(record), driver.outcome());
+}
+
+} // namespace meter
