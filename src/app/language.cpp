@@ -43,10 +43,6 @@ Language windowlanguage() {
     return current;
 }
 
-QString reasonfor(const QString& reason) {
-    return QString::fromStdString(reasontext(reason.toStdString(), current));
-}
-
 QString registerfor(const QString& name) {
     return QString::fromStdString(registertext(name.toStdString(), current));
 }

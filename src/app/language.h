@@ -14,8 +14,6 @@ namespace meter {
 void uselanguage(Language language);
 Language windowlanguage();
 
-// A reason of a reading (English from the layers below), in the window's language.
-QString reasonfor(const QString& reason);
 // A register waited for ("表头"), in the window's language.
 QString registerfor(const QString& name);
 

@@ -15,9 +15,6 @@ class MeterError : public std::runtime_error {
   public:
     explicit MeterError(Reason reason)
         : std::runtime_error(reason.english()), reason_(std::move(reason)) {}
-    // A message of the system or of a library, kept as it is.
-    explicit MeterError(const std::string& message)
-        : MeterError(Reason(ReasonCode::system_message, message)) {}
     const Reason& reason() const { return reason_; }
 
   private:

@@ -20,7 +20,7 @@ struct FakeVendor : VendorLibrary {
 
     std::int32_t ComOpen(std::int32_t port) override {
         if (raises == "ComOpen")
-            throw MeterError("the vendor library libcpedfm.so could not be loaded");
+            throw MeterError(Reason(ReasonCode::vendor_not_loaded, "libcpedfm.so"));
         calls.push_back("ComOpen " + std::to_string(port));
         return open;
     }
@@ -30,7 +30,8 @@ struct FakeVendor : VendorLibrary {
     }
     std::int32_t ComClose(std::int32_t port) override {
         calls.push_back("ComClose " + std::to_string(port));
-        if (raises == "ComClose") throw MeterError("the vendor library stopped responding");
+        if (raises == "ComClose")
+            throw MeterError(Reason(ReasonCode::vendor_hung, "ComClose", 5000));
         return close;
     }
 };
