@@ -3,7 +3,7 @@
 // The window's language. Chinese is the source of every text; English comes from the
 // translation built into the program, Qt's own dialog texts from Qt's translations where the
 // system has them.
-#include "frontend/reasontext.h"
+#include "frontend/language.h"
 
 #include <QString>
 

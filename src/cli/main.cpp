@@ -9,7 +9,7 @@
 #include "frontend/readingreport.h"
 #include "frontend/readingsession.h"
 #include "frontend/readingsetup.h"
-#include "frontend/reasontext.h"
+#include "frontend/language.h"
 #include "frontend/recordview.h"
 #include "serial/nativedevice.h"
 

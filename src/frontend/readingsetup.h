@@ -3,7 +3,7 @@
 // What the front ends share around a reading: where the serial ports and the vendor library
 // are, the command-line options that change that, and the texts that report a reading.
 #include "acquire/driver.h"
-#include "frontend/reasontext.h"
+#include "frontend/language.h"
 #include "serial/portmap.h"
 
 #include <cstdint>

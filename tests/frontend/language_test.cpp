@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frontend/reasontext.h"
+#include "frontend/language.h"
 
 #include "core/win32errors.h"
 
@@ -21,7 +21,7 @@ const char* lookup(const char* name) {
     return it == environment.end() ? nullptr : it->second.c_str();
 }
 
-TEST(ReasonText, LangOptionThenMessagesLocale_ChooseLanguage) {
+TEST(Language, LangOptionThenMessagesLocale_ChooseLanguage) {
     struct Case {
         const char* option;
         std::map<std::string, std::string> env;
@@ -74,7 +74,7 @@ std::string leftoverenglish(const std::string& text) {
 // from every way the vendor library's path ends, reads in Chinese with nothing of its English
 // left, and in English without a Chinese character: the parts a reason carries (register names,
 // reply names, nested reasons) are rendered too.
-TEST(ReasonText, AnyReadingReason_HasChineseWithNoEnglishLeft) {
+TEST(Language, AnyReadingReason_HasChineseWithNoEnglishLeft) {
     std::vector<Reason> reasons;
     for (unsigned long code = 0; code < 20000; ++code)
         if (win32errorcode(code) != ReasonCode::none)

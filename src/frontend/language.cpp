@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frontend/reasontext.h"
+#include "frontend/language.h"
 
 #include "frontend/recordview.h"
 
