@@ -58,14 +58,6 @@ void SerialLink::write(ByteView bytes) {
     device_.write(bytes);
 }
 
-std::size_t SerialLink::inbuffercount() {
-    return device_.byteswaiting();
-}
-
-Bytes SerialLink::input() {
-    return device_.readall();
-}
-
 void SerialLink::echoreceived(ByteView bytes) {
     if (!bytes.empty()) appendreceived(hexecho(bytes));
 }

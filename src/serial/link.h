@@ -15,9 +15,6 @@
 
 namespace meter {
 
-// The request buffer of the 5400 and Pitney families.
-using RequestBuffer = std::array<std::uint8_t, 11>;
-
 class SerialLink {
   public:
     explicit SerialLink(SerialDevice& device, TrafficListener* listener = nullptr);
@@ -42,10 +39,6 @@ class SerialLink {
 
     // Writes bytes without echo (the Pitney acknowledgement block).
     void write(ByteView bytes);
-
-    // Received bytes: the count waiting, and every byte waiting (possibly none). No echo.
-    std::size_t inbuffercount();
-    Bytes input();
 
     // The receive echo; a received group is closed by "," where the family says so.
     void echoreceived(ByteView bytes);

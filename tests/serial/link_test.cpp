@@ -100,10 +100,10 @@ TEST_F(SerialLink, OpenportFails_FalseAndReasonWithoutRaising) {
 TEST_F(SerialLink, ReceivedEcho_RunsTogetherUntilCommaCloses) {
     ASSERT_TRUE(link.openport(lineof(12), 1));
     device.deliver(Bytes{5, 129});
-    link.echoreceived(link.input());
-    link.echoreceived(link.input()); // nothing waiting: nothing echoed, no error
+    link.echoreceived(device.readall());
+    link.echoreceived(device.readall()); // nothing waiting: nothing echoed, no error
     device.deliver(Bytes{0x63});
-    link.echoreceived(link.input());
+    link.echoreceived(device.readall());
     EXPECT_EQ(link.txtrece(), " 5 81 63");
     link.echoreceivedcomma();
     EXPECT_EQ(link.txtrece(), " 5 81 63,");
@@ -113,19 +113,19 @@ TEST_F(SerialLink, DeliveredBytes_ReadableOnlyOnceArrived) {
     ASSERT_TRUE(link.openport(lineof(21), 1));
     device.deliver(Bytes{1, 2}, 100);
     device.deliver(Bytes{3}, 50);
-    EXPECT_EQ(link.inbuffercount(), 0u);
+    EXPECT_EQ(device.byteswaiting(), 0u);
     now = 60;
-    EXPECT_EQ(link.input(), Bytes{3});
+    EXPECT_EQ(device.readall(), Bytes{3});
     now = 100;
-    EXPECT_EQ(link.inbuffercount(), 2u);
-    EXPECT_EQ(link.input(), (Bytes{1, 2}));
+    EXPECT_EQ(device.byteswaiting(), 2u);
+    EXPECT_EQ(device.readall(), (Bytes{1, 2}));
 }
 
 TEST_F(SerialLink, LostLine_RaisesOnReadAndWrite) {
     ASSERT_TRUE(link.openport(lineof(21), 1));
     device.droplineat(10);
     now = 10;
-    EXPECT_THROW(link.input(), MeterError);
+    EXPECT_THROW(device.readall(), MeterError);
     EXPECT_THROW(link.send(Bytes(11, 0), echoof(21)), MeterError);
 }
 

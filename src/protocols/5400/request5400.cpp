@@ -50,10 +50,8 @@ Request5400 build5400(std::string_view name) {
     std::copy(prefix5400.begin(), prefix5400.end(), r.bytes.begin());
     r.bytes[6] = registercode(name);
     const std::uint16_t crc = *crc16(r.bytes, 6);
-    r.crclo = crclow(crc);
-    r.crchi = crchigh(crc);
-    r.bytes[7] = r.crchi;
-    r.bytes[8] = r.crclo;
+    r.bytes[7] = crchigh(crc);
+    r.bytes[8] = crclow(crc);
     r.bytes[9] = 0x00;
     return r;
 }

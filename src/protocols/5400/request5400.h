@@ -37,8 +37,6 @@ const char* registername5400(std::uint8_t code);
 
 struct Request5400 {
     std::array<std::uint8_t, request5400size> bytes{};
-    std::uint8_t crclo = 0;
-    std::uint8_t crchi = 0;
 };
 
 // The request for register `name`: FE 01 06 07 04 0D, the register code, the CRC high and low

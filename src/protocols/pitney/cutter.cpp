@@ -18,7 +18,7 @@ void PitneyCutter::close(std::vector<PitneyFrame>& done, bool handover) {
     count_ = 0;
 }
 
-void PitneyCutter::settle(std::vector<PitneyFrame>& done) {
+void PitneyCutter::closeifsettled(std::vector<PitneyFrame>& done) {
     // A frame that is no register's reply decodes to nothing.
     if (count_ >= 2 && !pitneyreply(frame_[2])) {
         close(done, false);
@@ -31,7 +31,7 @@ void PitneyCutter::settle(std::vector<PitneyFrame>& done) {
     close(done, own_ || !span.faulty);
 }
 
-bool PitneyCutter::wanted() const {
+bool PitneyCutter::handedover() const {
     if (own_) return true;
     if (!pitneyreply(frame_[2])) return false;
     const PitneyValueSpan span = pitneyvaluespan(frame_);
@@ -66,14 +66,14 @@ PitneyCut PitneyCutter::cut(ByteView bytes) {
         }
         frame_[++count_] = b;
         if (b == ascii::etx) {
-            close(done, wanted());
+            close(done, handedover());
             continue;
         }
-        if (carried_ && count_ >= 2) settle(done);
+        if (carried_ && count_ >= 2) closeifsettled(done);
     }
     // The poll ends inside a frame: hand it over once its value is complete; carry it over to
     // the next poll while it may still become a register's reply.
-    if (inside_) settle(done);
+    if (inside_) closeifsettled(done);
     return {std::move(done), {}};
 }
 

@@ -52,7 +52,7 @@ namespace {
 
 // One pass over the value: the digits (when kept), how many bytes of `work` it read, and the
 // byte that stopped it, if any.
-struct Walk {
+struct ValueScan {
     std::string digits;
     std::size_t read = 0;
     bool faulty = false;
@@ -66,8 +66,8 @@ struct Walk {
     }
 };
 
-Walk walkdigits(ByteView work, int length, bool keepdigits) {
-    Walk w;
+ValueScan walkdigits(ByteView work, int length, bool keepdigits) {
+    ValueScan w;
     bool escaped = false;
     // Each stuffing byte lengthens the stretch; past the end of the work buffer every byte is
     // 0x00, which adds no length, so the loop ends.
@@ -105,7 +105,7 @@ std::array<std::uint8_t, 31> workbuffer(ByteView frame, const PitneyFormat& form
 } // namespace
 
 Decoded decodedigits(ByteView work, int length) {
-    Walk w = walkdigits(work, length, true);
+    ValueScan w = walkdigits(work, length, true);
     return {std::move(w.digits), w.fault()};
 }
 
@@ -115,7 +115,7 @@ bool pitneyreply(std::uint8_t code) {
 
 PitneyValueSpan pitneyvaluespan(ByteView frame) {
     const PitneyFormat format = pitneyformat(at(frame, 3));
-    const Walk w = walkdigits(workbuffer(frame, format), format.length, false);
+    const ValueScan w = walkdigits(workbuffer(frame, format), format.length, false);
     // Work bytes beyond the raw length are zeros of the decoder's own, not frame bytes.
     const std::size_t fromframe = std::min(w.read, static_cast<std::size_t>(format.rawlength));
     return {3 + fromframe, w.faulty};
@@ -151,7 +151,7 @@ PitneyDecoded decodepitney(ByteView frame) {
     if (answer.marker == 0) return d;
     d.marker = answer.marker;
     const PitneyFormat format = pitneyformat(at(frame, 3));
-    Walk w = walkdigits(workbuffer(frame, format), format.length, true);
+    ValueScan w = walkdigits(workbuffer(frame, format), format.length, true);
     d.digits = std::move(w.digits);
     if (w.faulty) {
         d.fault = w.fault();

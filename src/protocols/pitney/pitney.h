@@ -132,10 +132,10 @@ class PitneyCutter {
     // Ends the open frame; hands it over when `handover`.
     void close(std::vector<PitneyFrame>& done, bool handover);
     // Whether the open frame, ended by its ETX, is handed over.
-    bool wanted() const;
+    bool handedover() const;
     // Ends the open frame, handing it over or not, once what it decodes to is settled: it is no
     // register's reply, or its value is complete. Otherwise it stays open.
-    void settle(std::vector<PitneyFrame>& done);
+    void closeifsettled(std::vector<PitneyFrame>& done);
 
     PitneyFrame frame_{};
     bool inside_ = false;
