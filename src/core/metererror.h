@@ -11,14 +11,9 @@
 
 namespace meter {
 
-class MeterError : public std::runtime_error {
+class MeterError : public ErrorWithReason<std::runtime_error> {
   public:
-    explicit MeterError(Reason reason)
-        : std::runtime_error(reason.english()), reason_(std::move(reason)) {}
-    const Reason& reason() const { return reason_; }
-
-  private:
-    Reason reason_;
+    using ErrorWithReason::ErrorWithReason;
 };
 
 // The reading was cancelled (the operator, the window closing, a signal). It unwinds the reading

@@ -6,6 +6,7 @@
 // text, in the technician's language, from the one table of texts in reason.cpp.
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -46,10 +47,10 @@ enum class Language { zh, en };
       "端口 \"%1\" 不是端口号；请给出 1 到 8 之间的端口")                                                     \
     X(port_out_of_range, "port {s} is not a port from 1 to 8", "端口 %1 不在 1 到 8 之间")                    \
     X(reading_running, "a reading is running", "正在读取")                                                    \
-    X(option_needs_value, "{s} needs a value (see --help)", "%1 需要一个值（见 --help）")         \
-    X(option_unknown, "unknown option {s} (see --help)", "未知的选项 %1（见 --help）")            \
-    X(option_not_taken, "{s} (see --help)", "%1（见 --help）")                                     \
-    X(lang_refused, "--lang takes zh or en", "--lang 只能是 zh 或 en")                             \
+    X(option_needs_value, "{s} needs a value (see --help)", "%1 需要一个值（见 --help）")                     \
+    X(option_unknown, "unknown option {s} (see --help)", "未知的选项 %1（见 --help）")                        \
+    X(option_not_taken, "{s} (see --help)", "%1（见 --help）")                                                \
+    X(lang_refused, "--lang takes zh or en", "--lang 只能是 zh 或 en")                                        \
     /* The vendor library and its helper program. */                                                          \
     X(helper_not_found_nodir,                                                                                 \
       "the vendor library's helper program {s} was not found (the program's own folder is "                   \
@@ -101,26 +102,26 @@ enum class Language { zh, en };
     X(vendor_not_loaded, "the vendor library {s} could not be loaded", "无法加载厂商库 %1")                   \
     X(vendor_lacks_functions, "the vendor library {s} lacks ComOpen, ReadRegister or ComClose",               \
       "厂商库 %1 缺少 ComOpen、ReadRegister 或 ComClose")                                                     \
-    X(vendor_record_too_long, "the vendor library returned a record of {n} bytes, more than {n}", \
-      "厂商库返回的记录有 %1 字节，超过 %2 字节")                                                  \
-    X(host_not_a_request, "not a request: {s}", "不是请求：%1")                                   \
+    X(vendor_record_too_long, "the vendor library returned a record of {n} bytes, more than {n}",             \
+      "厂商库返回的记录有 %1 字节，超过 %2 字节")                                                             \
+    X(host_not_a_request, "not a request: {s}", "不是请求：%1")                                               \
     X(meter_no_answer, "the meter did not answer", "邮资表没有应答")                                          \
     X(meter_bad_record, "the meter's answer was not a valid register record",                                 \
       "邮资表的应答不是有效的寄存器记录")                                                                     \
     X(vendor_port_not_open, "port {n} is not open", "端口 %1 没有打开")                                       \
-    /* Which device stands behind a port number. */                                              \
-    X(ports_number_outside, "port number {n} is outside 1 to 8", "端口号 %1 不在 1 到 8 之间")     \
-    X(ports_no_path, "no device path given for port {n}", "没有给出端口 %1 的设备路径")            \
-    X(ports_not_entry, "'{s}' is not of the form N=PATH (for example 1=/dev/ttyUSB0)",           \
-      "'%1' 不是 N=PATH 的形式（例如 1=/dev/ttyUSB0）")                                            \
-    X(ports_not_number, "'{s}' in '{s}' is not a port number", "'%2' 中的 '%1' 不是端口号")        \
-    X(ports_variable, "{s}: {r}", "%1：%2")                                                       \
-    X(sim_device_not_opened, "cannot open {s}: {r}", "无法打开 %1：%2")                          \
-    X(sim_not_serial, "{s} is not a serial device", "%1 不是串口设备")                            \
-    X(sim_settings_unreadable, "{s} refused its settings: {r}", "%1 拒绝读取它的参数：%2")        \
-    X(sim_settings_unsupported, "{s} cannot take line settings {s}", "%1 不能使用线路参数 %2")    \
-    X(sim_settings_refused, "{s} refused line settings {s}: {r}", "%1 拒绝了线路参数 %2：%3")     \
-    X(sim_settings_ignored, "{s} did not take line settings {s}", "%1 没有采用线路参数 %2")       \
+    /* Which device stands behind a port number. */                                                           \
+    X(ports_number_outside, "port number {n} is outside 1 to 8", "端口号 %1 不在 1 到 8 之间")                \
+    X(ports_no_path, "no device path given for port {n}", "没有给出端口 %1 的设备路径")                       \
+    X(ports_not_entry, "'{s}' is not of the form N=PATH (for example 1=/dev/ttyUSB0)",                        \
+      "'%1' 不是 N=PATH 的形式（例如 1=/dev/ttyUSB0）")                                                       \
+    X(ports_not_number, "'{s}' in '{s}' is not a port number", "'%2' 中的 '%1' 不是端口号")                   \
+    X(ports_variable, "{s}: {r}", "%1：%2")                                                                   \
+    X(sim_device_not_opened, "cannot open {s}: {r}", "无法打开 %1：%2")                                       \
+    X(sim_not_serial, "{s} is not a serial device", "%1 不是串口设备")                                        \
+    X(sim_settings_unreadable, "{s} refused its settings: {r}", "%1 拒绝读取它的参数：%2")                    \
+    X(sim_settings_unsupported, "{s} cannot take line settings {s}", "%1 不能使用线路参数 %2")                \
+    X(sim_settings_refused, "{s} refused line settings {s}: {r}", "%1 拒绝了线路参数 %2：%3")                 \
+    X(sim_settings_ignored, "{s} did not take line settings {s}", "%1 没有采用线路参数 %2")                   \
     /* Opening and using the port. */                                                                         \
     X(port_not_opened, "port {n} could not be opened: {r}", "无法打开端口 %1：%2")                            \
     X(port_no_device_numbered, "port {n} has no device (ports are numbered from 1)",                          \
@@ -321,6 +322,17 @@ class Reason {
 
     ReasonCode code_ = ReasonCode::none;
     std::vector<ReasonPart> parts_;
+};
+
+// An exception of kind `Base` (std::runtime_error, std::invalid_argument, ...) that carries a
+// reason; what() is its English text.
+template <class Base> class ErrorWithReason : public Base {
+  public:
+    explicit ErrorWithReason(Reason reason) : Base(reason.english()), reason_(std::move(reason)) {}
+    const Reason& reason() const { return reason_; }
+
+  private:
+    Reason reason_;
 };
 
 // One entry of the table, for whoever needs to walk it.

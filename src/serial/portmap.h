@@ -15,14 +15,9 @@ namespace meter {
 inline constexpr const char* portsvariable = "METERREADER_PORTS";
 
 // An override refused: why, as a reason; what() is its English text.
-class PortMapError : public std::invalid_argument {
+class PortMapError : public ErrorWithReason<std::invalid_argument> {
   public:
-    explicit PortMapError(Reason reason)
-        : std::invalid_argument(reason.english()), reason_(std::move(reason)) {}
-    const Reason& reason() const { return reason_; }
-
-  private:
-    Reason reason_;
+    using ErrorWithReason::ErrorWithReason;
 };
 
 class PortMap {

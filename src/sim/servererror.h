@@ -8,14 +8,9 @@
 
 namespace meter::sim {
 
-class ServerError : public std::runtime_error {
+class ServerError : public ErrorWithReason<std::runtime_error> {
   public:
-    explicit ServerError(Reason reason)
-        : std::runtime_error(reason.english()), reason_(std::move(reason)) {}
-    const Reason& reason() const { return reason_; }
-
-  private:
-    Reason reason_;
+    using ErrorWithReason::ErrorWithReason;
 };
 
 } // namespace meter::sim
