@@ -126,11 +126,12 @@ TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
          .library = {},
          .reason = "libcpedfm.so was not found (the program's own folder is unknown)",
          .code = "vendor_not_found_nodir"},
-        // A file that is there but no library (this source): the loader's reason and its path.
+        // A file that is there but no library (this source, by its absolute path: a compiler cache
+        // may hand the compiler a relative one): the loader's reason and its path.
         {.what = "library not loadable",
          .port = 1,
-         .library = {"/nonexistent/libcpedfm.so", __FILE__},
-         .reason = std::string(__FILE__) + " could not be loaded",
+         .library = {"/nonexistent/libcpedfm.so", NOT_A_LIBRARY_PATH},
+         .reason = std::string(NOT_A_LIBRARY_PATH) + " could not be loaded",
          .code = "vendor_not_loaded_detail"},
         {.what = "helper missing",
          .port = 1,
@@ -140,8 +141,8 @@ TEST(VendorHost, LibraryOrHelperMisbehaves_ReadingEndsWithReason) {
          .code = "helper_not_found"},
         {.what = "helper not startable",
          .port = 1,
-         .host = {__FILE__},
-         .reason = std::string(__FILE__) + " could not be started",
+         .host = {NOT_A_LIBRARY_PATH},
+         .reason = std::string(NOT_A_LIBRARY_PATH) + " could not be started",
          .code = "helper_not_started"},
         {.what = "helper not found",
          .port = 1,
