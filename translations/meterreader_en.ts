@@ -121,6 +121,42 @@
         <translation>Save…</translation>
     </message>
     <message>
+        <source>打印报告…</source>
+        <translation>Print Report…</translation>
+    </message>
+    <message>
+        <source>导出 PDF…</source>
+        <translation>Export PDF…</translation>
+    </message>
+    <message>
+        <source>导出 PDF</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>已导出：%1</source>
+        <translation>Exported: %1</translation>
+    </message>
+    <message>
+        <source>未导出：%1</source>
+        <translation>Not exported: %1</translation>
+    </message>
+    <message>
+        <source>邮资表读数报告</source>
+        <translation>Meter reading report</translation>
+    </message>
+    <message>
+        <source>报告已送往打印机：%1</source>
+        <translation>Report sent to the printer: %1</translation>
+    </message>
+    <message>
+        <source>未打印：打印机 %1 不接受</source>
+        <translation>Not printed: the printer %1 did not take it</translation>
+    </message>
+    <message>
         <source>记录日志</source>
         <translation>Keep a Journal</translation>
     </message>
@@ -247,6 +283,73 @@
     <message>
         <source>（%1 / %2 秒）</source>
         <translation> (%1 / %2 s)</translation>
+    </message>
+</context>
+<context>
+    <name>meter::ReportSheet</name>
+    <message>
+        <source>邮资表读数报告</source>
+        <translation>Meter reading report</translation>
+    </message>
+    <message>
+        <source>邮资表读数报告（续）</source>
+        <translation>Meter reading report (continued)</translation>
+    </message>
+    <message>
+        <source>读取完成</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>没有读到数据</source>
+        <translation>No data read</translation>
+    </message>
+    <message>
+        <source>读取失败</source>
+        <translation>Reading failed</translation>
+    </message>
+    <message>
+        <source>%1（代码 %2）</source>
+        <translation>%1 (code %2)</translation>
+    </message>
+    <message>
+        <source>时间：</source>
+        <translation>Time:</translation>
+    </message>
+    <message>
+        <source>状态：</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>原因：</source>
+        <translation>Reason:</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>%1（续）</source>
+        <translation>%1 (continued)</translation>
+    </message>
+    <message>
+        <source>表号（序列号）：</source>
+        <translation>Meter serial number:</translation>
+    </message>
+    <message>
+        <source>客户：</source>
+        <translation>Customer:</translation>
+    </message>
+    <message>
+        <source>技术员签字：</source>
+        <translation>Technician&apos;s signature:</translation>
+    </message>
+    <message>
+        <source>端口 %1 · %2 · %3</source>
+        <translation>Port %1 · %2 · %3</translation>
+    </message>
+    <message>
+        <source>第 %1 页，共 %2 页</source>
+        <translation>Page %1 of %2</translation>
     </message>
 </context>
 </TS>

@@ -222,6 +222,10 @@ class Form1Test : public QObject {
         QVERIFY(f.form->txt_send()->textInteractionFlags() & Qt::TextSelectableByMouse);
         QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
         QCOMPARE(f.form->lbl_total()->geometry(), QRect(376, 16, 265, 25));
+        // Nothing to report before the first reading.
+        for (QAction* a : {f.form->act_save(), f.form->act_pdf(), f.form->act_print()})
+            QVERIFY(!a || !a->isEnabled());
+
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
@@ -273,6 +277,11 @@ class Form1Test : public QObject {
         QCOMPARE(j.size(), 17);
         QVERIFY(QDateTime::fromString(QString::fromStdString(row["time"]), Qt::ISODate).isValid());
         QCOMPARE(j[QStringLiteral("time")].toString(), QString::fromStdString(row["time"]));
+        // The report, as PDF.
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        QVERIFY(f.form->act_pdf()->isEnabled());
+        QCOMPARE(f.form->exportpdf(pdf), QString());
+        QVERIFY(slurp(pdf).startsWith("%PDF"));
 
         // Ctrl+C with nothing selected copies the five result lines.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -292,7 +301,9 @@ class Form1Test : public QObject {
         QVERIFY(f.form->txt_send()->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
         QVERIFY(!f.form->act_save()->isEnabled());
+        QVERIFY(!f.form->act_pdf()->isEnabled());
         QVERIFY(!f.form->save(csv).isEmpty());
+        QVERIFY(!f.form->exportpdf(pdf).isEmpty());
 
         // Typed exactly, a list text reads as when picked.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -710,8 +721,8 @@ class Form1Test : public QObject {
     // Not a check: a picture of the window for scripts/screenshot.sh, in the state
     // METERREADER_SCREENSHOT_STATE names: "done" (after a demo reading of
     // METERREADER_SCREENSHOT_TYPE, copote by default), "reading" (a 5400 reading under way) or
-    // "failed" (port 8 behind a USB adapter that is not plugged in) or "device" (the device
-    // picker).
+    // "failed" (port 8 behind a USB adapter that is not plugged in), "device" (the device
+    // picker) or "report" (the reading's report, written as PDF).
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
@@ -764,6 +775,10 @@ class Form1Test : public QObject {
             QTest::qWait(1500);
         } else {
             QVERIFY(done.wait(120000));
+        }
+        if (state == QStringLiteral("report")) {
+            QCOMPARE(form.exportpdf(QString::fromLocal8Bit(out)), QString());
+            return;
         }
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }
