@@ -157,6 +157,18 @@
         <translation>Not printed: the printer %1 did not take it</translation>
     </message>
     <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>User&apos;s Guide</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
         <source>记录日志</source>
         <translation>Keep a Journal</translation>
     </message>
@@ -283,6 +295,55 @@
     <message>
         <source>（%1 / %2 秒）</source>
         <translation> (%1 / %2 s)</translation>
+    </message>
+</context>
+<context>
+    <name>meter::Help</name>
+    <message>
+        <source>关于 meterreader</source>
+        <translation>About meterreader</translation>
+    </message>
+    <message>
+        <source>meterreader 使用说明</source>
+        <translation>meterreader User&apos;s Guide</translation>
+    </message>
+    <message>
+        <source>meterreader %1
+读取邮资表的计数器：总邮资、已用邮资、未用邮资、总件数和表头号。
+
+本程序是自由软件，依照 GNU 通用公共许可证第 3 版或（由你选择）任何更新的版本（GPL-3.0-or-later）发布，不提供任何担保。许可证全文见程序附带的 LICENSE。
+
+设置文件：%2
+日志文件：%3</source>
+        <translation>meterreader %1
+Reads a postage meter&apos;s registers: total, used and unused postage, total pieces and the meter head number.
+
+This program is free software, released under the GNU General Public License, version 3 or (at your option) any later version (GPL-3.0-or-later), without any warranty. The licence&apos;s full text is in the LICENSE file that comes with the program.
+
+Settings file: %2
+Journal: %3</translation>
+    </message>
+    <message>
+        <source># 没有找到使用说明
+
+使用说明（README.md）不在以下位置：
+
+%1
+</source>
+        <translation># The user&apos;s guide was not found
+
+The user&apos;s guide (README.md) is in none of these places:
+
+%1
+</translation>
+    </message>
+    <message>
+        <source>
+在终端里，`man meterreader` 和 `man meterread` 给出程序的说明。
+</source>
+        <translation>
+In a terminal, `man meterreader` and `man meterread` describe the programs.
+</translation>
     </message>
 </context>
 <context>

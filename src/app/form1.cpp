@@ -2,6 +2,7 @@
 #include "app/form1.h"
 
 #include "app/devicepicker.h"
+#include "app/helpdialogs.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/qtreadingsetup.h"
@@ -330,6 +331,15 @@ void Form1::createmenus() {
     act_device_->setObjectName(QStringLiteral("act_device"));
     act_device_->setEnabled(false); // until usedevices() says how to make one
 
+    QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
+    act_manual_ = help->addAction(tr("使用说明"), this, [this] { showmanual(this); });
+    act_manual_->setObjectName(QStringLiteral("act_manual"));
+    act_manual_->setShortcut(QKeySequence::HelpContents);
+    act_about_ = help->addAction(tr("关于"), this, [this] {
+        showabout(this, AppSettings().fileName(),
+                  journalfile_.isEmpty() ? defaultjournal() : journalfile_);
+    });
+    act_about_->setObjectName(QStringLiteral("act_about"));
 
     // Shortcuts of the menus work wherever the focus is in the window.
     for (QAction* a : {act_save_, act_copy_, act_cancel_, quit})

@@ -81,6 +81,8 @@ class Form1 : public QMainWindow {
     QAction* act_save() const { return act_save_; }
     QAction* act_pdf() const { return act_pdf_; }
     QAction* act_print() const { return act_print_; } // null where the window cannot print
+    QAction* act_manual() const { return act_manual_; }
+    QAction* act_about() const { return act_about_; }
     QAction* act_journal() const { return act_journal_; }
     QAction* act_journalfile() const { return act_journalfile_; }
     QAction* act_copy() const { return act_copy_; }
@@ -150,6 +152,8 @@ class Form1 : public QMainWindow {
     QAction* act_save_ = nullptr;
     QAction* act_pdf_ = nullptr;
     QAction* act_print_ = nullptr;
+    QAction* act_manual_ = nullptr;
+    QAction* act_about_ = nullptr;
     QAction* act_journal_ = nullptr;
     QAction* act_journalfile_ = nullptr;
     QAction* act_copy_ = nullptr;

@@ -30,6 +30,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTextBrowser>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -226,6 +228,24 @@ class Form1Test : public QObject {
         for (QAction* a : {f.form->act_save(), f.form->act_pdf(), f.form->act_print()})
             QVERIFY(!a || !a->isEnabled());
 
+        // 帮助 → 关于 names the settings file and the journal the window uses.
+        QString about;
+        QTimer::singleShot(200, f.form.get(), [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                about = box->text();
+                box->accept();
+            }
+        });
+        f.form->act_about()->trigger();
+        QVERIFY(about.contains(QDir::toNativeSeparators(AppSettings().fileName())));
+        QVERIFY(about.contains(QDir::toNativeSeparators(Form1::defaultjournal())));
+        // 帮助 → 使用说明 shows the guide beside the program.
+        f.form->act_manual()->trigger();
+        auto* manual = f.form->findChild<QDialog*>(QStringLiteral("manual"));
+        QVERIFY(manual && manual->isVisible());
+        QVERIFY(manual->findChild<QTextBrowser*>()->toPlainText().startsWith(
+            QStringLiteral("meterreader")));
+        manual->close();
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
@@ -474,7 +494,15 @@ class Form1Test : public QObject {
             }
         });
         f.form->act_device()->trigger();
-        QCOMPARE(states.size(), 2);
+        QTimer::singleShot(200, f.form.get(), [&] {
+            if (QWidget* about = QApplication::activeModalWidget()) {
+                found << chinese(visibletexts(about));
+                states << QStringLiteral("about");
+                about->close();
+            }
+        });
+        f.form->act_about()->trigger();
+        QCOMPARE(states.size(), 3);
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 

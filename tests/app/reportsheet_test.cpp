@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The reading report written as PDF offscreen and read back with poppler's tools.
+// The reading report written as PDF offscreen and read back with poppler's tools; the help
+// menu's texts.
+#include "app/helpdialogs.h"
 #include "app/language.h"
 #include "app/reportsheet.h"
 
@@ -201,6 +203,32 @@ TEST(ReportSheet, TrafficWrapsBetweenBytesAndBreaksWhatMust) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(wraptraffic(c.text, within(c.width)), c.lines) << c.text.toStdString();
+}
+
+TEST(Help, AboutNamesVersionLicenceAndFiles) {
+    const QString text =
+        Help::abouttext(QStringLiteral("/home/t/.config/meterreader/meterreader.ini"),
+                        QStringLiteral("/home/t/journal.csv"));
+    for (const QString& part :
+         {QStringLiteral("meterreader " METERREADER_VERSION), QStringLiteral("GPL-3.0-or-later"),
+          QStringLiteral("设置文件：/home/t/.config/meterreader/meterreader.ini"),
+          QStringLiteral("日志文件：/home/t/journal.csv")})
+        EXPECT_TRUE(text.contains(part)) << part.toStdString();
+}
+
+TEST(Help, ManualIsTheReadmeBesideTheProgramOrSaysWhereItLooked) {
+    const QStringList tried = Help::manualcandidates();
+    ASSERT_FALSE(tried.isEmpty());
+    // The build puts the guide beside the programs, as a portable folder has it.
+    EXPECT_EQ(Help::manualfile(), tried.front());
+    EXPECT_TRUE(
+        Help::manualtext(Help::manualfile(), tried).startsWith(QStringLiteral("# meterreader")));
+    const QString missing = Help::manualtext({}, {QStringLiteral("/x/README.md")});
+    EXPECT_TRUE(missing.contains(QStringLiteral("/x/README.md")));
+#ifndef _WIN32
+    EXPECT_TRUE(missing.contains(QStringLiteral("man meterreader")));
+    EXPECT_EQ(tried.back().endsWith(QStringLiteral("/share/doc/meterreader/README.md")), true);
+#endif
 }
 
 } // namespace
