@@ -54,6 +54,7 @@ class Layout {
         title_ = sized(base, 17, true);
         text_ = sized(base, 10.5);
         label_ = sized(base, 10.5, true);
+        valuelabel_ = sized(base, 13);
         value_ = sized(fixed, 20, true);
         hex_ = sized(fixed, 8.5);
         small_ = sized(base, 8.5);
@@ -109,7 +110,7 @@ class Layout {
         const double row = lineheight(value_) * 1.15;
         for (const auto& v : values) {
             const QRectF line(0, y_, width_, row);
-            text(text_, line, Qt::AlignLeft | Qt::AlignVCenter, formtext(v.prefix));
+            text(valuelabel_, line, Qt::AlignLeft | Qt::AlignVCenter, formtext(v.prefix));
             text(value_, line.adjusted(mm(42), 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                  v.value.empty() ? QStringLiteral("—") : latin1(v.value), colour);
             y_ += row;
@@ -237,7 +238,7 @@ class Layout {
     double y_ = 0;
     double width_ = 0;
     double height_ = 0;
-    QFont title_, text_, label_, value_, hex_, small_;
+    QFont title_, text_, label_, valuelabel_, value_, hex_, small_;
 };
 
 } // namespace
