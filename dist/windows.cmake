@@ -10,6 +10,9 @@
 # The GPL's text beside the programs; .txt so that a double click opens it.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_BINDIR}
     RENAME LICENSE.txt)
+# The user's guide, which the window's help menu opens from beside the window. Qt's Print
+# Support DLL, which the report's printing needs, comes with Qt's runtime (the window imports it).
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(TARGET meterreader AND MSVC)
     # Built with Visual Studio: windeployqt puts Qt's runtime beside the window, and

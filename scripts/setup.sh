@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     qt6-base-dev libgl-dev qt6-tools-dev qt6-l10n-tools
     libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
-    fonts-wqy-microhei xvfb xauth time
+    fonts-wqy-microhei xvfb xauth time poppler-utils
     "$@"
 )
 

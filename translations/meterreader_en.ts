@@ -121,6 +121,54 @@
         <translation>Save…</translation>
     </message>
     <message>
+        <source>打印报告…</source>
+        <translation>Print Report…</translation>
+    </message>
+    <message>
+        <source>导出 PDF…</source>
+        <translation>Export PDF…</translation>
+    </message>
+    <message>
+        <source>导出 PDF</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>已导出：%1</source>
+        <translation>Exported: %1</translation>
+    </message>
+    <message>
+        <source>未导出：%1</source>
+        <translation>Not exported: %1</translation>
+    </message>
+    <message>
+        <source>邮资表读数报告</source>
+        <translation>Meter reading report</translation>
+    </message>
+    <message>
+        <source>报告已送往打印机：%1</source>
+        <translation>Report sent to the printer: %1</translation>
+    </message>
+    <message>
+        <source>未打印：打印机 %1 不接受</source>
+        <translation>Not printed: the printer %1 did not take it</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>User&apos;s Guide</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
         <source>记录日志</source>
         <translation>Keep a Journal</translation>
     </message>
@@ -247,6 +295,122 @@
     <message>
         <source>（%1 / %2 秒）</source>
         <translation> (%1 / %2 s)</translation>
+    </message>
+</context>
+<context>
+    <name>meter::Help</name>
+    <message>
+        <source>关于 meterreader</source>
+        <translation>About meterreader</translation>
+    </message>
+    <message>
+        <source>meterreader 使用说明</source>
+        <translation>meterreader User&apos;s Guide</translation>
+    </message>
+    <message>
+        <source>meterreader %1
+读取邮资表的计数器：总邮资、已用邮资、未用邮资、总件数和表头号。
+
+本程序是自由软件，依照 GNU 通用公共许可证第 3 版或（由你选择）任何更新的版本（GPL-3.0-or-later）发布，不提供任何担保。许可证全文见程序附带的 LICENSE。
+
+设置文件：%2
+日志文件：%3</source>
+        <translation>meterreader %1
+Reads a postage meter&apos;s registers: total, used and unused postage, total pieces and the meter head number.
+
+This program is free software, released under the GNU General Public License, version 3 or (at your option) any later version (GPL-3.0-or-later), without any warranty. The licence&apos;s full text is in the LICENSE file that comes with the program.
+
+Settings file: %2
+Journal: %3</translation>
+    </message>
+    <message>
+        <source># 没有找到使用说明
+
+使用说明（README.md）不在以下位置：
+
+%1
+</source>
+        <translation># The user&apos;s guide was not found
+
+The user&apos;s guide (README.md) is in none of these places:
+
+%1
+</translation>
+    </message>
+    <message>
+        <source>
+在终端里，`man meterreader` 和 `man meterread` 给出程序的说明。
+</source>
+        <translation>
+In a terminal, `man meterreader` and `man meterread` describe the programs.
+</translation>
+    </message>
+</context>
+<context>
+    <name>meter::ReportSheet</name>
+    <message>
+        <source>邮资表读数报告</source>
+        <translation>Meter reading report</translation>
+    </message>
+    <message>
+        <source>邮资表读数报告（续）</source>
+        <translation>Meter reading report (continued)</translation>
+    </message>
+    <message>
+        <source>读取完成</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>没有读到数据</source>
+        <translation>No data read</translation>
+    </message>
+    <message>
+        <source>读取失败</source>
+        <translation>Reading failed</translation>
+    </message>
+    <message>
+        <source>%1（代码 %2）</source>
+        <translation>%1 (code %2)</translation>
+    </message>
+    <message>
+        <source>时间：</source>
+        <translation>Time:</translation>
+    </message>
+    <message>
+        <source>状态：</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>原因：</source>
+        <translation>Reason:</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>%1（续）</source>
+        <translation>%1 (continued)</translation>
+    </message>
+    <message>
+        <source>表号（序列号）：</source>
+        <translation>Meter serial number:</translation>
+    </message>
+    <message>
+        <source>客户：</source>
+        <translation>Customer:</translation>
+    </message>
+    <message>
+        <source>技术员签字：</source>
+        <translation>Technician&apos;s signature:</translation>
+    </message>
+    <message>
+        <source>端口 %1 · %2 · %3</source>
+        <translation>Port %1 · %2 · %3</translation>
+    </message>
+    <message>
+        <source>第 %1 页，共 %2 页</source>
+        <translation>Page %1 of %2</translation>
     </message>
 </context>
 </TS>

@@ -2,9 +2,11 @@
 #include "app/form1.h"
 
 #include "app/devicepicker.h"
+#include "app/helpdialogs.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/qtreadingsetup.h"
+#include "app/reportsheet.h"
 #include "app/statustext.h"
 #include "core/machinetypes.h"
 #include "frontend/recordview.h"
@@ -29,6 +31,11 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
+
+#ifdef METERREADER_PRINTING
+#include <QPrintDialog>
+#include <QPrinter>
+#endif
 
 #include <algorithm>
 #include <iterator>
@@ -290,6 +297,14 @@ void Form1::createmenus() {
     act_save_->setObjectName(QStringLiteral("act_save"));
     act_save_->setShortcut(QKeySequence::Save);
     act_save_->setEnabled(false);
+#ifdef METERREADER_PRINTING
+    act_print_ = file->addAction(tr("打印报告…"), this, &Form1::printdialog);
+    act_print_->setObjectName(QStringLiteral("act_print"));
+    act_print_->setShortcut(QKeySequence::Print);
+#endif
+    act_pdf_ = file->addAction(tr("导出 PDF…"), this, &Form1::pdfdialog);
+    act_pdf_->setObjectName(QStringLiteral("act_pdf"));
+    setreportable(false);
     file->addSeparator();
     act_journal_ = file->addAction(tr("记录日志"));
     act_journal_->setObjectName(QStringLiteral("act_journal"));
@@ -315,6 +330,16 @@ void Form1::createmenus() {
     act_device_ = device->addAction(tr("选择设备…"), this, &Form1::pickdevice);
     act_device_->setObjectName(QStringLiteral("act_device"));
     act_device_->setEnabled(false); // until usedevices() says how to make one
+
+    QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
+    act_manual_ = help->addAction(tr("使用说明"), this, [this] { showmanual(this); });
+    act_manual_->setObjectName(QStringLiteral("act_manual"));
+    act_manual_->setShortcut(QKeySequence::HelpContents);
+    act_about_ = help->addAction(tr("关于"), this, [this] {
+        showabout(this, AppSettings().fileName(),
+                  journalfile_.isEmpty() ? defaultjournal() : journalfile_);
+    });
+    act_about_->setObjectName(QStringLiteral("act_about"));
 
     // Shortcuts of the menus work wherever the focus is in the window.
     for (QAction* a : {act_save_, act_copy_, act_cancel_, quit})
@@ -427,7 +452,9 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     cmd_begin_->setText(tr("结束"));
     Combo1_->setFocus(Qt::OtherFocusReason);
     last_ = r.report;
+    lastreason_ = r.outcome.reason;
     act_save_->setEnabled(true);
+    setreportable(true);
 
     const QString why = QString::fromStdString(r.outcome.reason.text(windowlanguage()));
     const QString seconds = QString::number(static_cast<double>(r.elapsedms) / 1000.0, 'f', 1);
@@ -461,6 +488,7 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
 void Form1::clearresult() {
     last_.reset();
     act_save_->setEnabled(false);
+    setreportable(false);
     setvaluesgreyed(false);
     setstatus({});
 }
@@ -643,6 +671,53 @@ void Form1::savedialog() {
                   last_->normal && last_->reason.empty() ? Look::plain : Look::warning);
     else
         setstatus(tr("未保存：%1").arg(error), Look::failure);
+}
+
+void Form1::setreportable(bool on) {
+    act_pdf_->setEnabled(on);
+    if (act_print_) act_print_->setEnabled(on);
+}
+
+namespace {
+ReportSheet sheetof(const ReadingReport& report, const Reason& why) {
+    return {report, QString::fromStdString(why.text(windowlanguage())),
+            QStringLiteral(METERREADER_VERSION)};
+}
+} // namespace
+
+QString Form1::exportpdf(const QString& path) {
+    if (!last_) return tr("没有可保存的读取结果");
+    const Reason error = sheetof(*last_, lastreason_).writepdf(path);
+    return QString::fromStdString(error.text(windowlanguage()));
+}
+
+void Form1::pdfdialog() {
+    if (!last_) return;
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("导出 PDF"),
+        QDir::home().filePath(QStringLiteral("meter-%1.pdf").arg(last_->port)),
+        tr("PDF 文件 (*.pdf)"));
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".pdf");
+    if (const QString error = exportpdf(path); error.isEmpty())
+        setstatus(tr("已导出：%1").arg(path));
+    else
+        setstatus(tr("未导出：%1").arg(error), Look::failure);
+}
+
+void Form1::printdialog() {
+#ifdef METERREADER_PRINTING
+    if (!last_) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(tr("邮资表读数报告"));
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted || !last_) return;
+    if (sheetof(*last_, lastreason_).paint(printer) > 0)
+        setstatus(tr("报告已送往打印机：%1").arg(printer.printerName()));
+    else
+        setstatus(tr("未打印：打印机 %1 不接受").arg(printer.printerName()), Look::failure);
+#endif
 }
 
 QString Form1::resultlines() const {

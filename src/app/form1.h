@@ -56,6 +56,9 @@ class Form1 : public QMainWindow {
     // Writes the shown reading to `path`, as JSON for a .json name and as CSV otherwise.
     // Returns an error message, empty on success.
     QString save(const QString& path);
+    // Writes the shown reading's report, one A4 page or more, to `path` as PDF. Returns an error
+    // message, empty on success.
+    QString exportpdf(const QString& path);
     // The five result lines, as Ctrl+C copies them when nothing is selected.
     QString resultlines() const;
 
@@ -76,6 +79,10 @@ class Form1 : public QMainWindow {
     QLabel* Label4() const { return Label4_; }
     QPlainTextEdit* txt_rece() const { return txt_rece_; }
     QAction* act_save() const { return act_save_; }
+    QAction* act_pdf() const { return act_pdf_; }
+    QAction* act_print() const { return act_print_; } // null where the window cannot print
+    QAction* act_manual() const { return act_manual_; }
+    QAction* act_about() const { return act_about_; }
     QAction* act_journal() const { return act_journal_; }
     QAction* act_journalfile() const { return act_journalfile_; }
     QAction* act_copy() const { return act_copy_; }
@@ -123,6 +130,9 @@ class Form1 : public QMainWindow {
     void setjournal(bool on, bool remember);
     void choosejournal();
     void savedialog();
+    void pdfdialog();
+    void printdialog();
+    void setreportable(bool on);
     void copy();
 
     QLabel* Label1_ = nullptr;
@@ -140,6 +150,10 @@ class Form1 : public QMainWindow {
     QLabel* Label4_ = nullptr;
     QPlainTextEdit* txt_rece_ = nullptr;
     QAction* act_save_ = nullptr;
+    QAction* act_pdf_ = nullptr;
+    QAction* act_print_ = nullptr;
+    QAction* act_manual_ = nullptr;
+    QAction* act_about_ = nullptr;
     QAction* act_journal_ = nullptr;
     QAction* act_journalfile_ = nullptr;
     QAction* act_copy_ = nullptr;
@@ -163,6 +177,7 @@ class Form1 : public QMainWindow {
     PortMap fixed_;
     PortMap ports_;
     std::optional<ReadingReport> last_;
+    Reason lastreason_;
     QString journalfile_;
     bool journalfixed_ = false;
 };

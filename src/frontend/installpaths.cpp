@@ -49,6 +49,18 @@ std::vector<std::string> privatefilecandidates(std::string_view name) {
 #endif
 }
 
+std::vector<std::string> documentcandidates(std::string_view name) {
+    const std::string dir = executabledir();
+    if (dir.empty()) return {};
+    const fs::path here = utf8path(dir);
+    std::vector<std::string> out{utf8of(here / utf8path(name))};
+#ifndef _WIN32
+    out.push_back(utf8of((here.parent_path() / "share" / "doc" / "meterreader" / utf8path(name))
+                             .lexically_normal()));
+#endif
+    return out;
+}
+
 std::string findprivatefile(std::string_view name) {
     for (const std::string& candidate : privatefilecandidates(name)) {
         std::error_code ec;

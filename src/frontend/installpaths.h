@@ -23,4 +23,9 @@ std::vector<std::string> privatefilecandidates(std::string_view name);
 // The first of those places where the file exists; empty when there is none.
 std::string findprivatefile(std::string_view name);
 
+// The places a document shipped with the programs (README.md) may be, in the order they are
+// tried: next to the executable (the build tree, a portable folder, a Windows installation),
+// then ../share/doc/meterreader beside it (installed under a prefix such as /usr).
+std::vector<std::string> documentcandidates(std::string_view name);
+
 } // namespace meter

@@ -30,6 +30,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTextBrowser>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -222,6 +224,28 @@ class Form1Test : public QObject {
         QVERIFY(f.form->txt_send()->textInteractionFlags() & Qt::TextSelectableByMouse);
         QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
         QCOMPARE(f.form->lbl_total()->geometry(), QRect(376, 16, 265, 25));
+        // Nothing to report before the first reading.
+        for (QAction* a : {f.form->act_save(), f.form->act_pdf(), f.form->act_print()})
+            QVERIFY(!a || !a->isEnabled());
+
+        // 帮助 → 关于 names the settings file and the journal the window uses.
+        QString about;
+        QTimer::singleShot(200, f.form.get(), [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                about = box->text();
+                box->accept();
+            }
+        });
+        f.form->act_about()->trigger();
+        QVERIFY(about.contains(QDir::toNativeSeparators(AppSettings().fileName())));
+        QVERIFY(about.contains(QDir::toNativeSeparators(Form1::defaultjournal())));
+        // 帮助 → 使用说明 shows the guide beside the program.
+        f.form->act_manual()->trigger();
+        auto* manual = f.form->findChild<QDialog*>(QStringLiteral("manual"));
+        QVERIFY(manual && manual->isVisible());
+        QVERIFY(manual->findChild<QTextBrowser*>()->toPlainText().startsWith(
+            QStringLiteral("meterreader")));
+        manual->close();
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
@@ -273,6 +297,11 @@ class Form1Test : public QObject {
         QCOMPARE(j.size(), 17);
         QVERIFY(QDateTime::fromString(QString::fromStdString(row["time"]), Qt::ISODate).isValid());
         QCOMPARE(j[QStringLiteral("time")].toString(), QString::fromStdString(row["time"]));
+        // The report, as PDF.
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        QVERIFY(f.form->act_pdf()->isEnabled());
+        QCOMPARE(f.form->exportpdf(pdf), QString());
+        QVERIFY(slurp(pdf).startsWith("%PDF"));
 
         // Ctrl+C with nothing selected copies the five result lines.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -292,7 +321,9 @@ class Form1Test : public QObject {
         QVERIFY(f.form->txt_send()->toPlainText().isEmpty());
         QCOMPARE(f.vendor->calls.size(), std::size_t{3});
         QVERIFY(!f.form->act_save()->isEnabled());
+        QVERIFY(!f.form->act_pdf()->isEnabled());
         QVERIFY(!f.form->save(csv).isEmpty());
+        QVERIFY(!f.form->exportpdf(pdf).isEmpty());
 
         // Typed exactly, a list text reads as when picked.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -463,7 +494,15 @@ class Form1Test : public QObject {
             }
         });
         f.form->act_device()->trigger();
-        QCOMPARE(states.size(), 2);
+        QTimer::singleShot(200, f.form.get(), [&] {
+            if (QWidget* about = QApplication::activeModalWidget()) {
+                found << chinese(visibletexts(about));
+                states << QStringLiteral("about");
+                about->close();
+            }
+        });
+        f.form->act_about()->trigger();
+        QCOMPARE(states.size(), 3);
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 
@@ -710,8 +749,8 @@ class Form1Test : public QObject {
     // Not a check: a picture of the window for scripts/screenshot.sh, in the state
     // METERREADER_SCREENSHOT_STATE names: "done" (after a demo reading of
     // METERREADER_SCREENSHOT_TYPE, copote by default), "reading" (a 5400 reading under way) or
-    // "failed" (port 8 behind a USB adapter that is not plugged in) or "device" (the device
-    // picker).
+    // "failed" (port 8 behind a USB adapter that is not plugged in), "device" (the device
+    // picker) or "report" (the reading's report, written as PDF).
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
@@ -764,6 +803,10 @@ class Form1Test : public QObject {
             QTest::qWait(1500);
         } else {
             QVERIFY(done.wait(120000));
+        }
+        if (state == QStringLiteral("report")) {
+            QCOMPARE(form.exportpdf(QString::fromLocal8Bit(out)), QString());
+            return;
         }
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }
