@@ -223,6 +223,9 @@ enum class Language { zh, en };
     X(system_message, "{s}", "%1")                                                                            \
     /* Replies of the 5400 and Pitney meters. */                                                              \
     X(no_reply, "no reply to {g} after {n} polls", "轮询 %2 次后仍没有%1的应答")                              \
+    X(nothing_received,                                                                                       \
+      "{r}; not a single byte came back: check the machine type, the cable and the port",                     \
+      "%1；没有收到任何字节：请检查机器类型、电缆和端口")                                                     \
     X(reply_too_late, "the reply to {g} came only at poll {n}, too late to ask for {g}",                      \
       "%1的应答到第 %2 次轮询才来，来不及再请求%3")                                                           \
     X(not_postage_value, "\"{s}\" is not a postage value", "\"%1\" 不是邮资数值")                             \
