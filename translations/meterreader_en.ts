@@ -158,7 +158,7 @@
     </message>
     <message>
         <source>结束</source>
-        <translation>Stop</translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>未读取：%1</source>

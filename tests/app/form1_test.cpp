@@ -428,7 +428,7 @@ class Form1Test : public QObject {
         f.choose(QStringLiteral("3"), QStringLiteral("copote"));
         QVERIFY(f.click());
         QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("Meter head: 0012345678"));
-        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("Stop"));
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("Clear"));
         found << chinese(visibletexts(f.form.get()));
         f.click(); // Stop
 
