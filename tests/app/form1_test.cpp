@@ -866,6 +866,7 @@ class Form1Test : public QObject {
         form.Combo2()->setEditText(QCoreApplication::translate("meter::Form1", type.toUtf8()));
         if (state == QStringLiteral("device")) {
             form.usedevices([](const PortMap& m) { return makeserialdevice(m); }, PortMap{});
+            form.usedemo({}); // the picker as a real run shows it
             bool saved = false;
             QTimer::singleShot(200, &form, [&] {
                 if (auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget())) {
