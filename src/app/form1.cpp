@@ -421,8 +421,7 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     cmd_begin_->setEnabled(true);
     act_cancel_->setEnabled(false);
     act_device_->setEnabled(static_cast<bool>(makedevice_));
-    FinishedReading r =
-        session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
+    FinishedReading r = session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
     r.report.demo = !demodevice_.empty() && r.report.device == demodevice_;
     showrecord(r.fields);
     cmd_begin_->setText(tr("结束"));

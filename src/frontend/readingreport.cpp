@@ -299,7 +299,8 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
         DWORD written = 0;
         if (!WriteFile(h, out->data(), static_cast<DWORD>(out->size()), &written, nullptr) ||
             written != out->size())
-            error = Reason(ReasonCode::journal_not_written_detail, path, win32error(GetLastError()));
+            error =
+                Reason(ReasonCode::journal_not_written_detail, path, win32error(GetLastError()));
     }
     if (locked) UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
     CloseHandle(h);
@@ -308,8 +309,7 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
     // Not blocking on open: a device or a pipe named by mistake is refused, never waited for.
     const int fd =
         ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-    if (fd < 0)
-        return Reason(ReasonCode::journal_not_opened_detail, path, fileerror(errno, path));
+    if (fd < 0) return Reason(ReasonCode::journal_not_opened_detail, path, fileerror(errno, path));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -326,8 +326,8 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
     // A file's size says nothing of some files (those of /proc show 0): its first bytes do.
     std::size_t got = 0;
     while (got < start.size()) {
-        const ssize_t n = ::pread(fd, start.data() + got, start.size() - got,
-                                  static_cast<off_t>(got));
+        const ssize_t n =
+            ::pread(fd, start.data() + got, start.size() - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) error = failed();
         if (n <= 0) break;

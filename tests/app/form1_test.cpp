@@ -651,7 +651,8 @@ class Form1Test : public QObject {
             // The list's first entry, the port's default device.
             {4, [](DevicePicker& p) { p.devicelist->setCurrentRow(0); }},
             // The default device's own path, typed.
-            {3, [](DevicePicker& p) {
+            {3,
+             [](DevicePicker& p) {
                  p.pathedit->setText(QString::fromStdString(PortMap::defaultdevice(3)));
              }},
         };

@@ -210,8 +210,8 @@ TEST(MeterRead, Help_InTheLanguageAsked) {
         {"zh", "用法：meterread", "或者日志没有写入"},
     };
     for (const auto& c : cases) {
-        const ReadRun r = meterread({QStringLiteral("--help"), QStringLiteral("--lang"),
-                                     QString::fromUtf8(c.lang)});
+        const ReadRun r = meterread(
+            {QStringLiteral("--help"), QStringLiteral("--lang"), QString::fromUtf8(c.lang)});
         EXPECT_EQ(r.exitcode, 0) << c.lang;
         EXPECT_TRUE(r.out.startsWith(QString::fromUtf8(c.begins))) << r.out.toStdString();
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.says))) << r.out.toStdString();
@@ -234,8 +234,7 @@ TEST(MeterRead, JournalNotWritten_ExitsWithOneAfterTheReading) {
         const char* lang;
         const char* says;
     } cases[] = {
-        {dir.filePath(QStringLiteral("missing/j.csv")), "en",
-         ": the folder does not exist"},
+        {dir.filePath(QStringLiteral("missing/j.csv")), "en", ": the folder does not exist"},
         {dir.path(), "zh", "：它是文件夹，不是文件"},
         {notes, "zh", "不是本程序的日志"},
     };
@@ -263,10 +262,10 @@ TEST(MeterRead, DemoWithDevice_ReadsThatDeviceAndMarksOnlyDemoReadings) {
         bool demo;
     } cases[] = {{"1", false}, {"2", true}};
     for (const auto& c : cases) {
-        const ReadRun r = meterread({QStringLiteral("--demo"), QStringLiteral("--json"),
-                                     QStringLiteral("--type"), QStringLiteral("51"),
-                                     QStringLiteral("--port"), QString::fromUtf8(c.port),
-                                     QStringLiteral("--device"), QStringLiteral("1=") + sim.path()});
+        const ReadRun r =
+            meterread({QStringLiteral("--demo"), QStringLiteral("--json"), QStringLiteral("--type"),
+                       QStringLiteral("51"), QStringLiteral("--port"), QString::fromUtf8(c.port),
+                       QStringLiteral("--device"), QStringLiteral("1=") + sim.path()});
         EXPECT_EQ(r.exitcode, 0) << c.port << r.err.toStdString();
         EXPECT_EQ(r.json[QStringLiteral("demo")].toBool(), c.demo) << c.port;
         EXPECT_EQ(r.json[QStringLiteral("device")].toString() == sim.path(), !c.demo) << c.port;

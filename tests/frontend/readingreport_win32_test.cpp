@@ -28,15 +28,15 @@ TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
         {folder + "\\日志.csv", ""},
         {folder + "\\日志.csv", ""}, // appended to, its header judged by reading it
         {folder + "\\备忘.txt", " is not a journal of this program (it does not begin with the "
-                                 "journal's header); nothing was added to it"},
+                                "journal's header); nothing was added to it"},
         {folder + "\\没有\\日志.csv", ": the folder does not exist (error 3)"},
         {folder, ": access is denied (error 5)"}, // a folder is no journal
     };
     for (const Case& c : cases) {
         const std::string error = appendjournal(c.path, r).english();
         if (!c.error.empty()) {
-            EXPECT_EQ(error, (c.error[0] == ':' ? "cannot open the journal " : "") + c.path +
-                                 c.error);
+            EXPECT_EQ(error,
+                      (c.error[0] == ':' ? "cannot open the journal " : "") + c.path + c.error);
             continue;
         }
         EXPECT_EQ(error, "");

@@ -90,7 +90,8 @@ class Meter5400 : public Family {
         const PostageScale scale = scaleof(code);
         // A value the meter cannot carry is never sent cut short.
         if (const std::string why = unfit(scale, registers); !why.empty())
-            return Take::reject(request5400size, std::string(registername5400(t.code)) + ": " + why);
+            return Take::reject(request5400size,
+                                std::string(registername5400(t.code)) + ": " + why);
         const std::string digits = meterdigits5400(t.code, field(t.code, registers), scale);
         return Take::request(request5400size, buildreply5400(t.code, digits),
                              registername5400(t.code));
