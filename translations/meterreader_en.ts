@@ -39,6 +39,18 @@
         <source>启动时由 --device 或 METERREADER_PORTS 指定（以后启动时仍以它为准）。</source>
         <translation>Set at start by --device or METERREADER_PORTS (which still win at later starts).</translation>
     </message>
+    <message>
+        <source>默认设备（%1）</source>
+        <translation>Default device (%1)</translation>
+    </message>
+    <message>
+        <source>演示：这个端口连着模拟的邮资表。</source>
+        <translation>Demo: the simulated meter stands behind this port.</translation>
+    </message>
+    <message>
+        <source>演示中选的设备只用于这次运行，不会保存。</source>
+        <translation>A device picked in the demo holds for this run only and is not saved.</translation>
+    </message>
 </context>
 <context>
     <name>meter::Form1</name>
@@ -206,7 +218,7 @@
     </message>
     <message>
         <source>结束</source>
-        <translation>Stop</translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>未读取：%1</source>

@@ -75,6 +75,12 @@ std::string Driver::Getregisters() {
         outcome_.end = cancelled ? Outcome::End::cancelled : Outcome::End::failure;
         outcome_.reason = failure_ ? failure_ : Reason(ReasonCode::reading_failed);
     }
+    // A meter that gave not a single byte in the whole wait is most often another machine type,
+    // an unplugged cable or another port: the reason says where to look.
+    const ReasonCode code = outcome_.reason.code();
+    if (!vendor && !cancelled && link_.received() == 0 &&
+        (code == ReasonCode::no_reply || code == ReasonCode::reply_timeout))
+        outcome_.reason = Reason(ReasonCode::nothing_received, outcome_.reason);
 
     std::string result = state_.regrecord;
     if (!vendor) {

@@ -44,6 +44,7 @@ Reason PollLoop::poll(FamilyReading& family) {
     // returns is kept.
     const std::size_t counted = family.countsbytes() ? device.byteswaiting() : 0;
     const Bytes got = device.readall();
+    link_.countreceived(got.size());
     if (const Bytes answer = family.pollanswer(); !answer.empty()) link_.write(answer);
     Taken taken = family.take(got);
     link_.echoreceived(ByteView(got).first(std::min(taken.echoed, got.size())));

@@ -63,8 +63,9 @@ void savedevice(int port, const QString& path) {
         settings.setValue(portkey(port), path);
 }
 
-DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent)
-    : QDialog(parent), current_(current), fixed_(fixed) {
+DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent,
+                           QString demodevice)
+    : QDialog(parent), current_(current), fixed_(fixed), demodevice_(std::move(demodevice)) {
     setObjectName(QStringLiteral("devicepicker"));
     setWindowTitle(tr("选择设备"));
 
@@ -78,6 +79,7 @@ DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixe
     pathedit = new QLineEdit(this);
     pathedit->setPlaceholderText(tr("空白：端口的默认设备"));
     note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("note"));
     note_->setTextFormat(Qt::PlainText);
     note_->setWordWrap(true);
 
@@ -117,13 +119,20 @@ QString DevicePicker::path() const {
 
 void DevicePicker::refresh() {
     devicelist->clear();
-    for (const PresentDevice& d : presentdevices()) {
+    // The port's own device: picking it removes the choice made before.
+    auto* standard = new QListWidgetItem(
+        tr("默认设备（%1）").arg(QString::fromStdString(PortMap::defaultdevice(port()))),
+        devicelist);
+    standard->setData(Qt::UserRole, QString());
+    standard->setData(Qt::UserRole + 1, true);
+    const QList<PresentDevice> present = presentdevices();
+    for (const PresentDevice& d : present) {
         auto* item = new QListWidgetItem(
             d.description.isEmpty() ? d.path : d.path + QStringLiteral("   ") + d.description,
             devicelist);
         item->setData(Qt::UserRole, d.path);
     }
-    if (devicelist->count() == 0) {
+    if (present.isEmpty()) {
         auto* none = new QListWidgetItem(tr("（没有找到串口设备）"), devicelist);
         none->setFlags(Qt::NoItemFlags);
     }
@@ -134,10 +143,17 @@ void DevicePicker::showport() {
     const QString now = QString::fromStdString(current_.devicefor(p));
     const QString standard = QString::fromStdString(PortMap::defaultdevice(p));
     pathedit->setText(now == standard ? QString() : now);
+    if (QListWidgetItem* item = devicelist->count() ? devicelist->item(0) : nullptr;
+        item && item->data(Qt::UserRole + 1).toBool())
+        item->setText(tr("默认设备（%1）").arg(standard));
     QString note = tr("端口 %1 的默认设备：%2").arg(p).arg(standard);
-    if (fixed_.overridden(p))
+    if (!demodevice_.isEmpty() && now == demodevice_)
+        note += QLatin1Char('\n') + tr("演示：这个端口连着模拟的邮资表。");
+    else if (fixed_.overridden(p))
         note += QLatin1Char('\n') +
                 tr("启动时由 --device 或 METERREADER_PORTS 指定（以后启动时仍以它为准）。");
+    if (!demodevice_.isEmpty())
+        note += QLatin1Char('\n') + tr("演示中选的设备只用于这次运行，不会保存。");
     note_->setText(note);
 }
 

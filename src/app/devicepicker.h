@@ -48,8 +48,10 @@ class DevicePicker : public QDialog {
     Q_OBJECT
   public:
     // `current` is what stands behind each port now; `fixed` names the ports given on the
-    // command line or in METERREADER_PORTS.
-    DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent = nullptr);
+    // command line or in METERREADER_PORTS; `demodevice` is the demo meter's device, empty
+    // outside a demo.
+    DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent = nullptr,
+                 QString demodevice = {});
 
     int port() const;
     QString path() const;
@@ -64,6 +66,7 @@ class DevicePicker : public QDialog {
 
     const PortMap& current_;
     const PortMap& fixed_;
+    QString demodevice_;
     QLabel* note_;
 };
 

@@ -446,8 +446,8 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     cmd_begin_->setEnabled(true);
     act_cancel_->setEnabled(false);
     act_device_->setEnabled(static_cast<bool>(makedevice_));
-    const FinishedReading r =
-        session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
+    FinishedReading r = session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
+    r.report.demo = !demodevice_.empty() && r.report.device == demodevice_;
     showrecord(r.fields);
     cmd_begin_->setText(tr("结束"));
     Combo1_->setFocus(Qt::OtherFocusReason);
@@ -593,16 +593,20 @@ void Form1::pickdevice() {
     if (!makedevice_ || reading_) return;
     bool whole = false;
     const int current = Combo1_->currentText().trimmed().toInt(&whole);
-    DevicePicker picker(whole ? current : 1, ports_, fixed_, this);
+    DevicePicker picker(whole ? current : 1, ports_, fixed_, this,
+                        QString::fromStdString(demodevice_));
     if (picker.exec() != QDialog::Accepted || reading_) return;
     const int port = picker.port();
-    const QString path = picker.path();
+    // The port's own device is no override, however it was picked.
+    QString path = picker.path();
+    if (path == QString::fromStdString(PortMap::defaultdevice(port))) path.clear();
     PortMap next;
     for (int p = 1; p <= 8; ++p)
         if (p != port && ports_.overridden(p)) next.set(p, ports_.devicefor(p));
     if (!path.isEmpty()) next.set(port, path.toStdString());
     ports_ = next;
-    savedevice(port, path);
+    // A demo's choices hold for this run only: the settings are those of real readings.
+    if (demodevice_.empty()) savedevice(port, path);
     applydevicemap();
 }
 

@@ -46,6 +46,9 @@ class Form1 : public QMainWindow {
     // a set of ports. The remembered choices apply, then `fixed` (the command line and
     // METERREADER_PORTS), which wins for the ports it names.
     void usedevices(DeviceFactory make, PortMap fixed);
+    // The demo meter listens on `path`: readings through it are marked as demo readings, and
+    // devices picked in the demo are not remembered.
+    void usedemo(const std::string& path) { demodevice_ = path; }
     // The journal is kept in `path` for this run (--journal), whatever is remembered.
     void usejournal(const QString& path);
     bool journalling() const;
@@ -180,6 +183,7 @@ class Form1 : public QMainWindow {
     Reason lastreason_;
     QString journalfile_;
     bool journalfixed_ = false;
+    std::string demodevice_;
 };
 
 } // namespace meter

@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
     // the demo still win for the ports they name.
     window.usedevices([](const meter::PortMap& map) { return meter::makeserialdevice(map); },
                       ports);
+    if (demo) window.usedemo(demo->path());
     if (parser.isSet(QStringLiteral("journal")))
         window.usejournal(parser.value(QStringLiteral("journal")));
     window.show();

@@ -47,17 +47,47 @@ const char* const usagetail =
                    does the same from the environment
   --json           print one JSON object instead of the five result lines; "status" is "read",
                    "nodata" (the reading ended normally without register values) or "failed"
-  --demo           read the built-in simulated meter, which stands behind every port
+  --demo           read the built-in simulated meter, which stands behind every port but
+                   those --device names; the JSON says "demo": true, files say device "demo"
   --lang zh|en     language of the messages and result lines (default: the system's locale,
                    Chinese unless it is English); the JSON keys and its "reason" (English) stay
   --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
-                   written when the file is new), as the window's journal does
+                   written when the file is new), as the window's journal does; a file that
+                   is not a journal of this program is never written to
   --help, --version
 
-Exit status: 0 a record was read; 1 the reading failed or gave no usable data (reason on
-stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal (on Windows also after
+Exit status: 0 a record was read; 1 the reading failed or gave no usable data, or the journal
+was not written (reason on stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal (on Windows also after
 Ctrl+Break or when the console window is closed). Either ends a running reading, which is
 reported as cancelled.
+)USAGE";
+
+// The same in Chinese, for a Chinese --lang or locale.
+const char* const usagezh =
+    R"USAGE(用法：meterread [--port 文本] [--type 文本] [--device N=路径]... [--json] [--demo]
+                 [--lang zh|en] [--journal 文件] [--help] [--version]
+读取串口上邮资表的寄存器并打印出来。
+
+  --port 文本      端口号，与窗口的端口列表相同，1 到 8（默认 1）
+  --type 文本      机器类型，与窗口的列表相同（默认 "pitneybows 950"），或它的
+)USAGE";
+
+const char* const usagetailzh =
+    R"USAGE(  --device N=路径  把设备“路径”放在端口 N 后面（可重复）；环境变量
+                   METERREADER_PORTS="N=路径;..." 的作用相同
+  --json           打印一个 JSON 对象，而不是五行结果；"status" 是 "read"、
+                   "nodata"（读取正常结束但没有寄存器值）或 "failed"
+  --demo           读取内置的模拟邮资表，它连在每个端口后面（--device 指定的端口除外）；
+                   JSON 中有 "demo": true，文件中的设备写作 "demo"
+  --lang zh|en     消息和结果行的语言（默认按系统的区域设置：英语时为英语，否则为中文）；
+                   JSON 的键和其中的 "reason"（英文）不变
+  --journal 文件   把这次读取（无论成败）作为一行 CSV 追加到“文件”（UTF-8，新文件先写
+                   表头），与窗口的日志相同；不是本程序日志的文件不会被写入
+  --help, --version
+
+退出状态：0 读到了记录；1 读取失败或没有可用的数据，或者日志没有写入（原因见 stderr）；
+2 输入被拒绝；Ctrl-C 后为 130，TERM 信号后为 143（在 Windows 上按 Ctrl+Break 或关闭
+控制台窗口后也是 143）。它们都会结束正在进行的读取，并报告读取已取消。
 )USAGE";
 
 using console::Stream;
@@ -76,11 +106,11 @@ std::size_t textwidth(std::string_view text) {
 }
 
 // The machine types' list texts with their codes, wrapped under the --type option.
-std::string typecodes() {
+std::string typecodes(Language language) {
     const std::string indent(19, ' ');
     std::string out;
-    std::string line = indent + "code:";
-    std::size_t columns = line.size();
+    std::string line = indent + (language == Language::zh ? "代码：" : "code:");
+    std::size_t columns = textwidth(line);
     const auto& types = machinetypes();
     for (std::size_t i = 0; i < types.size(); ++i) {
         const std::string item = " \"" + std::string(types[i].text) + "\" " +
@@ -248,7 +278,9 @@ Options parse(const std::vector<std::string>& arguments) {
                                       : why.text(language) + " (" + why.english() + ")");
     }
     if (help) {
-        print(Stream::out, usage + typecodes() + usagetail);
+        const bool zh = language == Language::zh;
+        print(Stream::out,
+              (zh ? usagezh : usage) + typecodes(language) + (zh ? usagetailzh : usagetail));
         std::fflush(stdout);
         std::exit(0);
     }
@@ -260,15 +292,14 @@ Options parse(const std::vector<std::string>& arguments) {
     return o;
 }
 
-// The ports as METERREADER_PORTS and --device put devices behind them.
-PortMap portsof(const Options& o) {
+// The ports as METERREADER_PORTS puts devices behind them.
+PortMap portsof() {
     PortMap ports;
     try {
         ports = PortMap::fromenvironment();
     } catch (const PortMapError& e) {
         refuse(e.reason());
     }
-    if (const Reason error = applydevices(ports, o.devices)) refuse(error);
     return ports;
 }
 
@@ -299,6 +330,7 @@ void printjson(const FinishedReading& r) {
         {"type", report.typetext},
         {"code", report.code},
         {"device", report.device},
+        {"demo", report.demo},
         {"record", latin1(report.record)},
         {"total", latin1(f.total)},
         {"used", latin1(f.used)},
@@ -332,12 +364,11 @@ void printlines(const RecordFields& f) {
     line(ResultField::head, f.head);
 }
 
-void writejournal(const std::string& path, const ReadingReport& report) {
-    if (const Reason error = appendjournal(path, report))
-        print(Stream::err,
-              std::string("meterread: ") +
-                  (language == Language::zh ? "日志没有写入" : "the journal was not written") +
-                  ": " + error.text(language) + "\n");
+// Appends the reading to the journal; false, with the reason on stderr, when it was not.
+bool writejournal(const std::string& path, const ReadingReport& report) {
+    const Reason error = appendjournal(path, report);
+    if (error) print(Stream::err, "meterread: " + error.text(language) + "\n");
+    return error.empty();
 }
 
 // The exit status of the reading, its reason on stderr when it read nothing usable.
@@ -371,8 +402,12 @@ int main(int argc, char** argv) {
     const std::string typetext = code != 0 && !textfor(code).empty() ? textfor(code) : o.type;
     if (const Reason why = session.check(o.port, code, typetext)) refuse(why);
 
-    PortMap ports = portsof(o);
+    // The demo meter stands behind every port but those --device names, as in the window.
+    PortMap ports = portsof();
+    PortMap given;
+    if (const Reason error = applydevices(given, o.devices)) refuse(error);
     const std::unique_ptr<Demo> demo = o.demo ? startdemo(ports) : nullptr;
+    applydevices(ports, o.devices);
     exportports(ports);
 
     const std::unique_ptr<SerialDevice> device = makeserialdevice(ports);
@@ -388,7 +423,8 @@ int main(int argc, char** argv) {
         print(Stream::err,
               "demo: the simulated meter on " + demo->path() + " stands behind every port\n");
     const Usage before = measure();
-    const FinishedReading reading = session.run(driver, device->describe(session.port()));
+    FinishedReading reading = session.run(driver, device->describe(session.port()));
+    reading.report.demo = demo && reading.report.device == demo->path();
     const Usage after = measure();
     progress.clear();
     if (std::getenv("METERREAD_BENCH"))
@@ -401,6 +437,8 @@ int main(int argc, char** argv) {
     else
         printlines(reading.fields);
     std::fflush(stdout);
-    if (!o.journal.empty()) writejournal(o.journal, reading.report);
-    return exitstatus(reading);
+    const bool journalled = o.journal.empty() || writejournal(o.journal, reading.report);
+    const int status = exitstatus(reading);
+    // A journal asked for and not written is a failure even of a good reading.
+    return status == 0 && !journalled ? 1 : status;
 }

@@ -181,6 +181,19 @@ enum class Language { zh, en };
     X(journal_not_written_detail, "cannot write the journal {s}: {r}", "无法写入日志 %1：%2")                 \
     X(journal_not_written, "cannot write the journal {s}", "无法写入日志 %1")                                 \
     X(file_not_written, "cannot write {s}", "无法写入 %1")                                                    \
+    X(journal_not_ours,                                                                                       \
+      "{s} is not a journal of this program (it does not begin with the journal's header); "                  \
+      "nothing was added to it",                                                                              \
+      "%1 不是本程序的日志（开头不是日志的表头），没有向它写入任何内容")                                      \
+    X(file_folder_missing, "the folder does not exist", "文件夹不存在")                                       \
+    X(file_cannot_create, "no file can be created in that folder", "那个文件夹里不能建立文件")                \
+    X(file_path_not_folder, "a part of the path is not a folder", "路径中有一部分不是文件夹")                 \
+    X(file_is_folder, "it is a folder, not a file", "它是文件夹，不是文件")                                   \
+    X(file_not_regular, "it is not an ordinary file (a device or a pipe)",                                    \
+      "它不是普通文件（是设备或管道）")                                                                       \
+    X(file_permission_denied, "permission denied", "没有权限")                                                \
+    X(file_read_only, "the file system is read-only", "文件系统是只读的")                                     \
+    X(file_disk_full, "the disk is full", "磁盘已满")                                                         \
     X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                                \
     X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")                          \
     /* Our words for the system's error codes. */                                                             \
@@ -223,6 +236,9 @@ enum class Language { zh, en };
     X(system_message, "{s}", "%1")                                                                            \
     /* Replies of the 5400 and Pitney meters. */                                                              \
     X(no_reply, "no reply to {g} after {n} polls", "轮询 %2 次后仍没有%1的应答")                              \
+    X(nothing_received,                                                                                       \
+      "{r}; not a single byte came back: check the machine type, the cable and the port",                     \
+      "%1；没有收到任何字节：请检查机器类型、电缆和端口")                                                     \
     X(reply_too_late, "the reply to {g} came only at poll {n}, too late to ask for {g}",                      \
       "%1的应答到第 %2 次轮询才来，来不及再请求%3")                                                           \
     X(not_postage_value, "\"{s}\" is not a postage value", "\"%1\" 不是邮资数值")                             \

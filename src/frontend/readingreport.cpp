@@ -5,11 +5,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string_view>
 
 #ifdef _WIN32
@@ -109,7 +111,7 @@ std::string header(bool withcode) {
 
 std::string row(const ReadingReport& r, bool withcode) {
     const RecordFields f = cutrecord(r.record);
-    return joinrow({field(r.time), field(std::to_string(r.port), false), field(r.device),
+    return joinrow({field(r.time), field(std::to_string(r.port), false), field(r.devicetext()),
                     field(r.typetext), field(std::to_string(r.code), false), field(f.total),
                     field(f.used), field(f.unused), field(f.pieces), field(f.head), field(r.record),
                     field(r.normal ? "normal" : "failure"), field(r.status()), field(r.reason),
@@ -121,14 +123,60 @@ std::filesystem::path pathof(const std::string& path) {
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-// Whether the journal at `path` begins with the header of the columns before reason_code.
-bool oldjournal(const std::string& path) {
-    const std::string old = std::string(byteordermark) + header(false);
-    std::ifstream in(pathof(path), std::ios::binary);
-    std::string start(old.size(), '\0');
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    return in && start == old;
+// What a journal's first bytes say it is.
+enum class Journal { empty, ours, old, notours };
+
+// The longest beginning judge() needs to see.
+std::size_t judgedlength() {
+    return byteordermark.size() + std::max(header(true).size(), header(false).size());
 }
+
+// A journal is ours when it begins, after its byte order mark, with our header or with that of
+// the columns before reason_code; anything else was written by someone else.
+Journal judge(std::string_view start) {
+    if (start.empty()) return Journal::empty;
+    if (start.substr(0, byteordermark.size()) == byteordermark)
+        start.remove_prefix(byteordermark.size());
+    const auto beginswith = [start](const std::string& head) {
+        return start.substr(0, head.size()) == head;
+    };
+    if (beginswith(header(true))) return Journal::ours;
+    if (beginswith(header(false))) return Journal::old;
+    return Journal::notours;
+}
+
+#ifndef _WIN32
+// The system's error `error` in our words where it names a cause a technician can mend; the
+// path is the file that could not be opened.
+Reason fileerror(int error, const std::string& path) {
+    switch (error) {
+    case ENOENT: {
+        // With its folder there, the folder takes no new files (/proc, say).
+        std::error_code ec;
+        return std::filesystem::is_directory(pathof(path).parent_path().empty()
+                                                 ? std::filesystem::path(".")
+                                                 : pathof(path).parent_path(),
+                                             ec)
+                   ? Reason(ReasonCode::file_cannot_create)
+                   : Reason(ReasonCode::file_folder_missing);
+    }
+    case ENOTDIR:
+        return Reason(ReasonCode::file_path_not_folder);
+    case EISDIR:
+        return Reason(ReasonCode::file_is_folder);
+    case EACCES:
+    case EPERM:
+        return Reason(ReasonCode::file_permission_denied);
+    case EROFS:
+        return Reason(ReasonCode::file_read_only);
+    case ENOSPC:
+    case EDQUOT:
+        return Reason(ReasonCode::file_disk_full);
+    default:
+        return Reason(ReasonCode::system_message_code, std::strerror(error), error);
+    }
+}
+#endif
 
 } // namespace
 
@@ -179,7 +227,7 @@ std::string jsontext(const ReadingReport& r) {
     const nlohmann::ordered_json j = {
         {"time", utf8(r.time)},
         {"port", r.port},
-        {"device", utf8(r.device)},
+        {"device", utf8(r.devicetext())},
         {"type", utf8(r.typetext)},
         {"code", r.code},
         {"total", utf8(f.total)},
@@ -207,48 +255,89 @@ Reason writefile(const std::string& path, const std::string& text) {
 }
 
 Reason appendjournal(const std::string& path, const ReadingReport& r) {
-    // Only a journal's first row writes its header: one begun with the old columns keeps them.
-    const std::string line = row(r, !oldjournal(path));
     const std::string head = std::string(byteordermark) + csvheader();
+    // What is there is judged under the lock, so that of programs appending at once only the
+    // first writes the header; a journal begun with the old columns keeps them.
+    const auto text = [&](std::string_view start) -> std::optional<std::string> {
+        switch (judge(start)) {
+        case Journal::empty:
+            return head + row(r, true);
+        case Journal::ours:
+            return row(r, true);
+        case Journal::old:
+            return row(r, false);
+        case Journal::notours:
+            break;
+        }
+        return std::nullopt;
+    };
+    std::string start(judgedlength(), '\0');
 #ifdef _WIN32
-    // FILE_APPEND_DATA alone makes every write land at the end, whoever else appends.
-    HANDLE h =
-        CreateFileW(widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the end, whoever else
+    // appends.
+    HANDLE h = CreateFileW(widen(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Reason(ReasonCode::journal_not_opened_detail, path, win32error(GetLastError()));
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return Reason(ReasonCode::journal_not_opened_detail, path,
+                      Reason(ReasonCode::file_not_regular));
+    }
     OVERLAPPED whole{};
     const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
-    LARGE_INTEGER size{};
-    GetFileSizeEx(h, &size);
-    const std::string text = size.QuadPart == 0 ? head + line : line;
-    DWORD written = 0;
-    const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size();
-    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    Reason error;
+    OVERLAPPED fromstart{};
+    DWORD got = 0;
+    if (!ReadFile(h, start.data(), static_cast<DWORD>(start.size()), &got, &fromstart) &&
+        GetLastError() != ERROR_HANDLE_EOF) {
+        error = Reason(ReasonCode::journal_not_opened_detail, path, win32error(GetLastError()));
+    } else if (const auto out = text(std::string_view(start).substr(0, got)); !out) {
+        error = Reason(ReasonCode::journal_not_ours, path);
+    } else {
+        DWORD written = 0;
+        if (!WriteFile(h, out->data(), static_cast<DWORD>(out->size()), &written, nullptr) ||
+            written != out->size())
+            error =
+                Reason(ReasonCode::journal_not_written_detail, path, win32error(GetLastError()));
+    }
     if (locked) UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
     CloseHandle(h);
-    if (!ok) return Reason(ReasonCode::journal_not_written_detail, path, win32error(error));
-    return {};
+    return error;
 #else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    // Not blocking on open: a device or a pipe named by mistake is refused, never waited for.
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    if (fd < 0) return Reason(ReasonCode::journal_not_opened_detail, path, fileerror(errno, path));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         return Reason(ReasonCode::journal_not_opened_detail, path,
-                      Reason(ReasonCode::system_message, std::strerror(errno)));
+                      Reason(ReasonCode::file_not_regular));
+    }
     // The lock only decides who writes the header of a new file; the row itself is one write
     // to a file opened for appending, whole even where the lock is not honoured.
     const bool locked = ::flock(fd, LOCK_EX) == 0;
-    struct stat st {};
-    const bool empty = ::fstat(fd, &st) == 0 && st.st_size == 0;
-    const std::string text = empty ? head + line : line;
     const auto failed = [&path] {
-        return Reason(ReasonCode::journal_not_written_detail, path,
-                      Reason(ReasonCode::system_message, std::strerror(errno)));
+        return Reason(ReasonCode::journal_not_written_detail, path, fileerror(errno, path));
     };
     Reason error;
+    // A file's size says nothing of some files (those of /proc show 0): its first bytes do.
+    std::size_t got = 0;
+    while (got < start.size()) {
+        const ssize_t n =
+            ::pread(fd, start.data() + got, start.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = failed();
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    const std::optional<std::string> out = text(std::string_view(start).substr(0, got));
+    if (error.empty() && !out) error = Reason(ReasonCode::journal_not_ours, path);
     std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    while (error.empty() && done < out->size()) {
+        const ssize_t n = ::write(fd, out->data() + done, out->size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             error = failed();

@@ -23,6 +23,11 @@ struct ReadingReport {
     std::string sent;   // the two traffic texts
     std::string received;
     std::string reasoncode; // the reason's stable name ("no_reply"); empty for none
+    bool demo = false;      // read from the built-in simulated meter, not a real one
+
+    // The device as the files keep it: "demo" for the simulated meter, whose device is made
+    // anew for every run.
+    std::string devicetext() const { return demo ? "demo" : device; }
 
     // Both texts of the reason from `why`.
     void setreason(const Reason& why) {
@@ -54,9 +59,10 @@ Reason writefile(const std::string& path, const std::string& text);
 
 // Appends one row to the journal at `path`, creating it (with byte order mark and header) when
 // it is missing or empty. A journal whose header is that of the columns before reason_code gets
-// rows of those columns, so that it stays one table. The row goes out in a single write to a
-// file opened for appending, so rows from programs appending at once never interleave. Returns
-// why it could not, empty on success.
+// rows of those columns, so that it stays one table. A file that does not begin with either
+// header, or that is no ordinary file, is never written to. The row goes out in a single write
+// to a file opened for appending, so rows from programs appending at once never interleave.
+// Returns why it could not, in words that name the cause; empty on success.
 Reason appendjournal(const std::string& path, const ReadingReport& r);
 
 } // namespace meter

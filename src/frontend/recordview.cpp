@@ -18,7 +18,7 @@ RecordFields cutrecord(const std::string& record) {
         mid(record, 13, 12),
         mid(record, 25, 12),
         mid(record, 37, 10),
-        n > 10 ? record.substr(n - 10) : record,
+        n >= 56 ? record.substr(n - 10) : mid(record, 47, 10),
     };
 }
 

@@ -21,11 +21,13 @@ struct RecordFields {
     std::string used;   // 13-24
     std::string unused; // 25-36
     std::string pieces; // 37-46
-    std::string head;   // the last 10
+    std::string head;   // the last 10 of a whole record; 47-56 of a shorter one
 };
 
 // Cuts by position whatever the record's length: a field beyond the end is empty, a field the
-// record only partly covers shows what is there.
+// record only partly covers shows what is there. The head is the record's last 10 characters
+// once it has all 56 or more; a record cut short (a line lost mid-way) ends with another
+// register, so there the head is cut by its position too, and is empty before character 47.
 RecordFields cutrecord(const std::string& record);
 
 } // namespace meter

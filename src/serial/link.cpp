@@ -14,6 +14,7 @@ SerialLink::SerialLink(SerialDevice& device, TrafficListener* listener)
 void SerialLink::begin() {
     txtsend_.clear();
     txtrece_.clear();
+    received_ = 0;
     openfailure_ = {};
 }
 

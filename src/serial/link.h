@@ -44,6 +44,10 @@ class SerialLink {
     void echoreceived(ByteView bytes);
     void echoreceivedcomma();
 
+    // Counts bytes read from the line, echoed or not; begin() starts the count again.
+    void countreceived(std::size_t bytes) { received_ += bytes; }
+    std::size_t received() const { return received_; }
+
     const std::string& txtsend() const { return txtsend_; }
     const std::string& txtrece() const { return txtrece_; }
 
@@ -57,6 +61,7 @@ class SerialLink {
     TrafficListener* listener_;
     std::string txtsend_;
     std::string txtrece_;
+    std::size_t received_ = 0;
     Reason openfailure_;
 };
 

@@ -57,6 +57,8 @@ struct Expect {
     // How long a reading lasts that waits its whole wait in vain: the polls before the wait
     // and the wait itself (0: not fixed; no reading outlasts its protocol's bound).
     std::int64_t giveupms;
+    // Whether the reason tells where to look: a wait given up without a single byte.
+    bool hint = false;
 };
 Expect reads() {
     return {Expect::Record::meters, true, "", 0};
@@ -66,11 +68,11 @@ Expect fails(const char* reason, Expect::Record record = Expect::Record::zero) {
 }
 // The 5400 and Pitney readings give up at their normal end.
 Expect givesup(const char* reason, std::int64_t ms) {
-    return {Expect::Record::zero, true, reason, ms};
+    return {Expect::Record::zero, true, reason, ms, true};
 }
 // A framed reception gives up after five polls of 800 ms, at the failure end.
 Expect timesout() {
-    return {Expect::Record::zero, false, "time-out after 4000 ms", 4000};
+    return {Expect::Record::zero, false, "time-out after 4000 ms", 4000, true};
 }
 
 enum class Port { opens, refused, holdsstalereply };
@@ -171,6 +173,10 @@ TEST(FaultMatrix, AnySerialTypeAnyFault_EndsAsItShouldAndTheNextReadingIsClean) 
                 break;
             }
             EXPECT_EQ(outcome.normal(), x.normal) << what;
+            EXPECT_EQ(outcome.reason.english().find("check the machine type, the cable and the "
+                                                    "port") != std::string::npos,
+                      x.hint)
+                << what << ": " << outcome.reason.english();
             if (*x.reason) {
                 EXPECT_NE(outcome.reason.english().find(x.reason), std::string::npos)
                     << what << ": " << outcome.reason.english();

@@ -133,7 +133,13 @@ TEST(MachineTable, AnEighthTypeIsOneRowAndOneFamilyOnEachSide) {
     } cases[] = {
         {"answered", {}, record, " 23 34 33 32 31 D", 250, ""},
         {"in three pieces", {.chunk = 2, .gapms = 300}, record, " 23 34 33 32 31 D", 750, ""},
-        {"silent", {.silent = true}, allzerorecord, "", 5000, "no reply to 总件数 after 20 polls"},
+        {"silent",
+         {.silent = true},
+         allzerorecord,
+         "",
+         5000,
+         "no reply to 总件数 after 20 polls; not a single byte came back: check the machine type, "
+         "the cable and the port"},
     };
     for (const auto& c : cases) {
         VirtualStation st = tiny::station();

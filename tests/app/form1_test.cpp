@@ -42,6 +42,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <map>
 
 using namespace meter;
 using meter::testing::FakeVendor;
@@ -99,8 +101,25 @@ std::unique_ptr<Form1> demoform(const Demo& demo) {
     demo.mapallports(ports);
     exportports(ports);
     auto form = std::make_unique<Form1>(makeserialdevice(ports), vendorlibrary(), true);
+    form->usedevices([](const PortMap& map) { return makeserialdevice(map); }, ports);
+    form->usedemo(demo.path());
     form->show();
     return form;
+}
+
+// Opens the device picker, lets `operate` work it (it sees the note under the list), and
+// accepts it. Returns whether the picker opened.
+template <class Operate> bool pick(Form1& form, Operate operate) {
+    bool opened = false;
+    QTimer::singleShot(0, &form, [&] {
+        auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget());
+        if (!picker) return;
+        opened = true;
+        operate(*picker, picker->findChild<QLabel*>(QStringLiteral("note"))->text());
+        picker->accept();
+    });
+    form.act_device()->trigger();
+    return opened;
 }
 
 QByteArray slurp(const QString& path) {
@@ -341,6 +360,7 @@ class Form1Test : public QObject {
             QStringList labels;
             QString status;
             bool nodata; // greyed values, red status with its icon
+            QString type = QStringLiteral("copote");
         } cases[] = {
             {digits56.toStdString(),
              0,
@@ -371,9 +391,21 @@ class Form1Test : public QObject {
               QStringLiteral("表头：0000000000")},
              QStringLiteral("没有读到数据"),
              true},
+            // The line lost after the used postage: the failure end keeps the record as read,
+            // and no other register's digits pass for the head number.
+            {{},
+             1,
+             {QStringLiteral("总邮资：000002111050"), QStringLiteral("已用邮资：000001234500"),
+              QStringLiteral("未用邮资："), QStringLiteral("总件数："), QStringLiteral("表头：")},
+             QStringLiteral("读取失败"),
+             true,
+             QStringLiteral("5400(4表头)")},
         };
+        meter::testing::TestFamily cut;
+        cut.onbegin = [](std::string& record) { record = "000002111050000001234500"; };
+        cut.steps = {Step::fail(Reason(ReasonCode::line_lost_read))};
         // One window through all the cases: nothing of one reading's end shows in the next.
-        Fixture f;
+        Fixture f(FamilyTable{{12, meter::testing::makerof(cut)}});
         const QColor plain = textcolour(f.form.get());
         const QColor grey = f.form->palette().color(QPalette::Disabled, QPalette::WindowText);
         QVERIFY(plain != grey);
@@ -382,7 +414,7 @@ class Form1Test : public QObject {
         for (const auto& c : cases) {
             f.vendor->record = c.record;
             f.vendor->close = c.close;
-            f.choose(QStringLiteral("1"), QStringLiteral("copote"));
+            f.choose(QStringLiteral("1"), c.type);
             QVERIFY(f.click());
             QCOMPARE(f.labels(), c.labels);
             for (QLabel* l : {f.form->lbl_total(), f.form->lbl_use(), f.form->lbl_unuse(),
@@ -459,7 +491,7 @@ class Form1Test : public QObject {
         f.choose(QStringLiteral("3"), QStringLiteral("copote"));
         QVERIFY(f.click());
         QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("Meter head: 0012345678"));
-        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("Stop"));
+        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("Clear"));
         found << chinese(visibletexts(f.form.get()));
         f.click(); // Stop
 
@@ -585,6 +617,91 @@ class Form1Test : public QObject {
         QVERIFY(device->full().contains(QString::fromLatin1(missingdevice)));
         QVERIFY(form->journalling());
         QCOMPARE(form->journalfile(), Form1::defaultjournal());
+    }
+
+    // A journal that cannot be written: the reason in red on the status line, the reading
+    // shown and still saved, a file that is not a journal left as it was.
+    void journalNotWrittenShowsInRedAndKeepsTheReading() {
+        QTemporaryDir dir;
+        const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("shopping list\n");
+        file.close();
+        const struct {
+            QString journal;
+            QString says;
+        } cases[] = {
+            {notes, QStringLiteral("不是本程序的日志")},
+            {dir.filePath(QStringLiteral("notes.txt/j.csv")),
+             QStringLiteral("路径中有一部分不是文件夹")},
+            {dir.path(), QStringLiteral("它是文件夹，不是文件")},
+        };
+        for (const auto& c : cases) {
+            Fixture f;
+            const QColor plain = textcolour(f.form.get());
+            f.form->usejournal(c.journal);
+            f.vendor->record = digits56.toStdString();
+            f.choose(QStringLiteral("1"), QStringLiteral("copote"));
+            QVERIFY(f.click());
+            QVERIFY2(f.form->status().startsWith(QStringLiteral("读取完成")) &&
+                         f.form->status().contains(QStringLiteral("日志未写入")) &&
+                         f.form->status().contains(c.says),
+                     qPrintable(f.form->status()));
+            QVERIFY(textcolour(f.form->findChild<QLabel*>(QStringLiteral("status"))) != plain);
+            QCOMPARE(f.labels()[4], QStringLiteral("表头：0012345678"));
+            QVERIFY(f.form->act_save()->isEnabled());
+            const QString saved = dir.filePath(QStringLiteral("saved.csv"));
+            QCOMPARE(f.form->save(saved), QString());
+            QCOMPARE(csvreading(slurp(saved))["head"], std::string("0012345678"));
+        }
+        QCOMPARE(slurp(notes), QByteArray("shopping list\n"));
+    }
+
+    // In a demo the picker says the demo meter stands behind the port, and what is picked
+    // holds for this run only; outside one, the default device removes a choice made before.
+    void aDemoPickIsNotRememberedAndTheDefaultRemovesAChoice() {
+        savedevice(4, QStringLiteral("/dev/ttyUSB7"));
+        {
+            Demo demo;
+            auto form = demoform(demo);
+            form->Combo1()->setEditText(QStringLiteral("2"));
+            QString note;
+            QVERIFY(pick(*form, [&](DevicePicker& p, const QString& text) {
+                note = text;
+                p.pathedit->setText(QStringLiteral("/dev/ttyUSB3"));
+            }));
+            QVERIFY2(note.contains(QStringLiteral("模拟的邮资表")) &&
+                         !note.contains(QStringLiteral("--device")),
+                     qPrintable(note));
+            QVERIFY(form->findChild<StatusText*>(QStringLiteral("device"))
+                        ->full()
+                        .startsWith(QStringLiteral("端口 2 → /dev/ttyUSB3")));
+        }
+        QCOMPARE(saveddevices(), (std::map<int, QString>{{4, QStringLiteral("/dev/ttyUSB7")}}));
+
+        Fixture f;
+        f.form->usedevices([](const PortMap&) { return std::make_unique<ScriptedDevice>(wallms); },
+                           PortMap{});
+        const struct {
+            int port;
+            std::function<void(DevicePicker&)> choose;
+        } picks[] = {
+            // The list's first entry, the port's default device.
+            {4, [](DevicePicker& p) { p.devicelist->setCurrentRow(0); }},
+            // The default device's own path, typed.
+            {3,
+             [](DevicePicker& p) {
+                 p.pathedit->setText(QString::fromStdString(PortMap::defaultdevice(3)));
+             }},
+        };
+        savedevice(3, QStringLiteral("/dev/ttyUSB9"));
+        for (const auto& c : picks) {
+            f.form->Combo1()->setEditText(QString::number(c.port));
+            QVERIFY(pick(*f.form, [&](DevicePicker& p, const QString&) { c.choose(p); }));
+            QVERIFY2(!saveddevices().count(c.port), qPrintable(QString::number(c.port)));
+        }
+        QVERIFY(saveddevices().empty());
     }
 
     // Enter on the focused button starts; Esc ends the reading within a second at its failure
@@ -714,6 +831,7 @@ class Form1Test : public QObject {
         Demo demo;
         auto window = demoform(demo);
         Form1& form = *window;
+        QTemporaryDir dir;
         QVERIFY(form.windowTitle().contains(QStringLiteral("演示")));
         const QStringList values{
             QStringLiteral("总邮资：000002111050"), QStringLiteral("已用邮资：000001234500"),
@@ -736,6 +854,10 @@ class Form1Test : public QObject {
                                     form.lbl_biao()->text()};
             QCOMPARE(shown, type == QStringLiteral("5400(5表头)") ? fivehead : values);
             QVERIFY2(form.status().startsWith(QStringLiteral("读取完成")), qPrintable(type));
+            const QString saved = dir.filePath(QStringLiteral("r.json"));
+            QCOMPARE(form.save(saved), QString());
+            QCOMPARE(QJsonDocument::fromJson(slurp(saved))[QStringLiteral("device")].toString(),
+                     QStringLiteral("demo"));
             if (type != QStringLiteral("copote")) {
                 QVERIFY2(form.txt_send()->toPlainText().endsWith(QLatin1Char(',')),
                          qPrintable(type));
@@ -784,6 +906,7 @@ class Form1Test : public QObject {
         form.Combo2()->setEditText(QCoreApplication::translate("meter::Form1", type.toUtf8()));
         if (state == QStringLiteral("device")) {
             form.usedevices([](const PortMap& m) { return makeserialdevice(m); }, PortMap{});
+            form.usedemo({}); // the picker as a real run shows it
             bool saved = false;
             QTimer::singleShot(200, &form, [&] {
                 if (auto* picker = qobject_cast<DevicePicker*>(QApplication::activeModalWidget())) {

@@ -88,6 +88,8 @@ TEST(MeterRead, LineFaults_NeverShowAsData) {
         const char* status;
         const char* reason; // part of it
         const char* simsays = "";
+        const char* type = "copote";
+        QString record = allzero; // as read, kept at the failure end
     } cases[] = {
         {{QStringLiteral("--split"), QStringLiteral("7"), QStringLiteral("--gap"),
           QStringLiteral("30")},
@@ -108,6 +110,15 @@ TEST(MeterRead, LineFaults_NeverShowAsData) {
          "failed",
          "was lost",
          "dropped the line after 1 request "},
+        // Cut short after the used postage: the head is not the last ten characters read.
+        {{QStringLiteral("--drop-after"), QStringLiteral("3")},
+         1,
+         "failure",
+         "failed",
+         "was lost",
+         "dropped the line after 3 requests",
+         "21",
+         QStringLiteral("000002111050000001234500")},
         // Well-formed registers that are all zero: the normal end, but nothing to use.
         {{QStringLiteral("--used"), zero, QStringLiteral("--unused"), zero,
           QStringLiteral("--pieces"), zero, QStringLiteral("--head"), zero},
@@ -117,9 +128,9 @@ TEST(MeterRead, LineFaults_NeverShowAsData) {
          "the meter's registers are all zero"},
     };
     for (const auto& c : cases) {
-        MeterSim sim(c.faults);
-        const ReadRun r =
-            meterread(jsonreading(sim, QStringLiteral("copote"), QStringLiteral("3")));
+        const QString type = QString::fromUtf8(c.type);
+        MeterSim sim(QStringList{QStringLiteral("--type"), type} + c.faults);
+        const ReadRun r = meterread(jsonreading(sim, type, QStringLiteral("3")));
         const std::string what = c.faults.join(' ').toStdString();
         EXPECT_EQ(r.exitcode, c.exitcode) << what << r.err.toStdString();
         EXPECT_EQ(r.json[QStringLiteral("end")].toString().toStdString(), c.end) << what;
@@ -130,7 +141,10 @@ TEST(MeterRead, LineFaults_NeverShowAsData) {
         EXPECT_EQ(r.json[QStringLiteral("reason_code")].toString().isEmpty(), reason.isEmpty())
             << what;
         if (c.exitcode != 0) {
-            EXPECT_EQ(r.json[QStringLiteral("record")].toString(), allzero);
+            EXPECT_EQ(r.json[QStringLiteral("record")].toString(), c.record) << what;
+            EXPECT_EQ(r.json[QStringLiteral("head")].toString(),
+                      c.record.size() >= 56 ? c.record.right(10) : QString())
+                << what;
             EXPECT_FALSE(reason.isEmpty());
             EXPECT_TRUE(r.err.contains(QStringLiteral("meterread:")));
         }
@@ -172,6 +186,8 @@ TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
         {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--type"),
           QStringLiteral("Neopost")},
          "机器类型 \"Neopost\" 不在列表中"},
+        {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--colour")},
+         "未知的选项 --colour（见 --help）"},
     };
     for (const auto& c : refused) {
         // English unless the row asks for Chinese (the last --lang counts).
@@ -181,6 +197,78 @@ TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says))) << r.err.toStdString();
+    }
+}
+
+TEST(MeterRead, Help_InTheLanguageAsked) {
+    const struct {
+        const char* lang;
+        const char* begins;
+        const char* says;
+    } cases[] = {
+        {"en", "usage: meterread", "or the journal\nwas not written"},
+        {"zh", "用法：meterread", "或者日志没有写入"},
+    };
+    for (const auto& c : cases) {
+        const ReadRun r = meterread(
+            {QStringLiteral("--help"), QStringLiteral("--lang"), QString::fromUtf8(c.lang)});
+        EXPECT_EQ(r.exitcode, 0) << c.lang;
+        EXPECT_TRUE(r.out.startsWith(QString::fromUtf8(c.begins))) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.says))) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("\"5400(5表头)\" 13"))) << c.lang;
+    }
+}
+
+// A journal asked for and not written fails the run; the reading is still printed, and a file
+// that is not a journal is left as it was.
+TEST(MeterRead, JournalNotWritten_ExitsWithOneAfterTheReading) {
+    QTemporaryDir dir;
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    {
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("shopping list\n");
+    }
+    const struct {
+        QString journal;
+        const char* lang;
+        const char* says;
+    } cases[] = {
+        {dir.filePath(QStringLiteral("missing/j.csv")), "en", ": the folder does not exist"},
+        {dir.path(), "zh", "：它是文件夹，不是文件"},
+        {notes, "zh", "不是本程序的日志"},
+    };
+    for (const auto& c : cases) {
+        const ReadRun r =
+            meterread({QStringLiteral("--demo"), QStringLiteral("--type"), QStringLiteral("51"),
+                       QStringLiteral("--lang"), QString::fromUtf8(c.lang),
+                       QStringLiteral("--journal"), c.journal});
+        EXPECT_EQ(r.exitcode, 1) << c.journal.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("0000123456"))) << r.out.toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says))) << r.err.toStdString();
+    }
+    QFile f(notes);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("shopping list\n"));
+}
+
+// In a demo, --device still puts its device behind the ports it names; only readings of the
+// demo meter are marked as such.
+TEST(MeterRead, DemoWithDevice_ReadsThatDeviceAndMarksOnlyDemoReadings) {
+    MeterSim sim;
+    const struct {
+        const char* port;
+        bool demo;
+    } cases[] = {{"1", false}, {"2", true}};
+    for (const auto& c : cases) {
+        const ReadRun r =
+            meterread({QStringLiteral("--demo"), QStringLiteral("--json"), QStringLiteral("--type"),
+                       QStringLiteral("51"), QStringLiteral("--port"), QString::fromUtf8(c.port),
+                       QStringLiteral("--device"), QStringLiteral("1=") + sim.path()});
+        EXPECT_EQ(r.exitcode, 0) << c.port << r.err.toStdString();
+        EXPECT_EQ(r.json[QStringLiteral("demo")].toBool(), c.demo) << c.port;
+        EXPECT_EQ(r.json[QStringLiteral("device")].toString() == sim.path(), !c.demo) << c.port;
     }
 }
 
@@ -262,6 +350,7 @@ TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
         EXPECT_EQ(j[QStringLiteral("type")].toString(), QString::fromUtf8(cases[i].type));
         EXPECT_EQ(j[QStringLiteral("end")].toString(), QStringLiteral("normal")) << cases[i].type;
         EXPECT_EQ(j[QStringLiteral("record")].toString(), cases[i].record) << cases[i].type;
+        EXPECT_EQ(j[QStringLiteral("demo")], QJsonValue(true)) << cases[i].type;
     }
     // One header and one whole row a reading, whatever the order they came in.
     QFile file(journal);
@@ -274,7 +363,8 @@ TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
         const auto rows = std::count_if(lines.begin() + 1, lines.end(), [&](const QString& row) {
             return row.contains(QStringLiteral("\",\"") + QString::fromUtf8(c.type) +
                                 QStringLiteral("\",\"")) &&
-                   row.contains(c.record) && row.contains(QStringLiteral("\"read\""));
+                   row.contains(c.record) && row.contains(QStringLiteral("\"read\"")) &&
+                   row.contains(QStringLiteral(",\"demo\","));
         });
         EXPECT_EQ(rows, 1) << c.type;
     }

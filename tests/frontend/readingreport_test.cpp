@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -82,9 +83,14 @@ std::vector<Case> cases() {
         {"failed, odd texts",
          {"t", -2, "a,b\r\nc", "copote", 51, "=1+2\xFF", false, "@cmd|' /C calc'!A0\nline 2", "",
           "", "system_message"},
-         {"t", "-2", "a,b\r\nc", "copote", "51", "'=1+2\xEF\xBF\xBD", "", "", "",
-          "'=1+2\xEF\xBF\xBD", "'=1+2\xEF\xBF\xBD", "failure", "failed",
-          "'@cmd|' /C calc'!A0\nline 2", "", "", "system_message"}},
+         {"t", "-2", "a,b\r\nc", "copote", "51", "'=1+2\xEF\xBF\xBD", "", "", "", "",
+          "'=1+2\xEF\xBF\xBD", "failure", "failed", "'@cmd|' /C calc'!A0\nline 2", "", "",
+          "system_message"}},
+        // The demo meter's device is made anew for every run: the files say "demo".
+        {"demo",
+         {"t", 2, "/dev/pts/7", "copote", 51, r56, true, "", "", "", "", true},
+         {"t", "2", "demo", "copote", "51", "000001234567", "000000987600", "000001234560",
+          "0000030200", "0012345678", r56, "normal", "read", "", "", "", ""}},
     };
 }
 
@@ -176,14 +182,54 @@ TEST(ReadingReport, ConcurrentJournalAppends_KeepWholeRows) {
     }
     EXPECT_EQ(perwriter, (std::map<std::string, int>{{"1", rowseach}, {"2", rowseach}}));
 
-    // A journal that cannot be written says so instead of failing silently.
     const std::string missing = (dir.path / "missing").string();
-    const Reason journalerror = appendjournal(missing + "/j.csv", ReadingReport{});
-    EXPECT_EQ(journalerror.name(), "journal_not_opened_detail");
-    EXPECT_EQ(journalerror.english(),
-              "cannot open the journal " + missing + "/j.csv: No such file or directory");
     EXPECT_EQ(writefile(missing + "/r.json", "{}").english(),
               "cannot write " + missing + "/r.json");
+}
+
+// A journal that cannot be written says why, in words that name the cause, and a file that is
+// not a journal of ours is left exactly as it was.
+TEST(ReadingReport, JournalNotWritable_SaysWhyAndLeavesTheFileAlone) {
+    TempDir dir;
+    const std::string here = dir.path.string();
+    std::ofstream(here + "/notes.txt", std::ios::binary) << "shopping list\r\n";
+    std::ofstream(here + "/bom-only.csv", std::ios::binary) << "\xEF\xBB\xBF";
+    std::ofstream(here + "/ro.csv", std::ios::binary) << "";
+    std::filesystem::permissions(here + "/ro.csv", std::filesystem::perms::owner_read);
+    ::mkfifo((here + "/fifo").c_str(), 0600);
+    const bool root = ::geteuid() == 0; // may write where others may not
+    const struct {
+        std::string path;
+        const char* english; // after "cannot open the journal PATH: "; none: refused as not ours
+        const char* chinese;
+    } places[] = {
+        {here + "/missing/j.csv", "the folder does not exist", "文件夹不存在"},
+        {here, "it is a folder, not a file", "它是文件夹，不是文件"},
+        {here + "/notes.txt/j.csv", "a part of the path is not a folder", "不是文件夹"},
+        {"/proc/meterreader-journal.csv", "no file can be created in that folder", "不能建立文件"},
+        {here + "/fifo", "it is not an ordinary file (a device or a pipe)", "不是普通文件"},
+        {"/dev/null", "it is not an ordinary file (a device or a pipe)", "不是普通文件"},
+        {here + "/ro.csv", root ? nullptr : "permission denied", "没有权限"},
+        {here + "/notes.txt", nullptr, "不是本程序的日志"},
+        {here + "/bom-only.csv", nullptr, "不是本程序的日志"},
+        {"/proc/version", nullptr, "不是本程序的日志"},
+    };
+    for (const auto& c : places) {
+        if (!c.english && c.path == here + "/ro.csv") continue;
+        const bool file = std::filesystem::is_regular_file(c.path);
+        const std::string before = file ? slurp(c.path) : "";
+        const Reason why = appendjournal(c.path, cases()[0].report);
+        EXPECT_EQ(why.english(),
+                  c.english ? "cannot open the journal " + c.path + ": " + c.english
+                            : c.path + " is not a journal of this program (it does not begin "
+                                       "with the journal's header); nothing was added to it")
+            << c.path;
+        EXPECT_NE(why.text(Language::zh).find(c.chinese), std::string::npos)
+            << why.text(Language::zh);
+        if (file) {
+            EXPECT_EQ(slurp(c.path), before) << c.path;
+        }
+    }
 }
 
 // A journal begun before reason_code keeps its columns; any other gets them all.
@@ -202,7 +248,7 @@ TEST(ReadingReport, JournalOfTheOldColumns_KeepsThem) {
         {"new", "", header},
         {"old", bom + oldhead + oldrow, oldheader},
         {"old header only", bom + oldhead, oldheader},
-        {"old header without its byte order mark", oldhead + oldrow, header},
+        {"old header without its byte order mark", oldhead + oldrow, oldheader},
     };
     const Case reading = cases()[1];
     for (const auto& j : journals) {

@@ -20,9 +20,15 @@ TEST(RecordView, RecordOfAnyLength_FieldsCutByPosition) {
         {r60,
          {r60.substr(0, 12), r60.substr(12, 12), r60.substr(24, 12), r60.substr(36, 10),
           r60.substr(50, 10)}},
-        {std::string(30, '7'),
-         {std::string(12, '7'), std::string(12, '7'), "777777", "", std::string(10, '7')}},
-        {"12345", {"12345", "", "", "", "12345"}},
+        // Cut short: the head is not the last ten (a line lost after the used postage or the
+        // piece count), but its own place, empty or partial.
+        {std::string(30, '7'), {std::string(12, '7'), std::string(12, '7'), "777777", "", ""}},
+        {r56.substr(0, 24), {"000001234567", "000000987600", "", "", ""}},
+        {r56.substr(0, 46), {"000001234567", "000000987600", "000001234560", "0000030200", ""}},
+        {r56.substr(0, 50), {"000001234567", "000000987600", "000001234560", "0000030200", "0012"}},
+        {r56.substr(0, 55),
+         {"000001234567", "000000987600", "000001234560", "0000030200", "001234567"}},
+        {"12345", {"12345", "", "", "", ""}},
         {"", {"", "", "", "", ""}},
     };
     for (const auto& c : cases) {

@@ -154,12 +154,15 @@ kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 stopsim
 
-# Journals that cannot be written: the reading stands (exit 0), the cause is named.
+# Journals that cannot be written: the reading is printed, the cause is named, and the run
+# fails (exit 1).
 run "$here" --demo --type 21 --journal 'C:\missing\j.csv' --lang zh
-[ "$rc" -eq 0 ] || fail "journal in a missing folder: exit $rc"
-expect "missing journal folder" "$err" "无法打开日志 C:\\missing\\j.csv：文件夹不存在（错误 3）"
+[ "$rc" -eq 1 ] || fail "journal in a missing folder: exit $rc"
+expect "reading printed" "$out" "表头：0000123456"
+expect "missing journal folder" "$err" "meterread: 无法打开日志 C:\\missing\\j.csv：文件夹不存在（错误 3）"
 run "$here" --demo --type 21 --journal 'C:\windows' --lang en
-expect "journal is a folder" "$err" "the journal was not written: cannot open the journal C:\\windows: access is denied (error 5)"
+[ "$rc" -eq 1 ] || fail "journal is a folder: exit $rc"
+expect "journal is a folder" "$err" "meterread: cannot open the journal C:\\windows: access is denied (error 5)"
 
 # A Chinese journal path needs the command line as UTF-16; without it the path arrives as "?".
 run "$here" --demo --type 高速机 --json

@@ -36,14 +36,14 @@ serial device, until interrupted.
                      bits 5 to 8, stop bits 1 or 2
   --total N          total postage in the record's units (12 digits at most; the neopost
                      keeps 10)
-  --used N           used postage (12 digits at most; the neopost keeps 10)
-  --unused N         unused postage (12 digits at most; the neopost keeps 10)
-  --pieces N         total piece count (10 digits at most)
-  --head N           meter head number (10 digits at most)
+  --used N           used postage (12 digits at most; the neopost and the 5400 keep 10)
+  --unused N         unused postage (12 digits at most; the neopost and the 5400 keep 10)
+  --pieces N         total piece count (10 digits at most; the 5400 keeps 8)
+  --head N           meter head number (10 digits at most; the 5400 keeps 6)
   --silent           take requests but never answer
   --delay MS         delay before each reply (default 20)
-  --split N          send replies in chunks of N bytes ...
-  --gap MS           ... with this pause between chunks (default 0)
+  --split N          send replies in chunks of N bytes (1 or more) ...
+  --gap MS           ... with this pause between chunks (default 0; only with --split)
   --noise N          send N noise bytes before each reply
   --twice            send every reply twice
   --corrupt POS      flip all bits of byte POS (from 0) of each reply
@@ -198,6 +198,9 @@ sim::Faults faultsof(const Options& o) {
     };
     for (const auto& [name, text, field] : numbers)
         if (o.has(name)) *field = number(name, *text);
+    // Chunks of no bytes would never send a reply; a pause is only between chunks.
+    if (o.has("--split") && faults.chunk == 0) refuse("--split takes a number from 1 to 1000000");
+    if (o.has("--gap") && !o.has("--split")) refuse("--gap applies to --split only");
     return faults;
 }
 

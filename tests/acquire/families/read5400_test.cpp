@@ -91,7 +91,9 @@ TEST(Read5400, SilentMeter_GivesUpAfterSixtyPollsAtNormalEnd) {
     st.play(12, {.silent = true});
     EXPECT_EQ(st.read(12), allzerorecord);
     EXPECT_TRUE(st.driver.outcome().normal());
-    EXPECT_EQ(st.driver.outcome().reason.english(), "no reply to 表头 after 60 polls");
+    EXPECT_EQ(st.driver.outcome().reason.english(),
+              "no reply to 表头 after 60 polls; not a single byte came back: check the machine "
+              "type, the cable and the port");
     EXPECT_EQ(st.sent(), headline);
     EXPECT_EQ(st.received(), "");
     EXPECT_EQ(st.device.reads(), 1 + 1 + 60) << "after opening, after the request, 60 polls";
