@@ -29,10 +29,15 @@ struct ReadingReport {
     // anew for every run.
     std::string devicetext() const { return demo ? "demo" : device; }
 
-    // Both texts of the reason from `why`.
+    // Both texts of the reason from `why`. The hint added to a reading that never got a byte
+    // does not change its code: scripts key on the code of what went wrong ("no_reply").
     void setreason(const Reason& why) {
         reason = why.english();
-        reasoncode = std::string(why.name());
+        const Reason* keyed = &why;
+        if (why.code() == ReasonCode::nothing_received && !why.parts().empty() &&
+            why.parts().front().nested)
+            keyed = why.parts().front().nested.get();
+        reasoncode = std::string(keyed->name());
     }
 
     // "read" (values read), "nodata" (normal end, nothing read) or "failed" (failure end).
