@@ -122,6 +122,18 @@ enum class Language { zh, en };
     X(sim_settings_unsupported, "{s} cannot take line settings {s}", "%1 不能使用线路参数 %2")                \
     X(sim_settings_refused, "{s} refused line settings {s}: {r}", "%1 拒绝了线路参数 %2：%3")                 \
     X(sim_settings_ignored, "{s} did not take line settings {s}", "%1 没有采用线路参数 %2")                   \
+    X(replay_write_differs, "write {n}, byte {n}: the reader sent {s} where the capture has {s}",             \
+      "第 %1 次写入的第 %2 个字节：读取程序发送了 %3，抓包中是 %4")                                           \
+    X(replay_write_beyond, "the reader sent more than the capture's {n} writes",                              \
+      "读取程序发送的内容多于抓包中的 %1 次写入")                                                             \
+    X(replay_vendor_record,                                                                                   \
+      "the capture holds calls of the vendor library, not the line: playing a copote meter "                  \
+      "showing the recorded record",                                                                          \
+      "抓包记录的是厂商库的调用，不是线路上的字节：模拟一台显示抓包中记录的邮资表")                           \
+    X(replay_vendor_silent,                                                                                   \
+      "the capture holds calls of the vendor library, not the line, and no record: playing a "                \
+      "copote meter that does not answer",                                                                    \
+      "抓包记录的是厂商库的调用，不是线路上的字节，且没有记录：模拟一台不应答的邮资表")                       \
     /* Opening and using the port. */                                                                         \
     X(port_not_opened, "port {n} could not be opened: {r}", "无法打开端口 %1：%2")                            \
     X(port_no_device_numbered, "port {n} has no device (ports are numbered from 1)",                          \
