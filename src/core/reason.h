@@ -195,6 +195,29 @@ enum class Language { zh, en };
     X(file_not_written, "cannot write {s}", "无法写入 %1")                                                    \
     X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                                \
     X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")                          \
+    /* Captures of a reading: made, read and replayed. */                                                     \
+    X(capture_not_opened, "cannot read the capture {s}: {r}", "无法读取抓包 %1：%2")                          \
+    X(capture_not_written, "cannot write the capture {s}: {r}", "无法写入抓包 %1：%2")                        \
+    X(capture_too_large, "the capture has {n} bytes, more than the 16777216 a capture may have",              \
+      "抓包有 %1 字节，超过了抓包最多 16777216 字节的限制")                                                   \
+    X(capture_not_capture, "line {n}: this is not a capture of a reading", "第 %1 行：这不是读取的抓包")      \
+    X(capture_newer_version,                                                                                  \
+      "line {n}: the capture has format version {n}; this program reads up to version {n}",                   \
+      "第 %1 行：抓包的格式版本是 %2，本程序最多读取版本 %3")                                                 \
+    X(capture_unknown_type, "line {n}: machine type {n} is not known to this program",                        \
+      "第 %1 行：本程序不认识机器类型 %2")                                                                    \
+    X(capture_truncated, "line {n}: the capture ends without its outcome line (it was cut short)",            \
+      "第 %1 行：抓包没有结果行就结束了（文件不完整）")                                                       \
+    X(capture_bad_json, "line {n} is not a well-formed line of a capture", "第 %1 行不是格式正确的抓包行")    \
+    X(capture_bad_field, "line {n}: the field \"{s}\" is missing or not valid",                               \
+      "第 %1 行：字段 \"%2\" 缺失或无效")                                                                     \
+    X(capture_bad_hex, "line {n}: the bytes are not pairs of hexadecimal digits",                             \
+      "第 %1 行：字节不是成对的十六进制数字")                                                                 \
+    X(capture_time_backwards, "line {n}: the time goes back from {n} ms to {n} ms",                           \
+      "第 %1 行：时间从 %2 毫秒倒退到 %3 毫秒")                                                               \
+    X(capture_unknown_event, "line {n}: unknown event \"{s}\"", "第 %1 行：未知的事件 \"%2\"")                \
+    X(capture_after_outcome, "line {n}: the capture goes on after its outcome line",                          \
+      "第 %1 行：抓包在结果行之后还有内容")                                                                   \
     /* Our words for the system's error codes. */                                                             \
     X(win_not_supported, "the device does not support this function (error {n})",                             \
       "设备不支持这项功能（错误 %1）")                                                                        \
