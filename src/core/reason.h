@@ -218,6 +218,19 @@ enum class Language { zh, en };
     X(capture_unknown_event, "line {n}: unknown event \"{s}\"", "第 %1 行：未知的事件 \"%2\"")                \
     X(capture_after_outcome, "line {n}: the capture goes on after its outcome line",                          \
       "第 %1 行：抓包在结果行之后还有内容")                                                                   \
+    X(capture_write_differs, "write {n} differs from the recorded one at byte {n}",                          \
+      "第 %1 次写入在第 %2 字节与抓包中的不同")                                                               \
+    X(capture_write_extra, "write {n} is not in the capture", "抓包中没有第 %1 次写入")                      \
+    X(capture_no_vendor_call, "the reading calls {s}, but the capture holds no more calls of the library",   \
+      "读取调用了 %1，但抓包中没有更多的库调用")                                                              \
+    X(capture_other_vendor_call, "the reading calls {s} where the capture holds {s}",                        \
+      "读取调用了 %1，而抓包中此处是 %2")                                                                     \
+    X(capture_differs_end, "the end differs: recorded {s}, replayed {s}",                                    \
+      "结束方式不同：抓包中是 %1，重放得到 %2")                                                               \
+    X(capture_differs_reason, "the reason differs: recorded {s}, replayed {s}",                              \
+      "原因不同：抓包中是 %1，重放得到 %2")                                                                   \
+    X(capture_differs_record, "the record differs: recorded \"{s}\", replayed \"{s}\"",                      \
+      "记录不同：抓包中是 \"%1\"，重放得到 \"%2\"")                                                           \
     /* Our words for the system's error codes. */                                                             \
     X(win_not_supported, "the device does not support this function (error {n})",                             \
       "设备不支持这项功能（错误 %1）")                                                                        \
