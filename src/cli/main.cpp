@@ -5,11 +5,13 @@
 #include "cli/commandline.h"
 #include "console/console.h"
 #include "core/machinetypes.h"
+#include "core/utf8path.h"
 #include "frontend/demo.h"
+#include "frontend/language.h"
+#include "frontend/readingcapture.h"
 #include "frontend/readingreport.h"
 #include "frontend/readingsession.h"
 #include "frontend/readingsetup.h"
-#include "frontend/language.h"
 #include "frontend/recordview.h"
 #include "serial/nativedevice.h"
 
@@ -35,7 +37,8 @@ using namespace meter;
 
 const char* const usage =
     R"USAGE(usage: meterread [--port TEXT] [--type TEXT] [--device N=PATH]... [--json] [--demo]
-                 [--lang zh|en] [--journal FILE] [--help] [--version]
+                 [--lang zh|en] [--journal FILE] [--capture FILE] [--help] [--version]
+       meterread --replay FILE [--check] [--json] [--lang zh|en]
 Reads the registers of a postage meter on a serial port and prints them.
 
   --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
@@ -52,6 +55,13 @@ const char* const usagetail =
                    Chinese unless it is English); the JSON keys and its "reason" (English) stay
   --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
                    written when the file is new), as the window's journal does
+  --capture FILE   write the reading's exchange with the meter to FILE (a capture: every byte
+                   sent and received with its time, the poll boundaries, the outcome), whatever
+                   the end; see docs/capture-format.md. Send it in when a meter does not read
+  --replay FILE    read the capture FILE again, offline: the capture's machine type's reading
+                   against the recorded meter, on virtual time, printed as a reading
+  --check          with --replay: exit 0 when the end, the reason and the record are the
+                   recorded ones, else 1 with the first difference on stderr
   --help, --version
 
 Exit status: 0 a record was read; 1 the reading failed or gave no usable data (reason on
@@ -208,6 +218,9 @@ struct Options {
     bool demo = false;
     std::string lang;
     std::string journal;
+    std::string capture;
+    std::string replay;
+    bool check = false;
 };
 
 // The value of the last --lang, found before the command line is parsed; empty for none.
@@ -237,6 +250,9 @@ Options parse(const std::vector<std::string>& arguments) {
     app.add_flag("--demo", o.demo);
     app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--capture", o.capture)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--replay", o.replay)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag("--check", o.check);
     // The language first, so that a command line that cannot be taken is refused in it.
     const std::optional<Language> chosen = chooselanguage(langoption(arguments));
     if (chosen) language = *chosen;
@@ -257,6 +273,10 @@ Options parse(const std::vector<std::string>& arguments) {
         std::fflush(stdout);
         std::exit(0);
     }
+    if (!o.replay.empty() && !o.capture.empty())
+        refuse(Reason(ReasonCode::options_together, "--capture", "--replay"));
+    if (o.check && o.replay.empty())
+        refuse(Reason(ReasonCode::option_needs_option, "--check", "--replay"));
     return o;
 }
 
@@ -340,6 +360,11 @@ void writejournal(const std::string& path, const ReadingReport& report) {
                   ": " + error.text(language) + "\n");
 }
 
+void writecapturefile(const std::string& path, const Capture& capture) {
+    if (const Reason error = writecapture(utf8path(path), capture))
+        print(Stream::err, std::string("meterread: ") + error.text(language) + "\n");
+}
+
 // The exit status of the reading, its reason on stderr when it read nothing usable.
 int exitstatus(const FinishedReading& r) {
     const bool zh = language == Language::zh;
@@ -361,10 +386,36 @@ int exitstatus(const FinishedReading& r) {
 
 } // namespace
 
+// --replay: the capture read again offline, printed as a reading; with --check, compared.
+int replay(const Options& o) {
+    const CaptureRead read = readcapture(utf8path(o.replay));
+    if (!read.capture) quit(o.replay + ": " + read.why.text(language));
+    const ReplayedReading replayed = replaycapture(*read.capture);
+    if (o.json)
+        printjson(replayed.reading);
+    else
+        printlines(replayed.reading.fields);
+    std::fflush(stdout);
+    if (!o.check) return exitstatus(replayed.reading);
+    const bool zh = language == Language::zh;
+    if (replayed.writedifference)
+        print(Stream::err, std::string("meterread: ") + (zh ? "注意：" : "note: ") +
+                               replayed.writedifference.text(language) + "\n");
+    if (replayed.difference) {
+        print(Stream::err,
+              std::string("meterread: ") +
+                  (zh ? "重放与抓包不一致：" : "the replay differs from the capture: ") +
+                  replayed.difference.text(language) + "\n");
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     static RealPacer pacer;
     cancelonrequest(pacer);
     const Options o = parse(console::arguments(argc, argv));
+    if (!o.replay.empty()) return replay(o);
 
     ReadingSession session;
     const std::int16_t code = typefromtext(o.type);
@@ -381,13 +432,16 @@ int main(int argc, char** argv) {
     vendor->setcancellation(&pacer.cancellation());
     Progress progress(stderristerminal(), typetext, pacer);
     pacer.onevents([&progress] { progress.show(); });
-    Driver driver({*device, pacer, *vendor, &progress});
+    // The exchange is kept for --capture; keeping it changes nothing in the reading.
+    CaptureRecorder recorder(*device, *vendor, pacer, &progress);
+    Driver driver({recorder.device(), pacer, recorder.vendor(), recorder.listener()});
     if (const Reason why = session.take(driver)) refuse(why);
 
     if (demo && stderristerminal())
         print(Stream::err,
               "demo: the simulated meter on " + demo->path() + " stands behind every port\n");
     const Usage before = measure();
+    recorder.begin();
     const FinishedReading reading = session.run(driver, device->describe(session.port()));
     const Usage after = measure();
     progress.clear();
@@ -402,5 +456,6 @@ int main(int argc, char** argv) {
         printlines(reading.fields);
     std::fflush(stdout);
     if (!o.journal.empty()) writejournal(o.journal, reading.report);
+    if (!o.capture.empty()) writecapturefile(o.capture, capturereading(reading, recorder));
     return exitstatus(reading);
 }

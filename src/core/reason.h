@@ -51,6 +51,8 @@ enum class Language { zh, en };
     X(option_unknown, "unknown option {s} (see --help)", "未知的选项 %1（见 --help）")                        \
     X(option_not_taken, "{s} (see --help)", "%1（见 --help）")                                                \
     X(lang_refused, "--lang takes zh or en", "--lang 只能是 zh 或 en")                                        \
+    X(options_together, "{s} cannot be given with {s}", "%1 不能与 %2 同时使用")                              \
+    X(option_needs_option, "{s} needs {s}", "%1 需要 %2")                                                     \
     /* The vendor library and its helper program. */                                                          \
     X(helper_not_found_nodir,                                                                                 \
       "the vendor library's helper program {s} was not found (the program's own folder is "                   \
