@@ -11,7 +11,23 @@ Replay::Replay(const std::vector<Recorded>& events) {
     // What the meter sent before the first write (the reader discards it on opening the port)
     // goes out with the answer to the first write, at once.
     std::vector<Recorded> early;
-    for (const Recorded& e : events) {
+    // A read's time is that of the look at the line that read it; the meter sent those bytes
+    // after the look before it (or the write, or the chunk before, if later). They go out
+    // half-way between, so that the same look reads them again, whichever way the times of
+    // the reader and the meter drift by a little.
+    std::int64_t look = -1, before = 0, since = 0;
+    for (Recorded e : events) {
+        if (e.kind == Recorded::Kind::poll) {
+            before = look < 0 ? 0 : look;
+            look = e.ms;
+            continue;
+        }
+        if (e.kind == Recorded::Kind::write && !e.bytes.empty()) since = e.ms;
+        if (e.kind == Recorded::Kind::read && !e.bytes.empty() && look >= 0) {
+            const std::int64_t from = std::max(before, since);
+            if (e.ms > from) e.ms = from + (e.ms - from) / 2;
+            since = std::max(since, e.ms);
+        }
         if (e.kind == Recorded::Kind::write) {
             if (e.bytes.empty()) continue;
             writes_.push_back({e.ms, e.bytes, {}});

@@ -20,6 +20,7 @@ struct Recorded {
         write, // the bytes of one write of the reader
         read,  // the bytes one read of the reader returned
         lost,  // the line went dead
+        poll,  // the reader looked at the line: the reads up to the next look are what it read
     };
     Kind kind = Kind::write;
     std::int64_t ms = 0;

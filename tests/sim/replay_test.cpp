@@ -87,15 +87,41 @@ TEST(SimReplay, RecordedAnswers_GoOutAtTheirTimesAfterEachWrite) {
     }
 }
 
-TEST(SimReplay, ReadsBeforeTheFirstWriteAndEmptyEvents_GoOutWithTheFirstAnswer) {
-    Replay replay({r(5, {0x55}), w(10, {}), w(50, {0x01}), r(60, {}), r(90, {0x02})});
-    EXPECT_EQ(replay.writes(), 1u);
-    const std::vector<Emission> out = replay.receive(Bytes{0x01}, 0);
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].afterms, 0);
-    EXPECT_EQ(out[0].bytes, Bytes{0x55});
-    EXPECT_EQ(out[1].afterms, 40);
-    EXPECT_EQ(replay.writesdone(), 1u);
+Recorded poll(std::int64_t ms) {
+    return {Kind::poll, ms, {}};
+}
+
+// The answer to one write, as times after it; reads recorded at a look at the line go out
+// half-way since the look before.
+TEST(SimReplay, TimesOfTheAnswer_FromTheRecordedReadsAndLooks) {
+    const struct Case {
+        const char* what;
+        std::vector<Recorded> events;
+        std::vector<int> times;
+    } cases[] = {
+        {"no looks recorded: the read's own times",
+         {w(50, {0x01}), r(60, {0x02}), r(90, {0x03})},
+         {10, 40}},
+        {"before the first write, and empty events",
+         {r(5, {0x55}), w(10, {}), w(50, {0x01}), r(60, {}), r(90, {0x02})},
+         {0, 40}},
+        {"read at a look: half-way since the write",
+         {poll(0), w(100, {0x01}), poll(100), poll(200), r(200, {0x02})},
+         {50}},
+        {"a reply across looks: each chunk half-way since the look before",
+         {w(0, {0x01}), poll(1000), r(1000, {0x02}), poll(2000), r(2000, {0x03}), poll(3000),
+          poll(4000), r(4000, {0x04})},
+         {500, 1500, 3500}},
+    };
+    for (const Case& c : cases) {
+        Replay replay(c.events);
+        EXPECT_EQ(replay.writes(), 1u) << c.what;
+        std::vector<int> times;
+        for (const Emission& e : replay.receive(Bytes{0x01}, 0))
+            times.push_back(e.afterms);
+        EXPECT_EQ(times, c.times) << c.what;
+        EXPECT_EQ(replay.writesdone(), 1u);
+    }
 }
 
 } // namespace

@@ -269,14 +269,15 @@ int serve(sim::Responder& meter, const Options& o, const LineSettings& settings)
     return 0;
 }
 
-// The line as the capture recorded it: the reader's writes, what its reads returned, and where
-// a read or write failed because the line went dead.
+// The line as the capture recorded it: the reader's writes, its looks at the line, what its
+// reads returned, and where a read or write failed because the line went dead.
 std::vector<sim::Recorded> recordedline(const Capture& capture) {
     std::vector<sim::Recorded> line;
     for (const CaptureEvent& e : capture.events) {
         using Kind = CaptureEvent::Kind;
         if (e.kind == Kind::tx) line.push_back({sim::Recorded::Kind::write, e.ms, e.bytes});
         if (e.kind == Kind::rx) line.push_back({sim::Recorded::Kind::read, e.ms, e.bytes});
+        if (e.kind == Kind::poll) line.push_back({sim::Recorded::Kind::poll, e.ms, {}});
         const ReasonCode why = e.why.code();
         if (e.kind == Kind::error &&
             (why == ReasonCode::line_lost || why == ReasonCode::line_lost_read ||
