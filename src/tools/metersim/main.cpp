@@ -278,10 +278,8 @@ std::vector<sim::Recorded> recordedline(const Capture& capture) {
         if (e.kind == Kind::tx) line.push_back({sim::Recorded::Kind::write, e.ms, e.bytes});
         if (e.kind == Kind::rx) line.push_back({sim::Recorded::Kind::read, e.ms, e.bytes});
         if (e.kind == Kind::poll) line.push_back({sim::Recorded::Kind::poll, e.ms, {}});
-        const ReasonCode why = e.why.code();
-        if (e.kind == Kind::error &&
-            (why == ReasonCode::line_lost || why == ReasonCode::line_lost_read ||
-             why == ReasonCode::line_lost_write))
+        // Every way the line can be lost, whichever call found it.
+        if (e.kind == Kind::error && e.why.name().starts_with("line_lost"))
             line.push_back({sim::Recorded::Kind::lost, e.ms, {}});
     }
     return line;
