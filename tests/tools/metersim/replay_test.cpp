@@ -6,7 +6,6 @@
 #include "core/hexecho.h"
 #include "support/e2e.h"
 
-#include <QFile>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -125,39 +124,6 @@ TEST(MeterSimReplay, ReaderSendsOtherBytes_SaysWhereAndAnswersAsRecorded) {
         EXPECT_EQ(r.exitcode, 0) << "answered as recorded all the same" << r.err.toStdString();
         EXPECT_EQ(r.json[QStringLiteral("record")], recorded.json[QStringLiteral("record")]);
         EXPECT_EQ(replayed.log().toStdString(), c.says);
-    }
-}
-
-TEST(MeterSimReplay, OptionsOfAPlayedMeterOrABadCapture_Refused) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString bad = dir.filePath(QStringLiteral("bad.jsonl"));
-    QFile f(bad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a capture\n");
-    f.close();
-    const struct {
-        QStringList args;
-        const char* says;
-    } cases[] = {
-        {{QStringLiteral("--replay"), bad, QStringLiteral("--type"), QStringLiteral("11")},
-         "--type does not apply to --replay"},
-        {{QStringLiteral("--replay"), bad, QStringLiteral("--silent")},
-         "--silent does not apply to --replay"},
-        {{QStringLiteral("--replay"), bad, QStringLiteral("--lang"), QStringLiteral("en")},
-         "line 1"},
-        {{QStringLiteral("--replay"), dir.filePath(QStringLiteral("none.jsonl")),
-          QStringLiteral("--lang"), QStringLiteral("en")},
-         "none.jsonl"},
-    };
-    for (const auto& c : cases) {
-        QProcess p;
-        p.start(QStringLiteral(METERSIM_PATH), c.args);
-        ASSERT_TRUE(p.waitForFinished(5000));
-        EXPECT_EQ(p.exitCode(), 2) << c.args.join(' ').toStdString();
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        EXPECT_TRUE(err.contains(QString::fromUtf8(c.says))) << err.toStdString();
-        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
     }
 }
 
