@@ -4,6 +4,7 @@
 // and the two traffic boxes. Start checks the choice and runs a reading; the same button, then
 // captioned "结束", clears the window for the next one.
 #include "app/readingrunner.h"
+#include "capture/capture.h"
 #include "frontend/readingreport.h"
 #include "frontend/readingsession.h"
 #include "serial/portmap.h"
@@ -56,6 +57,8 @@ class Form1 : public QMainWindow {
     // Writes the shown reading to `path`, as JSON for a .json name and as CSV otherwise.
     // Returns an error message, empty on success.
     QString save(const QString& path);
+    // Writes the last reading's capture to `path`. Returns an error message, empty on success.
+    QString savecapture(const QString& path);
     // The five result lines, as Ctrl+C copies them when nothing is selected.
     QString resultlines() const;
 
@@ -76,6 +79,7 @@ class Form1 : public QMainWindow {
     QLabel* Label4() const { return Label4_; }
     QPlainTextEdit* txt_rece() const { return txt_rece_; }
     QAction* act_save() const { return act_save_; }
+    QAction* act_savecapture() const { return act_savecapture_; }
     QAction* act_journal() const { return act_journal_; }
     QAction* act_journalfile() const { return act_journalfile_; }
     QAction* act_copy() const { return act_copy_; }
@@ -123,6 +127,7 @@ class Form1 : public QMainWindow {
     void setjournal(bool on, bool remember);
     void choosejournal();
     void savedialog();
+    void savecapturedialog();
     void copy();
 
     QLabel* Label1_ = nullptr;
@@ -140,6 +145,7 @@ class Form1 : public QMainWindow {
     QLabel* Label4_ = nullptr;
     QPlainTextEdit* txt_rece_ = nullptr;
     QAction* act_save_ = nullptr;
+    QAction* act_savecapture_ = nullptr;
     QAction* act_journal_ = nullptr;
     QAction* act_journalfile_ = nullptr;
     QAction* act_copy_ = nullptr;
@@ -163,6 +169,7 @@ class Form1 : public QMainWindow {
     PortMap fixed_;
     PortMap ports_;
     std::optional<ReadingReport> last_;
+    std::optional<Capture> lastcapture_;
     QString journalfile_;
     bool journalfixed_ = false;
 };

@@ -543,7 +543,13 @@ Reason writecapture(const std::filesystem::path& path, const Capture& capture) {
 #else
     const unsigned long pid = static_cast<unsigned long>(::getpid());
 #endif
-    temp += utf8path("." + std::to_string(pid) + "." + std::to_string(serial++) + ".part");
+    // Appended piece by piece: GCC 12 warns, wrongly, on "." + std::to_string(...) at -O3.
+    std::string suffix(1, '.');
+    suffix += std::to_string(pid);
+    suffix += '.';
+    suffix += std::to_string(serial++);
+    suffix += ".part";
+    temp += utf8path(suffix);
 #ifdef _WIN32
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

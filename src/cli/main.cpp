@@ -389,7 +389,10 @@ int exitstatus(const FinishedReading& r) {
 // --replay: the capture read again offline, printed as a reading; with --check, compared.
 int replay(const Options& o) {
     const CaptureRead read = readcapture(utf8path(o.replay));
-    if (!read.capture) quit(o.replay + ": " + read.why.text(language));
+    // A capture that cannot be read names its file; one that is not right, its line.
+    if (!read.capture)
+        quit((read.why.code() == ReasonCode::capture_not_opened ? "" : o.replay + ": ") +
+             read.why.text(language));
     const ReplayedReading replayed = replaycapture(*read.capture);
     if (o.json)
         printjson(replayed.reading);
