@@ -45,8 +45,13 @@ void Replay::differs(Reason why) {
     differences_.push_back(std::move(why));
 }
 
+void Replay::sent(ByteView bytes) const {
+    if (log_) log_("tx" + hexecho(bytes));
+}
+
 std::vector<Emission> Replay::receive(ByteView bytes, std::int64_t nowms) {
     std::vector<Emission> out;
+    if (log_ && !bytes.empty()) log_("rx" + hexecho(bytes));
     for (const std::uint8_t b : bytes) {
         if (next_ >= writes_.size()) {
             if (beyond_++ == 0) differs(Reason(ReasonCode::replay_write_beyond, writes_.size()));

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace meter::sim {
@@ -32,7 +33,10 @@ class Replay : public Responder {
     explicit Replay(const std::vector<Recorded>& events);
 
     std::vector<Emission> receive(ByteView bytes, std::int64_t nowms = 0) override;
-    void sent(ByteView) const override {}
+    void sent(ByteView bytes) const override;
+
+    // One line per event, as the simulated meter logs them: "rx ..." and "tx ...".
+    void onlog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
     // Each difference between what the reader sends and what was recorded, as it is found: the
     // first differing byte of a write, and the first byte beyond the last recorded write.
@@ -60,6 +64,7 @@ class Replay : public Responder {
     std::int64_t busyuntil_ = 0;
     std::vector<Reason> differences_;
     std::function<void(const Reason&)> report_;
+    std::function<void(const std::string&)> log_;
 };
 
 } // namespace meter::sim

@@ -229,7 +229,7 @@ LineSettings linesettingsof(const Options& o, std::int16_t code) {
 }
 
 // With --verbose, every request and reply goes to stderr, timed from the start.
-void logtraffic(sim::Meter& meter) {
+template <class Played> void logtraffic(Played& meter) {
     const auto start = std::chrono::steady_clock::now();
     meter.onlog([start](const std::string& line) {
         const double t =
@@ -319,6 +319,7 @@ int replay(const Options& o) {
     meter.ondifference([](const Reason& why) {
         std::fprintf(stderr, "metersim: %s\n", why.text(language).c_str());
     });
+    if (o.verbose) logtraffic(meter);
     return serve(meter, o, o.has("--settings") ? linesettingsof(o, 0) : *capture.header.line);
 }
 
