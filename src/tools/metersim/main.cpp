@@ -56,8 +56,8 @@ serial device, until interrupted.
   --replay FILE      play the meter recorded in a capture (meterread --capture): each chunk
                      it sent goes out again at its time after the write it followed; where
                      the reader's bytes differ from the recorded ones it says so on stderr and
-                     answers as recorded. --device and --settings apply (default: the
-                     capture's line settings); the register values and faults do not
+                     answers as recorded. --device, --settings (default: the capture's
+                     line settings) and --verbose apply; the register values and faults do not
   --lang zh|en       language of the messages (default: the system's locale)
   --help, --version
 )USAGE";
