@@ -181,6 +181,22 @@
         <translation>About</translation>
     </message>
     <message>
+        <source>保存抓包…</source>
+        <translation>Save capture…</translation>
+    </message>
+    <message>
+        <source>保存抓包</source>
+        <translation>Save capture</translation>
+    </message>
+    <message>
+        <source>抓包文件 (*.jsonl)</source>
+        <translation>Captures (*.jsonl)</translation>
+    </message>
+    <message>
+        <source>没有可保存的抓包</source>
+        <translation>No capture to save</translation>
+    </message>
+    <message>
         <source>记录日志</source>
         <translation>Keep a Journal</translation>
     </message>

@@ -2,6 +2,7 @@
 #pragma once
 #include "serial/traffic.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace meter {
@@ -12,6 +13,9 @@ class ReadingListener : public TrafficListener {
   public:
     // The register (or reply) the reading now waits for, in the meter's own terms ("已用邮资").
     virtual void waiting(std::string_view what) = 0;
+    // A poll boundary: the reading is about to look at the line for the `count`-th time (1, 2,
+    // ...). For whoever keeps the exchange, as a capture does; a front end need not listen.
+    virtual void polled(std::int64_t count) { (void)count; }
 };
 
 } // namespace meter

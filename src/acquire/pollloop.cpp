@@ -39,6 +39,8 @@ Step PollLoop::readingsequence(FamilyReading& family) {
 
 Reason PollLoop::poll(FamilyReading& family) {
     pacer_.sleep(pollms_);
+    ++polls_;
+    if (listener_) listener_->polled(polls_);
     SerialDevice& device = link_.device();
     // The count comes first, but bytes may still arrive before the read: every byte the read
     // returns is kept.

@@ -41,6 +41,8 @@ class PollLoop {
     ReadingListener* listener_;
     const MachineType& row_;
     const int pollms_;
+    // The looks at the line so far, for the listener's poll boundaries.
+    std::int64_t polls_ = 0;
 };
 
 } // namespace meter

@@ -9,6 +9,7 @@
 #include "app/reportsheet.h"
 #include "app/statustext.h"
 #include "core/machinetypes.h"
+#include "frontend/readingcapture.h"
 #include "frontend/recordview.h"
 
 #include <QAction>
@@ -38,6 +39,7 @@
 #endif
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <string_view>
 
@@ -305,6 +307,9 @@ void Form1::createmenus() {
     act_pdf_ = file->addAction(tr("导出 PDF…"), this, &Form1::pdfdialog);
     act_pdf_->setObjectName(QStringLiteral("act_pdf"));
     setreportable(false);
+    act_savecapture_ = file->addAction(tr("保存抓包…"), this, &Form1::savecapturedialog);
+    act_savecapture_->setObjectName(QStringLiteral("act_savecapture"));
+    act_savecapture_->setEnabled(false);
     file->addSeparator();
     act_journal_ = file->addAction(tr("记录日志"));
     act_journal_->setObjectName(QStringLiteral("act_journal"));
@@ -455,6 +460,8 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     lastreason_ = r.outcome.reason;
     act_save_->setEnabled(true);
     setreportable(true);
+    lastcapture_ = capturereading(r, runner_.recorder());
+    act_savecapture_->setEnabled(true);
 
     const QString why = QString::fromStdString(r.outcome.reason.text(windowlanguage()));
     const QString seconds = QString::number(static_cast<double>(r.elapsedms) / 1000.0, 'f', 1);
@@ -476,7 +483,8 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
         QDir().mkpath(QFileInfo(journalfile_).absolutePath());
         if (const Reason error = appendjournal(journalfile_.toStdString(), r.report);
             !error.empty()) {
-            text += tr("；日志未写入：%1").arg(QString::fromStdString(error.text(windowlanguage())));
+            text +=
+                tr("；日志未写入：%1").arg(QString::fromStdString(error.text(windowlanguage())));
             look = Look::failure;
         }
     }
@@ -489,6 +497,8 @@ void Form1::clearresult() {
     last_.reset();
     act_save_->setEnabled(false);
     setreportable(false);
+    lastcapture_.reset();
+    act_savecapture_->setEnabled(false);
     setvaluesgreyed(false);
     setstatus({});
 }
@@ -722,6 +732,24 @@ void Form1::printdialog() {
     else
         setstatus(tr("未打印：打印机 %1 不接受").arg(printer.printerName()), Look::failure);
 #endif
+QString Form1::savecapture(const QString& path) {
+    if (!lastcapture_) return tr("没有可保存的抓包");
+    const Reason error = writecapture(std::filesystem::path(path.toStdU16String()), *lastcapture_);
+    return QString::fromStdString(error.text(windowlanguage()));
+}
+
+void Form1::savecapturedialog() {
+    if (!lastcapture_) return;
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("保存抓包"),
+        QDir::home().filePath(QStringLiteral("capture-%1.jsonl").arg(lastcapture_->header.port)),
+        tr("抓包文件 (*.jsonl)"));
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".jsonl");
+    if (const QString error = savecapture(path); error.isEmpty())
+        setstatus(tr("已保存：%1").arg(path));
+    else
+        setstatus(tr("未保存：%1").arg(error), Look::failure);
 }
 
 QString Form1::resultlines() const {

@@ -4,6 +4,7 @@
 // and the two traffic boxes. Start checks the choice and runs a reading; the same button, then
 // captioned "结束", clears the window for the next one.
 #include "app/readingrunner.h"
+#include "capture/capture.h"
 #include "frontend/readingreport.h"
 #include "frontend/readingsession.h"
 #include "serial/portmap.h"
@@ -62,6 +63,8 @@ class Form1 : public QMainWindow {
     // Writes the shown reading's report, one A4 page or more, to `path` as PDF. Returns an error
     // message, empty on success.
     QString exportpdf(const QString& path);
+    // Writes the last reading's capture to `path`. Returns an error message, empty on success.
+    QString savecapture(const QString& path);
     // The five result lines, as Ctrl+C copies them when nothing is selected.
     QString resultlines() const;
 
@@ -86,6 +89,7 @@ class Form1 : public QMainWindow {
     QAction* act_print() const { return act_print_; } // null where the window cannot print
     QAction* act_manual() const { return act_manual_; }
     QAction* act_about() const { return act_about_; }
+    QAction* act_savecapture() const { return act_savecapture_; }
     QAction* act_journal() const { return act_journal_; }
     QAction* act_journalfile() const { return act_journalfile_; }
     QAction* act_copy() const { return act_copy_; }
@@ -136,6 +140,7 @@ class Form1 : public QMainWindow {
     void pdfdialog();
     void printdialog();
     void setreportable(bool on);
+    void savecapturedialog();
     void copy();
 
     QLabel* Label1_ = nullptr;
@@ -157,6 +162,7 @@ class Form1 : public QMainWindow {
     QAction* act_print_ = nullptr;
     QAction* act_manual_ = nullptr;
     QAction* act_about_ = nullptr;
+    QAction* act_savecapture_ = nullptr;
     QAction* act_journal_ = nullptr;
     QAction* act_journalfile_ = nullptr;
     QAction* act_copy_ = nullptr;
@@ -181,6 +187,7 @@ class Form1 : public QMainWindow {
     PortMap ports_;
     std::optional<ReadingReport> last_;
     Reason lastreason_;
+    std::optional<Capture> lastcapture_;
     QString journalfile_;
     bool journalfixed_ = false;
     std::string demodevice_;

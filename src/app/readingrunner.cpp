@@ -22,10 +22,14 @@ ReadingRunner::~ReadingRunner() {
 void ReadingRunner::replacedevice(std::unique_ptr<SerialDevice> device) {
     // The driver and its serial link hold on to the device: they start afresh with it.
     driver_.reset();
+    recorder_.reset();
     device_ = std::move(device);
     device_->setcancellation(&pacer_.cancellation());
-    driver_ =
-        std::make_unique<Driver>(Driver::Services{*device_, pacer_, *vendor_, this}, families_);
+    // Every reading's exchange is kept as it passes, for 文件 → 保存抓包….
+    recorder_ = std::make_unique<CaptureRecorder>(*device_, *vendor_, pacer_, this);
+    driver_ = std::make_unique<Driver>(
+        Driver::Services{recorder_->device(), pacer_, recorder_->vendor(), recorder_->listener()},
+        families_);
 }
 
 void ReadingRunner::cancel() {
@@ -57,6 +61,7 @@ void ReadingRunner::shutdown() {
 }
 
 void ReadingRunner::run() {
+    recorder_->begin();
     const std::string record = driver_->Getregisters();
     Outcome outcome = driver_->outcome();
     // Whatever the cancelled wait reported, the reading ended because the operator asked.

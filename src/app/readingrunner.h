@@ -6,6 +6,7 @@
 // signals.
 #include "acquire/driver.h"
 #include "acquire/pacer.h"
+#include "capture/recorder.h"
 
 #include <QMetaType>
 #include <QObject>
@@ -40,6 +41,8 @@ class ReadingRunner : public QObject, public ReadingListener {
     void cancel();
 
     std::string describe(int port) const { return device_->describe(port); }
+    // The exchange of the last reading, kept as it ran. Between readings only.
+    const CaptureRecorder& recorder() const { return *recorder_; }
     // Puts another device (another set of ports) in place. Between readings only.
     void replacedevice(std::unique_ptr<SerialDevice> device);
 
@@ -61,6 +64,7 @@ class ReadingRunner : public QObject, public ReadingListener {
     std::unique_ptr<VendorLibrary> vendor_;
     FamilyTable families_;
     RealPacer pacer_;
+    std::unique_ptr<CaptureRecorder> recorder_;
     std::unique_ptr<Driver> driver_;
     std::atomic<bool> cancelled_{false};
     QThread thread_;

@@ -5,11 +5,13 @@
 #include "cli/commandline.h"
 #include "console/console.h"
 #include "core/machinetypes.h"
+#include "core/utf8path.h"
 #include "frontend/demo.h"
+#include "frontend/language.h"
+#include "frontend/readingcapture.h"
 #include "frontend/readingreport.h"
 #include "frontend/readingsession.h"
 #include "frontend/readingsetup.h"
-#include "frontend/language.h"
 #include "frontend/recordview.h"
 #include "serial/nativedevice.h"
 
@@ -35,7 +37,8 @@ using namespace meter;
 
 const char* const usage =
     R"USAGE(usage: meterread [--port TEXT] [--type TEXT] [--device N=PATH]... [--json] [--demo]
-                 [--lang zh|en] [--journal FILE] [--help] [--version]
+                 [--lang zh|en] [--journal FILE] [--capture FILE] [--help] [--version]
+       meterread --replay FILE [--check] [--json] [--lang zh|en]
 Reads the registers of a postage meter on a serial port and prints them.
 
   --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
@@ -54,18 +57,26 @@ const char* const usagetail =
   --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
                    written when the file is new), as the window's journal does; a file that
                    is not a journal of this program is never written to
+  --capture FILE   write the reading's exchange with the meter to FILE (a capture: every byte
+                   sent and received with its time, the poll boundaries, the outcome), whatever
+                   the end; see docs/capture-format.md. Send it in when a meter does not read
+  --replay FILE    read the capture FILE again, offline: the capture's machine type's reading
+                   against the recorded meter, on virtual time, printed as a reading
+  --check          with --replay: exit 0 when the end, the reason and the record are the
+                   recorded ones, else 1 with the first difference on stderr
   --help, --version
 
 Exit status: 0 a record was read; 1 the reading failed or gave no usable data, or the journal
-was not written (reason on stderr); 2 refused input; 130 after Ctrl-C, 143 after a TERM signal (on Windows also after
-Ctrl+Break or when the console window is closed). Either ends a running reading, which is
-reported as cancelled.
+or capture asked for was not written (reason on stderr); 2 refused input; 130 after Ctrl-C, 143
+after a TERM signal (on Windows also after Ctrl+Break or when the console window is closed).
+Either ends a running reading, which is reported as cancelled.
 )USAGE";
 
 // The same in Chinese, for a Chinese --lang or locale.
 const char* const usagezh =
     R"USAGE(用法：meterread [--port 文本] [--type 文本] [--device N=路径]... [--json] [--demo]
-                 [--lang zh|en] [--journal 文件] [--help] [--version]
+                 [--lang zh|en] [--journal 文件] [--capture 文件] [--help] [--version]
+       meterread --replay 文件 [--check] [--json] [--lang zh|en]
 读取串口上邮资表的寄存器并打印出来。
 
   --port 文本      端口号，与窗口的端口列表相同，1 到 8（默认 1）
@@ -83,9 +94,16 @@ const char* const usagetailzh =
                    JSON 的键和其中的 "reason"（英文）不变
   --journal 文件   把这次读取（无论成败）作为一行 CSV 追加到“文件”（UTF-8，新文件先写
                    表头），与窗口的日志相同；不是本程序日志的文件不会被写入
+  --capture 文件   把这次读取与邮资表的往来写入“文件”（抓包：收发的每个字节及其时间、
+                   每次轮询、结果），无论读取如何结束；见 docs/capture-format.md。
+                   邮资表读不出时，请把它发给我们
+  --replay 文件    离线重读抓包“文件”：按抓包的机器类型对录下的邮资表读取，用虚拟时间，
+                   像一次读取那样打印
+  --check          与 --replay 同用：结束方式、原因和记录与录下的相同时退出 0，否则退出 1，
+                   并在 stderr 给出第一处不同
   --help, --version
 
-退出状态：0 读到了记录；1 读取失败或没有可用的数据，或者日志没有写入（原因见 stderr）；
+退出状态：0 读到了记录；1 读取失败或没有可用的数据，或者要求的日志或抓包没有写入（原因见 stderr）；
 2 输入被拒绝；Ctrl-C 后为 130，TERM 信号后为 143（在 Windows 上按 Ctrl+Break 或关闭
 控制台窗口后也是 143）。它们都会结束正在进行的读取，并报告读取已取消。
 )USAGE";
@@ -238,6 +256,9 @@ struct Options {
     bool demo = false;
     std::string lang;
     std::string journal;
+    std::string capture;
+    std::string replay;
+    bool check = false;
 };
 
 // The value of the last --lang, found before the command line is parsed; empty for none.
@@ -267,6 +288,9 @@ Options parse(const std::vector<std::string>& arguments) {
     app.add_flag("--demo", o.demo);
     app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--capture", o.capture)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--replay", o.replay)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag("--check", o.check);
     // The language first, so that a command line that cannot be taken is refused in it.
     const std::optional<Language> chosen = chooselanguage(langoption(arguments));
     if (chosen) language = *chosen;
@@ -289,6 +313,10 @@ Options parse(const std::vector<std::string>& arguments) {
         std::fflush(stdout);
         std::exit(0);
     }
+    if (!o.replay.empty() && !o.capture.empty())
+        refuse(Reason(ReasonCode::options_together, "--capture", "--replay"));
+    if (o.check && o.replay.empty())
+        refuse(Reason(ReasonCode::option_needs_option, "--check", "--replay"));
     return o;
 }
 
@@ -371,6 +399,13 @@ bool writejournal(const std::string& path, const ReadingReport& report) {
     return error.empty();
 }
 
+// Writes the capture; false, with the reason on stderr, when it was not written.
+bool writecapturefile(const std::string& path, const Capture& capture) {
+    const Reason error = writecapture(utf8path(path), capture);
+    if (error) print(Stream::err, std::string("meterread: ") + error.text(language) + "\n");
+    return error.empty();
+}
+
 // The exit status of the reading, its reason on stderr when it read nothing usable.
 int exitstatus(const FinishedReading& r) {
     const bool zh = language == Language::zh;
@@ -392,10 +427,39 @@ int exitstatus(const FinishedReading& r) {
 
 } // namespace
 
+// --replay: the capture read again offline, printed as a reading; with --check, compared.
+int replay(const Options& o) {
+    const CaptureRead read = readcapture(utf8path(o.replay));
+    // A capture that cannot be read names its file; one that is not right, its line.
+    if (!read.capture)
+        quit((read.why.code() == ReasonCode::capture_not_opened ? "" : o.replay + ": ") +
+             read.why.text(language));
+    const ReplayedReading replayed = replaycapture(*read.capture);
+    if (o.json)
+        printjson(replayed.reading);
+    else
+        printlines(replayed.reading.fields);
+    std::fflush(stdout);
+    if (!o.check) return exitstatus(replayed.reading);
+    const bool zh = language == Language::zh;
+    if (replayed.writedifference)
+        print(Stream::err, std::string("meterread: ") + (zh ? "注意：" : "note: ") +
+                               replayed.writedifference.text(language) + "\n");
+    if (replayed.difference) {
+        print(Stream::err,
+              std::string("meterread: ") +
+                  (zh ? "重放与抓包不一致：" : "the replay differs from the capture: ") +
+                  replayed.difference.text(language) + "\n");
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     static RealPacer pacer;
     cancelonrequest(pacer);
     const Options o = parse(console::arguments(argc, argv));
+    if (!o.replay.empty()) return replay(o);
 
     ReadingSession session;
     const std::int16_t code = typefromtext(o.type);
@@ -416,13 +480,16 @@ int main(int argc, char** argv) {
     vendor->setcancellation(&pacer.cancellation());
     Progress progress(stderristerminal(), typetext, pacer);
     pacer.onevents([&progress] { progress.show(); });
-    Driver driver({*device, pacer, *vendor, &progress});
+    // The exchange is kept for --capture; keeping it changes nothing in the reading.
+    CaptureRecorder recorder(*device, *vendor, pacer, &progress);
+    Driver driver({recorder.device(), pacer, recorder.vendor(), recorder.listener()});
     if (const Reason why = session.take(driver)) refuse(why);
 
     if (demo && stderristerminal())
         print(Stream::err,
               "demo: the simulated meter on " + demo->path() + " stands behind every port\n");
     const Usage before = measure();
+    recorder.begin();
     FinishedReading reading = session.run(driver, device->describe(session.port()));
     reading.report.demo = demo && reading.report.device == demo->path();
     const Usage after = measure();
@@ -438,7 +505,9 @@ int main(int argc, char** argv) {
         printlines(reading.fields);
     std::fflush(stdout);
     const bool journalled = o.journal.empty() || writejournal(o.journal, reading.report);
+    const bool captured =
+        o.capture.empty() || writecapturefile(o.capture, capturereading(reading, recorder));
     const int status = exitstatus(reading);
-    // A journal asked for and not written is a failure even of a good reading.
-    return status == 0 && !journalled ? 1 : status;
+    // A journal or capture asked for and not written is a failure even of a good reading.
+    return status == 0 && !(journalled && captured) ? 1 : status;
 }

@@ -51,6 +51,8 @@ enum class Language { zh, en };
     X(option_unknown, "unknown option {s} (see --help)", "未知的选项 %1（见 --help）")                        \
     X(option_not_taken, "{s} (see --help)", "%1（见 --help）")                                                \
     X(lang_refused, "--lang takes zh or en", "--lang 只能是 zh 或 en")                                        \
+    X(options_together, "{s} cannot be given with {s}", "%1 不能与 %2 同时使用")                              \
+    X(option_needs_option, "{s} needs {s}", "%1 需要 %2")                                                     \
     /* The vendor library and its helper program. */                                                          \
     X(helper_not_found_nodir,                                                                                 \
       "the vendor library's helper program {s} was not found (the program's own folder is "                   \
@@ -122,6 +124,18 @@ enum class Language { zh, en };
     X(sim_settings_unsupported, "{s} cannot take line settings {s}", "%1 不能使用线路参数 %2")                \
     X(sim_settings_refused, "{s} refused line settings {s}: {r}", "%1 拒绝了线路参数 %2：%3")                 \
     X(sim_settings_ignored, "{s} did not take line settings {s}", "%1 没有采用线路参数 %2")                   \
+    X(replay_write_differs, "write {n}, byte {n}: the reader sent {s} where the capture has {s}",             \
+      "第 %1 次写入的第 %2 个字节：读取程序发送了 %3，抓包中是 %4")                                           \
+    X(replay_write_beyond, "the reader sent more than the capture's {n} writes",                              \
+      "读取程序发送的内容多于抓包中的 %1 次写入")                                                             \
+    X(replay_vendor_record,                                                                                   \
+      "the capture holds calls of the vendor library, not the line: playing a copote meter "                  \
+      "showing the recorded record",                                                                          \
+      "抓包记录的是厂商库的调用，不是线路上的字节：模拟一台显示抓包中记录的邮资表")                           \
+    X(replay_vendor_silent,                                                                                   \
+      "the capture holds calls of the vendor library, not the line, and no record: playing a "                \
+      "copote meter that does not answer",                                                                    \
+      "抓包记录的是厂商库的调用，不是线路上的字节，且没有记录：模拟一台不应答的邮资表")                       \
     /* Opening and using the port. */                                                                         \
     X(port_not_opened, "port {n} could not be opened: {r}", "无法打开端口 %1：%2")                            \
     X(port_no_device_numbered, "port {n} has no device (ports are numbered from 1)",                          \
@@ -196,6 +210,42 @@ enum class Language { zh, en };
     X(file_disk_full, "the disk is full", "磁盘已满")                                                         \
     X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                                \
     X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")                          \
+    /* Captures of a reading: made, read and replayed. */                                                     \
+    X(capture_not_opened, "cannot read the capture {s}: {r}", "无法读取抓包 %1：%2")                          \
+    X(capture_not_written, "cannot write the capture {s}: {r}", "无法写入抓包 %1：%2")                        \
+    X(capture_too_large, "the capture has {n} bytes, more than the 16777216 a capture may have",              \
+      "抓包有 %1 字节，超过了抓包最多 16777216 字节的限制")                                                   \
+    X(capture_not_capture, "line {n}: this is not a capture of a reading", "第 %1 行：这不是读取的抓包")      \
+    X(capture_newer_version,                                                                                  \
+      "line {n}: the capture has format version {n}; this program reads up to version {n}",                   \
+      "第 %1 行：抓包的格式版本是 %2，本程序最多读取版本 %3")                                                 \
+    X(capture_unknown_type, "line {n}: machine type {n} is not known to this program",                        \
+      "第 %1 行：本程序不认识机器类型 %2")                                                                    \
+    X(capture_truncated, "line {n}: the capture ends without its outcome line (it was cut short)",            \
+      "第 %1 行：抓包没有结果行就结束了（文件不完整）")                                                       \
+    X(capture_bad_json, "line {n} is not a well-formed line of a capture", "第 %1 行不是格式正确的抓包行")    \
+    X(capture_bad_field, "line {n}: the field \"{s}\" is missing or not valid",                               \
+      "第 %1 行：字段 \"%2\" 缺失或无效")                                                                     \
+    X(capture_bad_hex, "line {n}: the bytes are not pairs of hexadecimal digits",                             \
+      "第 %1 行：字节不是成对的十六进制数字")                                                                 \
+    X(capture_time_backwards, "line {n}: the time goes back from {n} ms to {n} ms",                           \
+      "第 %1 行：时间从 %2 毫秒倒退到 %3 毫秒")                                                               \
+    X(capture_unknown_event, "line {n}: unknown event \"{s}\"", "第 %1 行：未知的事件 \"%2\"")                \
+    X(capture_after_outcome, "line {n}: the capture goes on after its outcome line",                          \
+      "第 %1 行：抓包在结果行之后还有内容")                                                                   \
+    X(capture_write_differs, "write {n} differs from the recorded one at byte {n}",                          \
+      "第 %1 次写入在第 %2 字节与抓包中的不同")                                                               \
+    X(capture_write_extra, "write {n} is not in the capture", "抓包中没有第 %1 次写入")                      \
+    X(capture_no_vendor_call, "the reading calls {s}, but the capture holds no more calls of the library",   \
+      "读取调用了 %1，但抓包中没有更多的库调用")                                                              \
+    X(capture_other_vendor_call, "the reading calls {s} where the capture holds {s}",                        \
+      "读取调用了 %1，而抓包中此处是 %2")                                                                     \
+    X(capture_differs_end, "the end differs: recorded {s}, replayed {s}",                                    \
+      "结束方式不同：抓包中是 %1，重放得到 %2")                                                               \
+    X(capture_differs_reason, "the reason differs: recorded {s}, replayed {s}",                              \
+      "原因不同：抓包中是 %1，重放得到 %2")                                                                   \
+    X(capture_differs_record, "the record differs: recorded \"{s}\", replayed \"{s}\"",                      \
+      "记录不同：抓包中是 \"%1\"，重放得到 \"%2\"")                                                           \
     /* Our words for the system's error codes. */                                                             \
     X(win_not_supported, "the device does not support this function (error {n})",                             \
       "设备不支持这项功能（错误 %1）")                                                                        \

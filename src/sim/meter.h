@@ -6,6 +6,7 @@
 // each with its delay, for a pseudo-terminal server or an in-memory device to deliver.
 #include "core/bytes.h"
 #include "core/machinetypes.h"
+#include "sim/responder.h"
 
 #include <cstdint>
 #include <functional>
@@ -37,14 +38,6 @@ struct Faults {
     bool twice = false;  // every reply is sent twice
     int corrupt = -1;    // all bits of the reply byte at this position flipped (-1: none)
     int dropafter = 0;   // the line is dropped once this many requests came in (0: never)
-};
-
-// Bytes the meter sends `afterms` after the request that caused them was complete; or, with
-// `drop`, the moment the line goes dead.
-struct Emission {
-    int afterms = 0;
-    Bytes bytes;
-    bool drop = false;
 };
 
 // One protocol family's meter side.
@@ -85,7 +78,7 @@ class Family {
     virtual std::string cannotshow(const Registers&, std::int16_t /*code*/) const { return {}; }
 };
 
-class Meter {
+class Meter : public Responder {
   public:
     // `code` 0: auto, recognise the family from the requests.
     Meter(Registers registers, Faults faults, std::int16_t code = 0);
@@ -94,19 +87,19 @@ class Meter {
     Meter(Registers registers, Faults faults, std::int16_t code,
           std::vector<std::unique_ptr<Family>> families,
           const MachineTypes& types = machinetypes());
-    ~Meter();
+    ~Meter() override;
 
     // Bytes from the reader, arriving at `nowms` (any clock, as long as it only moves on);
     // returns what the meter sends in response, in order. Like a real meter, it starts a reply
     // only once the previous one has gone out.
-    std::vector<Emission> receive(ByteView bytes, std::int64_t nowms = 0);
+    std::vector<Emission> receive(ByteView bytes, std::int64_t nowms = 0) override;
 
     // One line per event: "rx ...", "tx ...", "request ...", "rejected ...", "drop".
     // "tx" lines come from whoever puts the emissions on the line, through sent().
     void onlog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
     // Logs bytes as they go out on the line.
-    void sent(ByteView bytes) const;
+    void sent(ByteView bytes) const override;
 
     const Registers& registers() const { return registers_; }
     // Every reason a family played cannot show the registers, one per line; empty when all can.

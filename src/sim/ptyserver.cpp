@@ -89,7 +89,7 @@ bool writeall(int fd, const Bytes& bytes) {
 
 } // namespace
 
-PtyServer::PtyServer(Meter& meter) : meter_(meter) {
+PtyServer::PtyServer(Responder& meter) : meter_(meter) {
     char name[256] = {};
     if (openpty(&fd_, &keep_, name, nullptr, nullptr) != 0)
         throw ServerError(Reason(ReasonCode::no_pseudo_terminal));
@@ -98,7 +98,7 @@ PtyServer::PtyServer(Meter& meter) : meter_(meter) {
     makeraw(keep_, path_, nullptr);
 }
 
-PtyServer::PtyServer(Meter& meter, const std::string& device, const LineSettings& settings)
+PtyServer::PtyServer(Responder& meter, const std::string& device, const LineSettings& settings)
     : meter_(meter), path_(device), device_(device), settings_(settings) {
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY);
     if (fd_ < 0)

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Serves a simulated meter on a pseudo-terminal it creates (the reader opens the slave side) or
-// on a serial device (a null-modem cable to the reader's port). POSIX only.
+// Serves a simulated or replayed meter on a pseudo-terminal it creates (the reader opens the slave
+// side) or on a serial device (a null-modem cable to the reader's port). POSIX only.
 #include "serial/device.h"
-#include "sim/meter.h"
+#include "sim/responder.h"
 
 #include <atomic>
 #include <chrono>
@@ -16,10 +16,10 @@ namespace meter::sim {
 class PtyServer {
   public:
     // A new pseudo-terminal. Throws ServerError when none can be had.
-    explicit PtyServer(Meter& meter);
+    explicit PtyServer(Responder& meter);
     // A serial device with the given line settings. Throws ServerError when it cannot be opened
     // or set up.
-    PtyServer(Meter& meter, const std::string& device, const LineSettings& settings);
+    PtyServer(Responder& meter, const std::string& device, const LineSettings& settings);
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
     PtyServer& operator=(const PtyServer&) = delete;
@@ -46,7 +46,7 @@ class PtyServer {
     // cannot come back or the server was stopped.
     bool reconnect();
 
-    Meter& meter_;
+    Responder& meter_;
     int fd_ = -1;   // the meter's end
     int keep_ = -1; // a slave descriptor held open, so the pty outlives the reader's closing it
     std::string path_;

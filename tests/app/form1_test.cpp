@@ -6,6 +6,7 @@
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/statustext.h"
+#include "capture/capture.h"
 #include "frontend/demo.h"
 #include "frontend/installpaths.h"
 #include "frontend/readingsetup.h"
@@ -270,6 +271,7 @@ class Form1Test : public QObject {
     void copoteReadingIsShownSavedCopiedAndStopClears() {
         Fixture f;
         f.vendor->record = digits56.toStdString();
+        QVERIFY(!f.form->act_savecapture()->isEnabled());
         f.choose(QStringLiteral("3"), QStringLiteral("copote"));
         QVERIFY(f.click());
         QCOMPARE(f.vendor->calls.front(), std::string("ComOpen 3"));
@@ -288,6 +290,15 @@ class Form1Test : public QObject {
         const QString json = dir.filePath(QStringLiteral("r.JSON"));
         QCOMPARE(f.form->save(csv), QString());
         QCOMPARE(f.form->save(json), QString());
+        // And its capture: the library's three calls and the record.
+        QVERIFY(f.form->act_savecapture()->isEnabled());
+        const QString capture = dir.filePath(QStringLiteral("抓包.jsonl"));
+        QCOMPARE(f.form->savecapture(capture), QString());
+        const CaptureRead kept = readcapture(std::filesystem::path(capture.toStdU16String()));
+        QVERIFY(kept.capture);
+        QCOMPARE(kept.capture->events.size(), std::size_t{3});
+        QCOMPARE(kept.capture->header.port, 3);
+        QCOMPARE(kept.capture->outcome.record, digits56.toStdString());
         auto row = csvreading(slurp(csv));
         const QJsonObject j = QJsonDocument::fromJson(slurp(json)).object();
         const std::map<std::string, std::string> saved{{"port", "3"},
@@ -343,6 +354,8 @@ class Form1Test : public QObject {
         QVERIFY(!f.form->act_pdf()->isEnabled());
         QVERIFY(!f.form->save(csv).isEmpty());
         QVERIFY(!f.form->exportpdf(pdf).isEmpty());
+        QVERIFY(!f.form->act_savecapture()->isEnabled());
+        QVERIFY(!f.form->savecapture(capture).isEmpty());
 
         // Typed exactly, a list text reads as when picked.
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));

@@ -179,6 +179,14 @@ TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
         {{QStringLiteral("--colour")}, "unknown option --colour"},
         {{QStringLiteral("--port")}, "--port needs a value"},
         {{QStringLiteral("--lang"), QStringLiteral("fr")}, "--lang takes zh or en"},
+        {{QStringLiteral("--check")}, "--check needs --replay"},
+        {{QStringLiteral("--replay"), QStringLiteral("a"), QStringLiteral("--capture"),
+          QStringLiteral("b")},
+         "--capture cannot be given with --replay"},
+        {{QStringLiteral("--replay"), QStringLiteral("/nonexistent/capture.jsonl")},
+         "cannot read the capture /nonexistent/capture.jsonl"},
+        {{QStringLiteral("--replay"), QStringLiteral(METERREAD_PATH)},
+         "line 1: this is not a capture of a reading"},
         // In Chinese, the language of a Chinese locale and of none.
         {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--port"),
           QStringLiteral("9")},
@@ -279,8 +287,12 @@ TEST(MeterRead, Signal_EndsReadingWithTheShellsStatus) {
     } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
     for (const auto& c : cases) {
         MeterSim sim({QStringLiteral("--type"), QStringLiteral("22"), QStringLiteral("--silent")});
+        QTemporaryDir dir;
+        const QString capture = dir.filePath(QStringLiteral("cancelled.jsonl"));
         QProcess p;
-        p.start(QStringLiteral(METERREAD_PATH), jsonreading(sim, QStringLiteral("22")));
+        p.start(QStringLiteral(METERREAD_PATH),
+                jsonreading(sim, QStringLiteral("22")) +
+                    QStringList{QStringLiteral("--capture"), capture});
         ASSERT_TRUE(p.waitForStarted(5000));
         QThread::msleep(500);
         ::kill(static_cast<pid_t>(p.processId()), c.signal);
@@ -289,6 +301,12 @@ TEST(MeterRead, Signal_EndsReadingWithTheShellsStatus) {
         const QJsonObject j = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
         EXPECT_EQ(j[QStringLiteral("status")].toString(), QStringLiteral("failed"));
         EXPECT_EQ(j[QStringLiteral("record")].toString(), allzero);
+        // The cancelled reading is kept too, and reads again as cancelled.
+        const ReadRun again = meterread({QStringLiteral("--replay"), capture,
+                                         QStringLiteral("--check"), QStringLiteral("--json")});
+        EXPECT_EQ(again.exitcode, 0) << again.err.toStdString();
+        EXPECT_EQ(again.json[QStringLiteral("reason_code")].toString(),
+                  QStringLiteral("cancelled"));
     }
 }
 
@@ -340,7 +358,8 @@ TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
                            {QStringLiteral("--demo"), QStringLiteral("--json"),
                             QStringLiteral("--type"), QString::fromUtf8(c.type),
                             QStringLiteral("--port"), QString::fromUtf8(c.port),
-                            QStringLiteral("--journal"), journal});
+                            QStringLiteral("--journal"), journal, QStringLiteral("--capture"),
+                            dir.filePath(QString::fromUtf8(c.port) + QStringLiteral(".jsonl"))});
     }
     for (std::size_t i = 0; i < runs.size(); ++i) {
         QProcess& p = *runs[i];
@@ -351,6 +370,15 @@ TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
         EXPECT_EQ(j[QStringLiteral("end")].toString(), QStringLiteral("normal")) << cases[i].type;
         EXPECT_EQ(j[QStringLiteral("record")].toString(), cases[i].record) << cases[i].type;
         EXPECT_EQ(j[QStringLiteral("demo")], QJsonValue(true)) << cases[i].type;
+        // Its capture reads again offline as it was read, traffic and all.
+        const ReadRun again =
+            meterread({QStringLiteral("--replay"),
+                       dir.filePath(QString::fromUtf8(cases[i].port) + QStringLiteral(".jsonl")),
+                       QStringLiteral("--check"), QStringLiteral("--json")});
+        EXPECT_EQ(again.exitcode, 0) << cases[i].type << again.err.toStdString();
+        for (const char* key : {"record", "end", "sent", "received", "type", "device"})
+            EXPECT_EQ(again.json[QString::fromUtf8(key)], j[QString::fromUtf8(key)])
+                << cases[i].type << " " << key;
     }
     // One header and one whole row a reading, whatever the order they came in.
     QFile file(journal);

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // metersim: a postage meter on the far end of a serial line, for demos, end-to-end tests and
 // for checking a cable or adapter without a meter.
+#include "capture/capture.h"
 #include "cli/commandline.h"
 #include "core/machinetypes.h"
+#include "frontend/language.h"
 #include "sim/meter.h"
 #include "sim/ptyserver.h"
+#include "sim/replay.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -49,8 +53,17 @@ serial device, until interrupted.
   --corrupt POS      flip all bits of byte POS (from 0) of each reply
   --drop-after K     drop the line once K requests came in, say so and end
   --verbose          log what is received and sent on stderr, with timestamps
+  --replay FILE      play the meter recorded in a capture (meterread --capture): each chunk
+                     it sent goes out again at its time after the write it followed; where
+                     the reader's bytes differ from the recorded ones it says so on stderr and
+                     answers as recorded. --device, --settings (default: the capture's
+                     line settings) and --verbose apply; the register values and faults do not
+  --lang zh|en       language of the messages (default: the system's locale)
   --help, --version
 )USAGE";
+
+// The language of the messages a replay gives: the system's, or --lang.
+Language language = systemlanguage();
 
 volatile std::sig_atomic_t interrupted = 0;
 extern "C" void oninterrupt(int) {
@@ -117,6 +130,7 @@ struct Options {
     std::string type = "auto", device, settings;
     std::string total, used, unused, pieces, head;
     std::string delay, split, gap, noise, corrupt, dropafter;
+    std::string replay, lang;
     bool silent = false, twice = false, verbose = false;
     std::set<std::string, std::less<>> given;
     bool has(std::string_view option) const { return given.count(option) != 0; }
@@ -142,6 +156,7 @@ Options parse(int argc, char** argv) {
         {"--delay", &o.delay},       {"--split", &o.split},
         {"--gap", &o.gap},           {"--noise", &o.noise},
         {"--corrupt", &o.corrupt},   {"--drop-after", &o.dropafter},
+        {"--replay", &o.replay},     {"--lang", &o.lang},
     };
     for (const auto& [name, value] : options)
         app.add_option(name, *value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -156,6 +171,11 @@ Options parse(int argc, char** argv) {
     }
     for (const auto& [name, value] : options)
         if (app.count(name) != 0) o.given.insert(name);
+    if (o.has("--lang")) {
+        const std::optional<Language> chosen = chooselanguage(o.lang);
+        if (!chosen) refuse(Reason(ReasonCode::lang_refused).english());
+        language = *chosen;
+    }
     return o;
 }
 
@@ -212,7 +232,7 @@ LineSettings linesettingsof(const Options& o, std::int16_t code) {
 }
 
 // With --verbose, every request and reply goes to stderr, timed from the start.
-void logtraffic(sim::Meter& meter) {
+template <class Played> void logtraffic(Played& meter) {
     const auto start = std::chrono::steady_clock::now();
     meter.onlog([start](const std::string& line) {
         const double t =
@@ -222,7 +242,7 @@ void logtraffic(sim::Meter& meter) {
 }
 
 // Serves the meter until interrupted, or until the line is dropped or lost; the exit status.
-int serve(sim::Meter& meter, const Options& o, const LineSettings& settings) {
+int serve(sim::Responder& meter, const Options& o, const LineSettings& settings) {
     try {
         sim::PtyServer server =
             o.device.empty() ? sim::PtyServer(meter) : sim::PtyServer(meter, o.device, settings);
@@ -236,9 +256,14 @@ int serve(sim::Meter& meter, const Options& o, const LineSettings& settings) {
         while (!interrupted && !server.dropped() && !server.lost())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         server.stop();
-        if (server.dropped())
-            std::fprintf(stderr, "metersim: dropped the line after %d request%s (--drop-after)\n",
-                         meter.requests(), meter.requests() == 1 ? "" : "s");
+        if (server.dropped()) {
+            if (const auto* played = dynamic_cast<const sim::Meter*>(&meter))
+                std::fprintf(stderr,
+                             "metersim: dropped the line after %d request%s (--drop-after)\n",
+                             played->requests(), played->requests() == 1 ? "" : "s");
+            else
+                std::fprintf(stderr, "metersim: dropped the line where the capture lost it\n");
+        }
         if (server.lost()) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "metersim: %s\n", e.what());
@@ -247,10 +272,65 @@ int serve(sim::Meter& meter, const Options& o, const LineSettings& settings) {
     return 0;
 }
 
+// The line as the capture recorded it: the reader's writes, its looks at the line, what its
+// reads returned, and where a read or write failed because the line went dead.
+std::vector<sim::Recorded> recordedline(const Capture& capture) {
+    std::vector<sim::Recorded> line;
+    for (const CaptureEvent& e : capture.events) {
+        using Kind = CaptureEvent::Kind;
+        if (e.kind == Kind::tx) line.push_back({sim::Recorded::Kind::write, e.ms, e.bytes});
+        if (e.kind == Kind::rx) line.push_back({sim::Recorded::Kind::read, e.ms, e.bytes});
+        if (e.kind == Kind::poll) line.push_back({sim::Recorded::Kind::poll, e.ms, {}});
+        // Every way the line can be lost, whichever call found it.
+        if (e.kind == Kind::error && e.why.name().starts_with("line_lost"))
+            line.push_back({sim::Recorded::Kind::lost, e.ms, {}});
+    }
+    return line;
+}
+
+// metersim --replay: the recorded meter on the pseudo-terminal or device.
+int replay(const Options& o) {
+    for (const char* option :
+         {"--type", "--total", "--used", "--unused", "--pieces", "--head", "--delay", "--split",
+          "--gap", "--noise", "--corrupt", "--drop-after"})
+        if (o.has(option)) refuse(std::string(option) + " does not apply to --replay");
+    if (o.silent || o.twice)
+        refuse(std::string(o.silent ? "--silent" : "--twice") + " does not apply to --replay");
+    const CaptureRead read = readcapture(o.replay);
+    if (!read.capture) refuse(read.why.text(language));
+    const Capture& capture = *read.capture;
+    if (!capture.header.line) {
+        // The vendor library's calls, not the line, are in the capture: a copote meter
+        // showing the record the library returned stands in; without one it does not answer.
+        const std::string& record = capture.outcome.record;
+        const bool shown = capture.outcome.status == "read" && record.size() == 56 &&
+                           record.find_first_not_of("0123456789") == std::string::npos;
+        sim::Registers registers;
+        if (shown)
+            registers = {record.substr(0, 12), record.substr(12, 12), record.substr(24, 12),
+                         record.substr(36, 10), record.substr(46, 10)};
+        sim::Faults faults;
+        faults.silent = !shown;
+        sim::Meter meter(registers, faults, capture.header.code);
+        const Reason what(shown ? ReasonCode::replay_vendor_record
+                                : ReasonCode::replay_vendor_silent);
+        std::fprintf(stderr, "metersim: %s\n", what.text(language).c_str());
+        if (o.verbose) logtraffic(meter);
+        return serve(meter, o, o.has("--settings") ? linesettingsof(o, 0) : settingsof(0));
+    }
+    sim::Replay meter(recordedline(capture));
+    meter.ondifference([](const Reason& why) {
+        std::fprintf(stderr, "metersim: %s\n", why.text(language).c_str());
+    });
+    if (o.verbose) logtraffic(meter);
+    return serve(meter, o, o.has("--settings") ? linesettingsof(o, 0) : *capture.header.line);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
+    if (o.has("--replay")) return replay(o);
     const std::int16_t code = sim::parsetype(o.type);
     if (code < 0) refuse("unknown machine type \"" + o.type + "\"");
     const sim::Registers registers = registersof(o);

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// metersim's own contract: what it refuses, the line settings it puts on a device, and how it
-// behaves when that device is hung up.
+// metersim's own contract: what it refuses (also for a capture it cannot play), the line settings
+// it puts on a device, and how it behaves when that device is hung up.
 #include "support/e2e.h"
 #include "support/pty.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -54,6 +56,12 @@ TEST(MeterSimProgram, UnplayableOptions_RefusedWithExitTwo) {
     Pty pty;
     const QString dev = QString::fromStdString(pty.path());
     const QString settings = QStringLiteral("--settings");
+    const QString replay = QStringLiteral("--replay");
+    QTemporaryDir dir;
+    const QString notcapture = dir.filePath(QStringLiteral("not.jsonl"));
+    QFile f(notcapture);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("not a capture\n") > 0);
+    f.close();
     const struct {
         QStringList args;
         const char* says;
@@ -83,6 +91,13 @@ TEST(MeterSimProgram, UnplayableOptions_RefusedWithExitTwo) {
         {{settings, QStringLiteral("9600,n,8,1")}, "--device only"},
         {{QStringLiteral("--delay")}, "--delay needs a value"},
         {{QStringLiteral("--colour")}, "unknown option --colour"},
+        {{replay, notcapture, QStringLiteral("--type"), QStringLiteral("11")},
+         "--type does not apply to --replay"},
+        {{replay, notcapture, QStringLiteral("--silent")}, "--silent does not apply to --replay"},
+        {{replay, notcapture, QStringLiteral("--lang"), QStringLiteral("en")}, "line 1"},
+        {{replay, dir.filePath(QStringLiteral("none.jsonl")), QStringLiteral("--lang"),
+          QStringLiteral("en")},
+         "none.jsonl"},
     };
     for (const auto& c : cases) {
         const SimRun r = metersim(c.args);
