@@ -732,6 +732,8 @@ void Form1::printdialog() {
     else
         setstatus(tr("未打印：打印机 %1 不接受").arg(printer.printerName()), Look::failure);
 #endif
+}
+
 QString Form1::savecapture(const QString& path) {
     if (!lastcapture_) return tr("没有可保存的抓包");
     const Reason error = writecapture(std::filesystem::path(path.toStdU16String()), *lastcapture_);
