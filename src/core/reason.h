@@ -181,6 +181,9 @@ enum class Language { zh, en };
     X(journal_not_written_detail, "cannot write the journal {s}: {r}", "无法写入日志 %1：%2")                 \
     X(journal_not_written, "cannot write the journal {s}", "无法写入日志 %1")                                 \
     X(file_not_written, "cannot write {s}", "无法写入 %1")                                                    \
+    X(journal_not_read, "cannot read the journal {s}", "无法读取日志 %1")                                     \
+    X(not_a_journal, "{s} is not a journal: it does not begin with the journal's header",                     \
+      "%1 不是日志：文件开头不是日志的表头")                                                                  \
     X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                                \
     X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")                          \
     /* Our words for the system's error codes. */                                                             \
