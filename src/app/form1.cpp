@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -61,6 +62,39 @@ int pixels(int twips) {
     return twips / 15;
 }
 
+// Where a control of the layout goes in a client area of `size`: at the default size where the
+// layout puts it. Any room beyond that goes to the two traffic boxes, the width to both and the
+// height shared between them (the receive box and its caption move down by the send box's
+// share); everything else keeps its place.
+QRect placement(const Placement& p, QSize size) {
+    QRect r(pixels(p.left), pixels(p.top), pixels(p.width), pixels(p.height));
+    const int wider = std::max(0, size.width() - pixels(clientwidth));
+    const int taller = std::max(0, size.height() - pixels(clientheight));
+    const std::string_view name = p.name;
+    if (name == "txt_send" || name == "txt_rece") r.setWidth(r.width() + wider);
+    if (name == "txt_send") r.setHeight(r.height() + taller / 2);
+    if (name == "Label4" || name == "txt_rece") r.translate(0, taller / 2);
+    if (name == "txt_rece") r.setHeight(r.height() + taller - taller / 2);
+    return r;
+}
+
+// The client area: never smaller than the layout's, and its controls placed again whenever its
+// size changes.
+class Client : public QWidget {
+  public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return minimumSize(); }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        for (const Placement& p : meter::layout)
+            if (auto* w = findChild<QWidget*>(QString::fromLatin1(p.name),
+                                              Qt::FindDirectChildrenOnly))
+                w->setGeometry(placement(p, event->size()));
+        QWidget::resizeEvent(event);
+    }
+};
+
 // A control of the client area, named and placed as the layout gives it.
 template <typename W> W* place(QWidget* parent, std::string_view name) {
     const auto* at = std::find_if(std::begin(layout), std::end(layout),
@@ -68,7 +102,7 @@ template <typename W> W* place(QWidget* parent, std::string_view name) {
     if (at == std::end(layout)) qFatal("Form1: no place for a control named %s", name.data());
     auto* w = new W(parent);
     w->setObjectName(QString::fromLatin1(at->name));
-    w->setGeometry(pixels(at->left), pixels(at->top), pixels(at->width), pixels(at->height));
+    w->setGeometry(placement(*at, parent->size()));
     return w;
 }
 
@@ -176,9 +210,10 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
 }
 
 QWidget* Form1::buildclient() {
-    auto* client = new QWidget(this);
+    auto* client = new Client(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(pixels(clientwidth), pixels(clientheight));
+    client->setMinimumSize(pixels(clientwidth), pixels(clientheight));
+    client->resize(client->minimumSize());
     // The controls are made in tab order.
     buildbutton(client);
     buildresults(client);

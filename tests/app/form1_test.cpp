@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -222,6 +223,78 @@ class Form1Test : public QObject {
         QVERIFY(f.form->txt_send()->textInteractionFlags() & Qt::TextSelectableByMouse);
         QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
         QCOMPARE(f.form->lbl_total()->geometry(), QRect(376, 16, 265, 25));
+    }
+
+    // At the default size every control sits where the layout puts it; any room beyond goes to
+    // the two traffic boxes, and the controls never overlap.
+    void enlargedWindowGivesTheRoomToTheTrafficBoxes() {
+        struct Place {
+            const char* name;
+            QRect at; // at the default size
+        };
+        const Place places[] = {
+            {"Label1", {88, 16, 97, 33}},       {"Label2", {80, 72, 89, 33}},
+            {"cmd_begin", {80, 120, 113, 33}},  {"lbl_biao", {376, 208, 265, 25}},
+            {"lbl_num", {376, 160, 265, 25}},   {"lbl_unuse", {376, 112, 265, 25}},
+            {"lbl_use", {376, 64, 265, 25}},    {"lbl_total", {376, 16, 265, 25}},
+            {"Combo1", {176, 16, 169, 21}},     {"Combo2", {176, 72, 169, 21}},
+            {"Label3", {40, 264, 97, 17}},      {"txt_send", {56, 288, 545, 97}},
+            {"Label4", {24, 408, 97, 25}},      {"txt_rece", {56, 448, 545, 97}},
+        };
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        const QSize start = f.form->size();
+        QVERIFY(f.form->minimumSize().isValid());
+        // Extra width and height, and what each box gains in height.
+        struct Case {
+            int wider, taller, send, rece;
+        };
+        for (const Case& c : {Case{0, 0, 0, 0}, Case{300, 0, 0, 0}, Case{0, 201, 100, 101},
+                              Case{640, 400, 200, 200}}) {
+            f.form->resize(start + QSize(c.wider, c.taller));
+            QTRY_COMPARE(f.form->centralWidget()->size(), QSize(656 + c.wider, 566 + c.taller));
+            QList<QRect> taken;
+            for (const Place& p : places) {
+                const auto* w = f.form->centralWidget()->findChild<QWidget*>(QLatin1String(p.name));
+                QVERIFY2(w, p.name);
+                QRect want = p.at;
+                const QString name = QLatin1String(p.name);
+                if (name == QStringLiteral("txt_send")) want.adjust(0, 0, c.wider, c.send);
+                if (name == QStringLiteral("Label4")) want.translate(0, c.send);
+                if (name == QStringLiteral("txt_rece"))
+                    want.adjust(0, c.send, c.wider, c.send + c.rece);
+                QCOMPARE(w->geometry(), want);
+                QVERIFY2(f.form->centralWidget()->rect().contains(w->geometry()), p.name);
+                taken << w->geometry();
+            }
+            // What grows or moves overlaps nothing (the layout's own caption of the port list
+            // reaches under the list, as drawn).
+            for (const int moving : {11, 12, 13})
+                for (int i = 0; i < taken.size(); ++i)
+                    QVERIFY2(i == moving || !taken[i].intersects(taken[moving]), places[moving].name);
+        }
+        // Never smaller than the layout.
+        f.form->resize(200, 200);
+        QTest::qWait(50);
+        QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
+    }
+
+    // Qt's own dialogs (OK, Cancel, the file dialog) speak the window's language where Qt's
+    // translation is installed: Debian's qt6-translations-l10n, on Windows beside the program.
+    void qtsOwnTextsFollowTheLanguage() {
+        uselanguage(Language::zh);
+#ifdef Q_OS_WIN
+        QVERIFY2(!qttranslation().isEmpty(), "no translations/qtbase_zh_CN.qm beside the program");
+#else
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                           QStringLiteral("/qtbase_zh_CN.qm")))
+            QSKIP("qt6-translations-l10n is not installed");
+#endif
+        QVERIFY(qttranslation().endsWith(QStringLiteral("qtbase_zh_CN.qm")));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+        uselanguage(Language::en);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        uselanguage(Language::zh);
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
