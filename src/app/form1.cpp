@@ -2,6 +2,7 @@
 #include "app/form1.h"
 
 #include "app/devicepicker.h"
+#include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/qtreadingsetup.h"
@@ -331,6 +332,8 @@ void Form1::createmenus() {
     act_journal_->setCheckable(true);
     connect(act_journal_, &QAction::toggled, this, [this](bool on) { setjournal(on, true); });
     act_journalfile_ = file->addAction(tr("日志文件…"), this, &Form1::choosejournal);
+    act_viewjournal_ = file->addAction(tr("查看日志…"), this, &Form1::viewjournal);
+    act_viewjournal_->setObjectName(QStringLiteral("act_viewjournal"));
     file->addSeparator();
     QAction* quit = file->addAction(tr("退出"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
@@ -652,6 +655,22 @@ void Form1::choosejournal() {
     journalfile_ = path;
     if (!journalfixed_) AppSettings().setValue(QString::fromLatin1(journalpath), path);
     setjournal(true, !journalfixed_);
+}
+
+JournalView* Form1::journalview() const {
+    return journalview_;
+}
+
+void Form1::viewjournal() {
+    if (!journalview_) {
+        QString path = journalfile_;
+        if (path.isEmpty())
+            path = AppSettings().value(QString::fromLatin1(journalpath), defaultjournal()).toString();
+        journalview_ = new JournalView(path, this);
+    }
+    journalview_->show();
+    journalview_->raise();
+    journalview_->activateWindow();
 }
 
 QString Form1::save(const QString& path) {

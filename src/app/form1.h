@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -25,6 +26,7 @@ class QPushButton;
 
 namespace meter {
 
+class JournalView;
 class StatusText;
 
 // Makes the serial device for a set of ports.
@@ -78,6 +80,9 @@ class Form1 : public QMainWindow {
     QAction* act_save() const { return act_save_; }
     QAction* act_journal() const { return act_journal_; }
     QAction* act_journalfile() const { return act_journalfile_; }
+    QAction* act_viewjournal() const { return act_viewjournal_; }
+    // The journal's table, while it is open.
+    JournalView* journalview() const;
     QAction* act_copy() const { return act_copy_; }
     QAction* act_cancel() const { return act_cancel_; }
     QAction* act_device() const { return act_device_; }
@@ -93,6 +98,8 @@ class Form1 : public QMainWindow {
     // The operator's cancel (Esc): the running reading ends at its failure end.
     void cancelreading();
     void pickdevice();
+    // Opens the journal's table (or brings it to the front), on the journal in use.
+    void viewjournal();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,6 +149,7 @@ class Form1 : public QMainWindow {
     QAction* act_save_ = nullptr;
     QAction* act_journal_ = nullptr;
     QAction* act_journalfile_ = nullptr;
+    QAction* act_viewjournal_ = nullptr;
     QAction* act_copy_ = nullptr;
     QAction* act_cancel_ = nullptr;
     QAction* act_device_ = nullptr;
@@ -165,6 +173,7 @@ class Form1 : public QMainWindow {
     std::optional<ReadingReport> last_;
     QString journalfile_;
     bool journalfixed_ = false;
+    QPointer<JournalView> journalview_;
 };
 
 } // namespace meter

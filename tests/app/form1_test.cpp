@@ -3,6 +3,7 @@
 #include "acquire/hostedvendorlibrary.h"
 #include "app/devicepicker.h"
 #include "app/form1.h"
+#include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/statustext.h"
@@ -24,6 +25,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLibraryInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,6 +39,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -295,6 +299,98 @@ class Form1Test : public QObject {
         uselanguage(Language::en);
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
         uselanguage(Language::zh);
+    }
+
+    // 文件 → 查看日志… shows the journal in use: sorted, filtered, copied, following the file
+    // as it grows, another file opened; the file itself is never written.
+    void journalIsShownFilteredAndFollowed() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("j.csv"));
+        const auto add = [&](int port, const char* record, const char* reason, bool normal) {
+            ReadingReport r;
+            r.time = "2026-12-08T09:00:0" + std::to_string(port) + "+08:00";
+            r.port = port;
+            r.typetext = "neopost";
+            r.code = 11;
+            r.record = record;
+            r.reason = reason;
+            r.normal = normal;
+            QVERIFY(appendjournal(path.toStdString(), r).empty());
+        };
+        add(3, "00000123456700000098760000000123456000000302000012345678", "", true);
+        add(1, "", "the meter gave no register values", true);
+        add(12, "", "no reply to the register request", false);
+        const QByteArray before = slurp(path);
+
+        Fixture f;
+        f.form->usejournal(path);
+        f.form->act_viewjournal()->trigger();
+        JournalView* view = f.form->journalview();
+        QVERIFY(view);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QTableView* table = view->table();
+        QAbstractItemModel* rows = table->model();
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(rows->columnCount(), 10);
+        QCOMPARE(rows->headerData(7, Qt::Horizontal).toString(), QStringLiteral("表头"));
+        QCOMPARE(rows->index(0, 7).data().toString(), QStringLiteral("0012345678"));
+        QCOMPARE(rows->index(2, 8).data().toString(), QStringLiteral("失败"));
+
+        // The port sorts as a number.
+        table->sortByColumn(1, Qt::AscendingOrder);
+        QStringList ports;
+        for (int i = 0; i < rows->rowCount(); ++i)
+            ports << rows->index(i, 1).data().toString();
+        QCOMPARE(ports, (QStringList{"1", "3", "12"}));
+        table->sortByColumn(-1, Qt::AscendingOrder);
+
+        // The filters, by status and by text, and both.
+        struct Case {
+            int status;       // the index in the status list
+            const char* text; // typed into the search line
+            int shown;
+        };
+        for (const Case& c : {Case{3, "", 1}, Case{1, "", 1}, Case{0, "NO REPLY", 1},
+                              Case{0, "neopost", 3}, Case{2, "reply", 0}, Case{0, "", 3}}) {
+            view->statusfilter()->setCurrentIndex(c.status);
+            view->textfilter()->setText(QString::fromUtf8(c.text));
+            QCOMPARE(rows->rowCount(), c.shown);
+        }
+
+        // A row copied: its shown columns, tab-separated.
+        table->selectRow(2);
+        QTest::mouseClick(view->copybutton(), Qt::LeftButton);
+        const QString copied = QGuiApplication::clipboard()->text();
+        QVERIFY(copied.startsWith(QStringLiteral("2026-12-08T09:00:012+08:00\t12\tneopost\t")));
+        QVERIFY(copied.endsWith(QStringLiteral("失败\tno reply to the register request\n")));
+
+        // A reading appended shows without a reload asked for.
+        add(5, "", "", false);
+        QTRY_COMPARE_WITH_TIMEOUT(rows->rowCount(), 4, 5000);
+        QVERIFY(view->summary()->text().contains(QStringLiteral("4")));
+
+        // Another file: not a journal, then one that is gone.
+        const QString other = dir.filePath(QStringLiteral("notes.txt"));
+        {
+            QFile notes(other);
+            QVERIFY(notes.open(QIODevice::WriteOnly));
+            notes.write("name,value\r\na,1\r\n");
+        }
+        view->openjournal(other);
+        QCOMPARE(rows->rowCount(), 0);
+        QVERIFY(view->summary()->text().contains(QStringLiteral("不是日志")));
+        view->openjournal(dir.filePath(QStringLiteral("gone.csv")));
+        QCOMPARE(rows->rowCount(), 0);
+        QVERIFY(view->summary()->text().contains(QStringLiteral("无法读取日志")));
+        view->openjournal(path);
+        QCOMPARE(rows->rowCount(), 4);
+
+        // Read, never written: the journal's bytes are the writer's alone.
+        QVERIFY(slurp(path).startsWith(before));
+        QCOMPARE(slurp(other), QByteArray("name,value\r\na,1\r\n"));
+        // One table at a time: asked again, the same one comes to the front.
+        f.form->act_viewjournal()->trigger();
+        QCOMPARE(f.form->journalview(), view);
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
