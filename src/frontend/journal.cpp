@@ -23,6 +23,8 @@ constexpr std::size_t none = journalfields;
 
 // Every byte that is not part of well-formed UTF-8 becomes U+FFFD.
 std::string wellformed(std::string_view in) {
+    if (std::all_of(in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(in);
     std::string out;
     out.reserve(in.size());
     std::size_t i = 0;
@@ -88,23 +90,27 @@ void JournalParser::feed(std::string_view bytes, std::vector<JournalRow>& out) {
             feed(kept, out);
         }
     }
-    for (const char c : bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
         if (state_ == State::refused) return;
+        if (quoted_ && !quote_) {
+            // Inside quotes everything up to the next quote is the field's, taken at once.
+            const std::size_t q = bytes.find('"', i);
+            const std::size_t end = q == std::string_view::npos ? bytes.size() : q;
+            take(bytes.substr(i, end - i));
+            if (q == std::string_view::npos) return;
+            quote_ = true;
+            i = q + 1;
+            continue;
+        }
+        const char c = bytes[i++];
         if (quoted_) {
-            if (quote_) {
-                quote_ = false;
-                if (c == '"') {
-                    if (field_.size() < journalfieldlimit) field_ += c;
-                    continue;
-                }
-                quoted_ = false; // the field's closing quote; c follows it
-            } else {
-                if (c == '"')
-                    quote_ = true;
-                else if (field_.size() < journalfieldlimit)
-                    field_ += c;
+            quote_ = false;
+            if (c == '"') {
+                take("\"");
                 continue;
             }
+            quoted_ = false; // the field's closing quote; c follows it
         }
         if (cr_) {
             cr_ = false;
@@ -113,7 +119,7 @@ void JournalParser::feed(std::string_view bytes, std::vector<JournalRow>& out) {
                 continue;
             }
             // A CR alone is text of the field.
-            if (field_.size() < journalfieldlimit) field_ += '\r';
+            take("\r");
             fieldstarted_ = true;
         }
         switch (c) {
@@ -136,27 +142,39 @@ void JournalParser::feed(std::string_view bytes, std::vector<JournalRow>& out) {
             [[fallthrough]];
         default:
             fieldstarted_ = true;
-            if (field_.size() < journalfieldlimit) field_ += c;
+            take(std::string_view(&c, 1));
         }
     }
 }
 
+void JournalParser::take(std::string_view text) {
+    if (field_.size() < journalfieldlimit)
+        field_.append(text.substr(0, journalfieldlimit - field_.size()));
+}
+
 void JournalParser::endfield() {
-    if (row_.size() < journalcolumnlimit) row_.push_back(unguarded(wellformed(field_)));
+    lastempty_ = field_.empty();
+    if (state_ == State::header) {
+        if (names_.size() < journalcolumnlimit) names_.push_back(unguarded(wellformed(field_)));
+    } else if (column_ < columns_.size() && columns_[column_] != none) {
+        row_.fields[columns_[column_]] = unguarded(wellformed(field_));
+    }
+    ++column_;
     field_.clear();
     fieldstarted_ = false;
 }
 
 void JournalParser::endrow(std::vector<JournalRow>& out) {
     endfield();
-    std::vector<std::string> fields = std::exchange(row_, {});
-    // An empty line is no row.
-    if (fields.size() == 1 && fields.front().empty()) return;
+    const bool blank = column_ == 1 && lastempty_; // an empty line is no row
+    column_ = 0;
     if (state_ == State::header) {
-        columns_.assign(fields.size(), none);
+        const std::vector<std::string> header = std::exchange(names_, {});
+        if (blank) return;
+        columns_.assign(header.size(), none);
         std::array<bool, journalfields> seen{};
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const auto* at = std::find(std::begin(names), std::end(names), fields[i]);
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            const auto* at = std::find(std::begin(names), std::end(names), header[i]);
             const auto index = static_cast<std::size_t>(at - std::begin(names));
             if (at == std::end(names) || seen[index]) continue;
             seen[index] = true;
@@ -167,10 +185,8 @@ void JournalParser::endrow(std::vector<JournalRow>& out) {
         state_ = journal ? State::rows : State::refused;
         return;
     }
-    JournalRow row;
-    for (std::size_t i = 0; i < fields.size() && i < columns_.size(); ++i)
-        if (columns_[i] != none) row.fields[columns_[i]] = std::move(fields[i]);
-    out.push_back(std::move(row));
+    JournalRow row = std::exchange(row_, {});
+    if (!blank) out.push_back(std::move(row));
 }
 
 bool journalmatches(const JournalRow& row, std::string_view needle) {

@@ -65,6 +65,7 @@ class JournalParser {
 
   private:
     enum class State { header, rows, refused };
+    void take(std::string_view text);
     void endfield();
     void endrow(std::vector<JournalRow>& out);
 
@@ -75,8 +76,11 @@ class JournalParser {
     bool quote_ = false;   // a quote seen inside a quoted field: its end, or the first of two
     bool cr_ = false;      // a CR seen outside quotes
     bool fieldstarted_ = false;
+    bool lastempty_ = false; // the field just ended was empty
     std::string field_;
-    std::vector<std::string> row_;
+    std::size_t column_ = 0;         // of the field being read
+    std::vector<std::string> names_; // the header's, as it is read
+    JournalRow row_;                 // the row being read
     // Where each column of a row goes: an index into JournalRow::fields, or none.
     std::vector<std::size_t> columns_;
 };
