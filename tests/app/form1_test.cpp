@@ -633,6 +633,14 @@ class Form1Test : public QObject {
         });
         f.form->act_device()->trigger();
         QCOMPARE(states.size(), 2);
+        // The journal's table, the names of its columns included.
+        QTemporaryDir dir;
+        f.form->usejournal(dir.filePath(QStringLiteral("none.csv")));
+        f.form->act_viewjournal()->trigger();
+        QAbstractItemModel* journal = f.form->journalview()->table()->model();
+        found << chinese(visibletexts(f.form->journalview()));
+        for (int c = 0; c < journal->columnCount(); ++c)
+            found << chinese({journal->headerData(c, Qt::Horizontal).toString()});
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 
