@@ -4,7 +4,8 @@
 #   scripts/screenshot.sh [OUT.png] [STATE] [MACHINE TYPE TEXT]
 #   scripts/screenshot.sh [OUT.png] [MACHINE TYPE TEXT]            (the state "done")
 # STATE: done (after a reading; the default), reading (a 5400 reading under way), failed (a port
-# whose USB adapter is not plugged in), device (the dialog that puts a device behind a port).
+# whose USB adapter is not plugged in), device (the dialog that puts a device behind a port),
+# journal (the journal's table on a day's readings), large (after a reading, enlarged).
 # The machine type defaults to copote, 5400(4表头) and
 # neopost respectively.
 # LANG_OF_WINDOW=en (environment) shows the window in English.
@@ -15,7 +16,7 @@ out=$(realpath -m "${1:-window.png}")
 state=${2:-done}
 type=${3:-}
 case "$state" in
-    done | reading | failed | device) ;;
+    done | reading | failed | device | journal | large) ;;
     *) type=$state state=done ;;
 esac
 cmake --preset dev >/dev/null

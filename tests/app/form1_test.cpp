@@ -887,8 +887,9 @@ class Form1Test : public QObject {
     // Not a check: a picture of the window for scripts/screenshot.sh, in the state
     // METERREADER_SCREENSHOT_STATE names: "done" (after a demo reading of
     // METERREADER_SCREENSHOT_TYPE, copote by default), "reading" (a 5400 reading under way) or
-    // "failed" (port 8 behind a USB adapter that is not plugged in) or "device" (the device
-    // picker).
+    // "failed" (port 8 behind a USB adapter that is not plugged in), "device" (the device
+    // picker), "journal" (the journal's table on a day's readings) or "large" (after a reading,
+    // the window enlarged).
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
@@ -909,6 +910,56 @@ class Form1Test : public QObject {
         Demo demo;
         auto window = demoform(demo);
         Form1& form = *window;
+        if (state == QStringLiteral("journal")) {
+            // A day's journal: readings of several types, some of which failed.
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("journal.csv"));
+            const std::string good = digits56.toStdString();
+            struct Row {
+                const char* time;
+                int port;
+                const char* type;
+                int code;
+                bool read, normal;
+                const char* reason;
+                const char* reasoncode;
+            };
+            const Row rows[] = {
+                {"2026-12-08T09:02:11+08:00", 1, "pitneybows 950", 21, true, true, "", ""},
+                {"2026-12-08T09:15:40+08:00", 1, "pitneybows spark", 22, true, true, "", ""},
+                {"2026-12-08T10:01:05+08:00", 2, "neopost", 11, false, false,
+                 "no reply to the register request", "no_reply"},
+                {"2026-12-08T10:03:27+08:00", 2, "neopost", 11, true, true, "", ""},
+                {"2026-12-08T11:20:52+08:00", 3, "5400(4表头)", 12, true, true, "", ""},
+                {"2026-12-08T13:44:09+08:00", 8, "高速机", 31, false, false,
+                 "cannot open port 8 (/dev/ttyUSB0): no such device", "port_not_opened"},
+                {"2026-12-08T14:10:30+08:00", 4, "copote", 51, false, true,
+                 "the meter's registers are all zero", "registers_all_zero"},
+                {"2026-12-08T15:31:18+08:00", 3, "5400(5表头)", 13, true, true, "", ""},
+            };
+            for (const Row& row : rows) {
+                ReadingReport r;
+                r.time = row.time;
+                r.port = row.port;
+                r.device = "/dev/ttyUSB0";
+                r.typetext = row.type;
+                r.code = static_cast<std::int16_t>(row.code);
+                r.record = row.read ? good : "";
+                r.normal = row.normal;
+                r.reason = row.reason;
+                r.reasoncode = row.reasoncode;
+                QVERIFY(appendjournal(path.toStdString(), r).empty());
+            }
+            form.usejournal(path);
+            form.act_viewjournal()->trigger();
+            JournalView* view = form.journalview();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            view->resize(1120, 330);
+            view->table()->selectRow(2);
+            QTest::qWait(300);
+            QVERIFY(view->grab().save(QString::fromLocal8Bit(out)));
+            return;
+        }
         QString port = QStringLiteral("3");
         if (state == QStringLiteral("failed")) {
             PortMap ports;
@@ -941,6 +992,11 @@ class Form1Test : public QObject {
             QTest::qWait(1500);
         } else {
             QVERIFY(done.wait(120000));
+        }
+        if (state == QStringLiteral("large")) {
+            // Enlarged: the traffic boxes take the room.
+            form.resize(form.size() + QSize(300, 240));
+            QTest::qWait(300);
         }
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }
