@@ -110,14 +110,18 @@ void JournalModel::append(std::vector<JournalRow> rows) {
     endInsertRows();
 }
 
+// A new filter resets the rows shown at once: filtering row by row would tell the view of each
+// run of hidden rows apart, which on a long journal takes seconds.
 void JournalFilter::settext(const QString& text) {
+    beginResetModel();
     text_ = text.trimmed().toStdString();
-    invalidateFilter();
+    endResetModel();
 }
 
 void JournalFilter::setstatus(const QString& status) {
+    beginResetModel();
     status_ = status.toStdString();
-    invalidateFilter();
+    endResetModel();
 }
 
 const JournalModel& JournalFilter::journal() const {
