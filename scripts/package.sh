@@ -65,6 +65,8 @@ if ! $sudo dpkg -i "$deb"; then
 fi
 dpkg-query -W -f='${Status}\n' meterreader | grep -q 'install ok installed' ||
     fail "the package did not install"
+dpkg-deb -f "$deb" Recommends | grep -qw qt6-translations-l10n ||
+    fail "the package does not recommend qt6-translations-l10n (Qt's own dialogs in Chinese)"
 
 appid=io.github.meterreader.MeterReader
 for f in /usr/bin/meterreader /usr/bin/meterread /usr/bin/metersim \

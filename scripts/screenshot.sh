@@ -6,6 +6,7 @@
 # STATE: done (after a reading; the default), reading (a 5400 reading under way), failed (a port
 # whose USB adapter is not plugged in), device (the dialog that puts a device behind a port),
 # report (the first page of the reading's PDF report, rendered with poppler's pdftoppm).
+# journal (the journal's table on a day's readings), large (after a reading, enlarged).
 # The machine type defaults to copote, 5400(4表头) and
 # neopost respectively.
 # LANG_OF_WINDOW=en (environment) shows the window in English.
@@ -16,7 +17,7 @@ out=$(realpath -m "${1:-window.png}")
 state=${2:-done}
 type=${3:-}
 case "$state" in
-    done | reading | failed | device | report) ;;
+    done | reading | failed | device | journal | large | report) ;;
     *) type=$state state=done ;;
 esac
 cmake --preset dev >/dev/null

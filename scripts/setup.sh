@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    qt6-base-dev libgl-dev qt6-tools-dev qt6-l10n-tools
+    qt6-base-dev libgl-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
     fonts-wqy-microhei xvfb xauth time poppler-utils
     "$@"

@@ -324,6 +324,134 @@
         <source>（%1 / %2 秒）</source>
         <translation> (%1 / %2 s)</translation>
     </message>
+    <message>
+        <source>查看日志…</source>
+        <translation>View Journal…</translation>
+    </message>
+</context>
+<context>
+    <name>meter::JournalModel</name>
+    <message>
+        <source>读到数据</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>没有数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>设备：%1
+记录：%2
+结束：%3</source>
+        <translation>Device: %1
+Record: %2
+End: %3</translation>
+    </message>
+    <message>
+        <source>
+原因代码：%1</source>
+        <translation>
+Reason code: %1</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>机器类型</source>
+        <translation>Machine type</translation>
+    </message>
+    <message>
+        <source>总邮资</source>
+        <translation>Total postage</translation>
+    </message>
+    <message>
+        <source>已用邮资</source>
+        <translation>Used postage</translation>
+    </message>
+    <message>
+        <source>未用邮资</source>
+        <translation>Unused postage</translation>
+    </message>
+    <message>
+        <source>总件数</source>
+        <translation>Pieces</translation>
+    </message>
+    <message>
+        <source>表头</source>
+        <translation>Meter head</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation>Reason</translation>
+    </message>
+</context>
+<context>
+    <name>meter::JournalView</name>
+    <message>
+        <source>查找：端口、类型、数值、原因…</source>
+        <translation>Find: port, type, value, reason…</translation>
+    </message>
+    <message>
+        <source>全部状态</source>
+        <translation>Every status</translation>
+    </message>
+    <message>
+        <source>读到数据</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>没有数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>复制行</source>
+        <translation>Copy Rows</translation>
+    </message>
+    <message>
+        <source>打开其他日志…</source>
+        <translation>Open Another Journal…</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>日志 — %1</source>
+        <translation>Journal — %1</translation>
+    </message>
+    <message>
+        <source>%1：%2 次读取</source>
+        <translation>%1: %2 readings</translation>
+    </message>
+    <message>
+        <source>%1：%2 次读取，显示 %3 次</source>
+        <translation>%1: %2 readings, %3 shown</translation>
+    </message>
+    <message>
+        <source>打开日志</source>
+        <translation>Open Journal</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
 </context>
 <context>
     <name>meter::Help</name>

@@ -3,6 +3,7 @@
 
 #include "app/devicepicker.h"
 #include "app/helpdialogs.h"
+#include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/qtreadingsetup.h"
@@ -27,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -70,6 +72,39 @@ int pixels(int twips) {
     return twips / 15;
 }
 
+// Where a control of the layout goes in a client area of `size`: at the default size where the
+// layout puts it. Any room beyond that goes to the two traffic boxes, the width to both and the
+// height shared between them (the receive box and its caption move down by the send box's
+// share); everything else keeps its place.
+QRect placement(const Placement& p, QSize size) {
+    QRect r(pixels(p.left), pixels(p.top), pixels(p.width), pixels(p.height));
+    const int wider = std::max(0, size.width() - pixels(clientwidth));
+    const int taller = std::max(0, size.height() - pixels(clientheight));
+    const std::string_view name = p.name;
+    if (name == "txt_send" || name == "txt_rece") r.setWidth(r.width() + wider);
+    if (name == "txt_send") r.setHeight(r.height() + taller / 2);
+    if (name == "Label4" || name == "txt_rece") r.translate(0, taller / 2);
+    if (name == "txt_rece") r.setHeight(r.height() + taller - taller / 2);
+    return r;
+}
+
+// The client area: never smaller than the layout's, and its controls placed again whenever its
+// size changes.
+class Client : public QWidget {
+  public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return minimumSize(); }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        for (const Placement& p : meter::layout)
+            if (auto* w = findChild<QWidget*>(QString::fromLatin1(p.name),
+                                              Qt::FindDirectChildrenOnly))
+                w->setGeometry(placement(p, event->size()));
+        QWidget::resizeEvent(event);
+    }
+};
+
 // A control of the client area, named and placed as the layout gives it.
 template <typename W> W* place(QWidget* parent, std::string_view name) {
     const auto* at = std::find_if(std::begin(layout), std::end(layout),
@@ -77,7 +112,7 @@ template <typename W> W* place(QWidget* parent, std::string_view name) {
     if (at == std::end(layout)) qFatal("Form1: no place for a control named %s", name.data());
     auto* w = new W(parent);
     w->setObjectName(QString::fromLatin1(at->name));
-    w->setGeometry(pixels(at->left), pixels(at->top), pixels(at->width), pixels(at->height));
+    w->setGeometry(placement(*at, parent->size()));
     return w;
 }
 
@@ -185,9 +220,10 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
 }
 
 QWidget* Form1::buildclient() {
-    auto* client = new QWidget(this);
+    auto* client = new Client(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(pixels(clientwidth), pixels(clientheight));
+    client->setMinimumSize(pixels(clientwidth), pixels(clientheight));
+    client->resize(client->minimumSize());
     // The controls are made in tab order.
     buildbutton(client);
     buildresults(client);
@@ -316,6 +352,8 @@ void Form1::createmenus() {
     act_journal_->setCheckable(true);
     connect(act_journal_, &QAction::toggled, this, [this](bool on) { setjournal(on, true); });
     act_journalfile_ = file->addAction(tr("日志文件…"), this, &Form1::choosejournal);
+    act_viewjournal_ = file->addAction(tr("查看日志…"), this, &Form1::viewjournal);
+    act_viewjournal_->setObjectName(QStringLiteral("act_viewjournal"));
     file->addSeparator();
     QAction* quit = file->addAction(tr("退出"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
@@ -659,6 +697,22 @@ void Form1::choosejournal() {
     journalfile_ = path;
     if (!journalfixed_) AppSettings().setValue(QString::fromLatin1(journalpath), path);
     setjournal(true, !journalfixed_);
+}
+
+JournalView* Form1::journalview() const {
+    return journalview_;
+}
+
+void Form1::viewjournal() {
+    if (!journalview_) {
+        QString path = journalfile_;
+        if (path.isEmpty())
+            path = AppSettings().value(QString::fromLatin1(journalpath), defaultjournal()).toString();
+        journalview_ = new JournalView(path, this);
+    }
+    journalview_->show();
+    journalview_->raise();
+    journalview_->activateWindow();
 }
 
 QString Form1::save(const QString& path) {

@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -26,6 +27,7 @@ class QPushButton;
 
 namespace meter {
 
+class JournalView;
 class StatusText;
 
 // Makes the serial device for a set of ports.
@@ -92,6 +94,9 @@ class Form1 : public QMainWindow {
     QAction* act_savecapture() const { return act_savecapture_; }
     QAction* act_journal() const { return act_journal_; }
     QAction* act_journalfile() const { return act_journalfile_; }
+    QAction* act_viewjournal() const { return act_viewjournal_; }
+    // The journal's table, while it is open.
+    JournalView* journalview() const;
     QAction* act_copy() const { return act_copy_; }
     QAction* act_cancel() const { return act_cancel_; }
     QAction* act_device() const { return act_device_; }
@@ -107,6 +112,8 @@ class Form1 : public QMainWindow {
     // The operator's cancel (Esc): the running reading ends at its failure end.
     void cancelreading();
     void pickdevice();
+    // Opens the journal's table (or brings it to the front), on the journal in use.
+    void viewjournal();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -165,6 +172,7 @@ class Form1 : public QMainWindow {
     QAction* act_savecapture_ = nullptr;
     QAction* act_journal_ = nullptr;
     QAction* act_journalfile_ = nullptr;
+    QAction* act_viewjournal_ = nullptr;
     QAction* act_copy_ = nullptr;
     QAction* act_cancel_ = nullptr;
     QAction* act_device_ = nullptr;
@@ -191,6 +199,7 @@ class Form1 : public QMainWindow {
     QString journalfile_;
     bool journalfixed_ = false;
     std::string demodevice_;
+    QPointer<JournalView> journalview_;
 };
 
 } // namespace meter

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QStringList>
 #include <QTranslator>
 
 #include <memory>
@@ -15,11 +16,26 @@ Language current = Language::zh;
 std::unique_ptr<QTranslator> own;
 std::unique_ptr<QTranslator> qts;
 
-std::unique_ptr<QTranslator> installed(const QString& name, const QString& folder) {
+std::unique_ptr<QTranslator> installed(const QString& name, const QStringList& folders) {
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(name, folder)) return nullptr;
-    QCoreApplication::installTranslator(translator.get());
-    return translator;
+    for (const QString& folder : folders) {
+        if (!translator->load(name, folder)) continue;
+        QCoreApplication::installTranslator(translator.get());
+        return translator;
+    }
+    return nullptr;
+}
+
+// Where Qt's own translations are: on Windows in the folder "translations" beside the program,
+// where its deployment puts them, then wherever this Qt keeps them (Debian:
+// /usr/share/qt6/translations, from qt6-translations-l10n).
+QStringList qtfolders() {
+    QStringList folders;
+#ifdef Q_OS_WIN
+    folders << QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+#endif
+    folders << QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    return folders;
 }
 
 } // namespace
@@ -30,13 +46,17 @@ void uselanguage(Language language) {
         t->reset();
     }
     current = language;
-    const QString qtfolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const QStringList qtfolder = qtfolders();
     if (language == Language::en) {
-        own = installed(QStringLiteral("meterreader_en"), QStringLiteral(":/i18n"));
+        own = installed(QStringLiteral("meterreader_en"), {QStringLiteral(":/i18n")});
         qts = installed(QStringLiteral("qtbase_en"), qtfolder);
     } else {
         qts = installed(QStringLiteral("qtbase_zh_CN"), qtfolder);
     }
+}
+
+QString qttranslation() {
+    return qts ? qts->filePath() : QString();
 }
 
 Language windowlanguage() {

@@ -13,6 +13,8 @@ namespace meter {
 // after it speak that language.
 void uselanguage(Language language);
 Language windowlanguage();
+// The file of Qt's own translation in use (its dialogs' texts), empty when there is none.
+QString qttranslation();
 
 // A register waited for ("表头"), in the window's language.
 QString registerfor(const QString& name);

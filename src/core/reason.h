@@ -208,6 +208,9 @@ enum class Language { zh, en };
     X(file_permission_denied, "permission denied", "没有权限")                                                \
     X(file_read_only, "the file system is read-only", "文件系统是只读的")                                     \
     X(file_disk_full, "the disk is full", "磁盘已满")                                                         \
+    X(journal_not_read, "cannot read the journal {s}", "无法读取日志 %1")                                     \
+    X(not_a_journal, "{s} is not a journal: it does not begin with the journal's header",                     \
+      "%1 不是日志：文件开头不是日志的表头")                                                                  \
     X(no_pseudo_terminal, "cannot create a pseudo-terminal", "无法建立伪终端")                                \
     X(pipe_not_created, "cannot create the pipe {s} ({r})", "无法建立管道 %1（%2）")                          \
     /* Captures of a reading: made, read and replayed. */                                                     \

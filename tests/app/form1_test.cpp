@@ -3,6 +3,7 @@
 #include "acquire/hostedvendorlibrary.h"
 #include "app/devicepicker.h"
 #include "app/form1.h"
+#include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/statustext.h"
@@ -25,6 +26,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLibraryInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -38,6 +42,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -266,6 +271,176 @@ class Form1Test : public QObject {
         QVERIFY(manual->findChild<QTextBrowser*>()->toPlainText().startsWith(
             QStringLiteral("meterreader")));
         manual->close();
+    }
+
+    // At the default size every control sits where the layout puts it; any room beyond goes to
+    // the two traffic boxes, and the controls never overlap.
+    void enlargedWindowGivesTheRoomToTheTrafficBoxes() {
+        struct Place {
+            const char* name;
+            QRect at; // at the default size
+        };
+        const Place places[] = {
+            {"Label1", {88, 16, 97, 33}},       {"Label2", {80, 72, 89, 33}},
+            {"cmd_begin", {80, 120, 113, 33}},  {"lbl_biao", {376, 208, 265, 25}},
+            {"lbl_num", {376, 160, 265, 25}},   {"lbl_unuse", {376, 112, 265, 25}},
+            {"lbl_use", {376, 64, 265, 25}},    {"lbl_total", {376, 16, 265, 25}},
+            {"Combo1", {176, 16, 169, 21}},     {"Combo2", {176, 72, 169, 21}},
+            {"Label3", {40, 264, 97, 17}},      {"txt_send", {56, 288, 545, 97}},
+            {"Label4", {24, 408, 97, 25}},      {"txt_rece", {56, 448, 545, 97}},
+        };
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        const QSize start = f.form->size();
+        QVERIFY(f.form->minimumSize().isValid());
+        // Extra width and height, and what each box gains in height.
+        struct Case {
+            int wider, taller, send, rece;
+        };
+        for (const Case& c : {Case{0, 0, 0, 0}, Case{300, 0, 0, 0}, Case{0, 201, 100, 101},
+                              Case{640, 400, 200, 200}}) {
+            f.form->resize(start + QSize(c.wider, c.taller));
+            QTRY_COMPARE(f.form->centralWidget()->size(), QSize(656 + c.wider, 566 + c.taller));
+            QList<QRect> taken;
+            for (const Place& p : places) {
+                const auto* w = f.form->centralWidget()->findChild<QWidget*>(QLatin1String(p.name));
+                QVERIFY2(w, p.name);
+                QRect want = p.at;
+                const QString name = QLatin1String(p.name);
+                if (name == QStringLiteral("txt_send")) want.adjust(0, 0, c.wider, c.send);
+                if (name == QStringLiteral("Label4")) want.translate(0, c.send);
+                if (name == QStringLiteral("txt_rece"))
+                    want.adjust(0, c.send, c.wider, c.send + c.rece);
+                QCOMPARE(w->geometry(), want);
+                QVERIFY2(f.form->centralWidget()->rect().contains(w->geometry()), p.name);
+                taken << w->geometry();
+            }
+            // What grows or moves overlaps nothing (the layout's own caption of the port list
+            // reaches under the list, as drawn).
+            for (const int moving : {11, 12, 13})
+                for (int i = 0; i < taken.size(); ++i)
+                    QVERIFY2(i == moving || !taken[i].intersects(taken[moving]), places[moving].name);
+        }
+        // Never smaller than the layout.
+        f.form->resize(200, 200);
+        QTest::qWait(50);
+        QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
+    }
+
+    // Qt's own dialogs (OK, Cancel, the file dialog) speak the window's language where Qt's
+    // translation is installed: Debian's qt6-translations-l10n, on Windows beside the program.
+    void qtsOwnTextsFollowTheLanguage() {
+        uselanguage(Language::zh);
+#ifdef Q_OS_WIN
+        QVERIFY2(!qttranslation().isEmpty(), "no translations/qtbase_zh_CN.qm beside the program");
+#else
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                           QStringLiteral("/qtbase_zh_CN.qm")))
+            QSKIP("qt6-translations-l10n is not installed");
+#endif
+        QVERIFY(qttranslation().endsWith(QStringLiteral("qtbase_zh_CN.qm")));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+        uselanguage(Language::en);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        uselanguage(Language::zh);
+    }
+
+    // 文件 → 查看日志… shows the journal in use: sorted, filtered, copied, following the file
+    // as it grows, another file opened; the file itself is never written.
+    void journalIsShownFilteredAndFollowed() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("j.csv"));
+        const auto add = [&](int port, const char* record, const char* reason, bool normal) {
+            ReadingReport r;
+            r.time = "2026-12-08T09:00:0" + std::to_string(port) + "+08:00";
+            r.port = port;
+            r.typetext = "neopost";
+            r.code = 11;
+            r.record = record;
+            r.reason = reason;
+            r.normal = normal;
+            QVERIFY(appendjournal(path.toStdString(), r).empty());
+        };
+        add(3, "00000123456700000098760000000123456000000302000012345678", "", true);
+        add(1, "", "the meter gave no register values", true);
+        add(12, "", "no reply to the register request", false);
+        const QByteArray before = slurp(path);
+
+        Fixture f;
+        f.form->usejournal(path);
+        f.form->act_viewjournal()->trigger();
+        JournalView* view = f.form->journalview();
+        QVERIFY(view);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QTableView* table = view->table();
+        QAbstractItemModel* rows = table->model();
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(rows->columnCount(), 10);
+        QCOMPARE(rows->headerData(7, Qt::Horizontal).toString(), QStringLiteral("表头"));
+        QCOMPARE(rows->index(0, 7).data().toString(), QStringLiteral("0012345678"));
+        QCOMPARE(rows->index(2, 8).data().toString(), QStringLiteral("失败"));
+
+        // The port sorts as a number, and stays sorted through a filter.
+        const auto ports = [&] {
+            QStringList out;
+            for (int i = 0; i < rows->rowCount(); ++i)
+                out << rows->index(i, 1).data().toString();
+            return out;
+        };
+        table->sortByColumn(1, Qt::AscendingOrder);
+        QCOMPARE(ports(), (QStringList{"1", "3", "12"}));
+        view->textfilter()->setText(QStringLiteral("x"));
+        view->textfilter()->clear();
+        QCOMPARE(ports(), (QStringList{"1", "3", "12"}));
+        table->sortByColumn(-1, Qt::AscendingOrder);
+
+        // The filters, by status and by text, and both.
+        struct Case {
+            int status;       // the index in the status list
+            const char* text; // typed into the search line
+            int shown;
+        };
+        for (const Case& c : {Case{3, "", 1}, Case{1, "", 1}, Case{0, "NO REPLY", 1},
+                              Case{0, "neopost", 3}, Case{2, "reply", 0}, Case{0, "", 3}}) {
+            view->statusfilter()->setCurrentIndex(c.status);
+            view->textfilter()->setText(QString::fromUtf8(c.text));
+            QCOMPARE(rows->rowCount(), c.shown);
+        }
+
+        // A row copied: its shown columns, tab-separated.
+        table->selectRow(2);
+        QTest::mouseClick(view->copybutton(), Qt::LeftButton);
+        const QString copied = QGuiApplication::clipboard()->text();
+        QVERIFY(copied.startsWith(QStringLiteral("2026-12-08T09:00:012+08:00\t12\tneopost\t")));
+        QVERIFY(copied.endsWith(QStringLiteral("失败\tno reply to the register request\n")));
+
+        // A reading appended shows without a reload asked for.
+        add(5, "", "", false);
+        QTRY_COMPARE_WITH_TIMEOUT(rows->rowCount(), 4, 5000);
+        QVERIFY(view->summary()->text().contains(QStringLiteral("4")));
+
+        // Another file: not a journal, then one that is gone.
+        const QString other = dir.filePath(QStringLiteral("notes.txt"));
+        {
+            QFile notes(other);
+            QVERIFY(notes.open(QIODevice::WriteOnly));
+            notes.write("name,value\r\na,1\r\n");
+        }
+        view->openjournal(other);
+        QCOMPARE(rows->rowCount(), 0);
+        QVERIFY(view->summary()->text().contains(QStringLiteral("不是日志")));
+        view->openjournal(dir.filePath(QStringLiteral("gone.csv")));
+        QCOMPARE(rows->rowCount(), 0);
+        QVERIFY(view->summary()->text().contains(QStringLiteral("无法读取日志")));
+        view->openjournal(path);
+        QCOMPARE(rows->rowCount(), 4);
+
+        // Read, never written: the journal's bytes are the writer's alone.
+        QVERIFY(slurp(path).startsWith(before));
+        QCOMPARE(slurp(other), QByteArray("name,value\r\na,1\r\n"));
+        // One table at a time: asked again, the same one comes to the front.
+        f.form->act_viewjournal()->trigger();
+        QCOMPARE(f.form->journalview(), view);
     }
 
     void copoteReadingIsShownSavedCopiedAndStopClears() {
@@ -548,6 +723,14 @@ class Form1Test : public QObject {
         });
         f.form->act_about()->trigger();
         QCOMPARE(states.size(), 3);
+        // The journal's table, the names of its columns included.
+        QTemporaryDir dir;
+        f.form->usejournal(dir.filePath(QStringLiteral("none.csv")));
+        f.form->act_viewjournal()->trigger();
+        QAbstractItemModel* journal = f.form->journalview()->table()->model();
+        found << chinese(visibletexts(f.form->journalview()));
+        for (int c = 0; c < journal->columnCount(); ++c)
+            found << chinese({journal->headerData(c, Qt::Horizontal).toString()});
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 
@@ -885,7 +1068,8 @@ class Form1Test : public QObject {
     // METERREADER_SCREENSHOT_STATE names: "done" (after a demo reading of
     // METERREADER_SCREENSHOT_TYPE, copote by default), "reading" (a 5400 reading under way) or
     // "failed" (port 8 behind a USB adapter that is not plugged in), "device" (the device
-    // picker) or "report" (the reading's report, written as PDF).
+    // picker), "journal" (the journal's table on a day's readings), "large" (after a reading,
+    // the window enlarged) or "report" (the reading's report, written as PDF).
     void screenshot() {
         const QByteArray out = qgetenv("METERREADER_SCREENSHOT");
         if (out.isEmpty()) QSKIP("METERREADER_SCREENSHOT not set");
@@ -906,6 +1090,56 @@ class Form1Test : public QObject {
         Demo demo;
         auto window = demoform(demo);
         Form1& form = *window;
+        if (state == QStringLiteral("journal")) {
+            // A day's journal: readings of several types, some of which failed.
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("journal.csv"));
+            const std::string good = digits56.toStdString();
+            struct Row {
+                const char* time;
+                int port;
+                const char* type;
+                int code;
+                bool read, normal;
+                const char* reason;
+                const char* reasoncode;
+            };
+            const Row rows[] = {
+                {"2026-12-08T09:02:11+08:00", 1, "pitneybows 950", 21, true, true, "", ""},
+                {"2026-12-08T09:15:40+08:00", 1, "pitneybows spark", 22, true, true, "", ""},
+                {"2026-12-08T10:01:05+08:00", 2, "neopost", 11, false, false,
+                 "no reply to the register request", "no_reply"},
+                {"2026-12-08T10:03:27+08:00", 2, "neopost", 11, true, true, "", ""},
+                {"2026-12-08T11:20:52+08:00", 3, "5400(4表头)", 12, true, true, "", ""},
+                {"2026-12-08T13:44:09+08:00", 8, "高速机", 31, false, false,
+                 "cannot open port 8 (/dev/ttyUSB0): no such device", "port_not_opened"},
+                {"2026-12-08T14:10:30+08:00", 4, "copote", 51, false, true,
+                 "the meter's registers are all zero", "registers_all_zero"},
+                {"2026-12-08T15:31:18+08:00", 3, "5400(5表头)", 13, true, true, "", ""},
+            };
+            for (const Row& row : rows) {
+                ReadingReport r;
+                r.time = row.time;
+                r.port = row.port;
+                r.device = "/dev/ttyUSB0";
+                r.typetext = row.type;
+                r.code = static_cast<std::int16_t>(row.code);
+                r.record = row.read ? good : "";
+                r.normal = row.normal;
+                r.reason = row.reason;
+                r.reasoncode = row.reasoncode;
+                QVERIFY(appendjournal(path.toStdString(), r).empty());
+            }
+            form.usejournal(path);
+            form.act_viewjournal()->trigger();
+            JournalView* view = form.journalview();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            view->resize(1120, 330);
+            view->table()->selectRow(2);
+            QTest::qWait(300);
+            QVERIFY(view->grab().save(QString::fromLocal8Bit(out)));
+            return;
+        }
         QString port = QStringLiteral("3");
         if (state == QStringLiteral("failed")) {
             PortMap ports;
@@ -943,6 +1177,11 @@ class Form1Test : public QObject {
         if (state == QStringLiteral("report")) {
             QCOMPARE(form.exportpdf(QString::fromLocal8Bit(out)), QString());
             return;
+        }
+        if (state == QStringLiteral("large")) {
+            // Enlarged: the traffic boxes take the room.
+            form.resize(form.size() + QSize(300, 240));
+            QTest::qWait(300);
         }
         QVERIFY(form.grab().save(QString::fromLocal8Bit(out)));
     }

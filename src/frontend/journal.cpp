@@ -1,0 +1,256 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "frontend/journal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace meter {
+
+namespace {
+
+constexpr std::string_view byteordermark = "\xEF\xBB\xBF";
+constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
+
+// The header's names, in the order of JournalField.
+constexpr std::string_view names[journalfields] = {
+    "time", "port",   "device", "type",     "code",       "total",
+    "used", "unused", "pieces", "head",     "record",     "end",
+    "status", "reason", "sent", "received", "reason_code"};
+constexpr std::size_t none = journalfields;
+
+// Every byte that is not part of well-formed UTF-8 becomes U+FFFD.
+std::string wellformed(std::string_view in) {
+    if (std::all_of(in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(in);
+    std::string out;
+    out.reserve(in.size());
+    std::size_t i = 0;
+    while (i < in.size()) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        std::size_t length = 0;
+        unsigned char lo = 0x80, hi = 0xBF; // the second byte's range
+        if (b < 0x80) {
+            length = 1;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F; // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        }
+        bool ok = length != 0 && i + length <= in.size();
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            const auto c = static_cast<unsigned char>(in[i + k]);
+            ok = k == 1 ? (c >= lo && c <= hi) : (c >= 0x80 && c <= 0xBF);
+        }
+        if (ok) {
+            out.append(in.substr(i, length));
+            i += length;
+        } else {
+            out.append(replacement);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The writer puts an apostrophe before a text a spreadsheet would take for a formula; the text
+// itself is what follows it.
+std::string unguarded(std::string text) {
+    if (text.size() >= 2 && text.front() == '\'' && std::strchr("=+-@\t\r", text[1]) != nullptr)
+        text.erase(0, 1);
+    return text;
+}
+
+std::filesystem::path pathof(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+} // namespace
+
+void JournalParser::feed(std::string_view bytes, std::vector<JournalRow>& out) {
+    if (!started_) {
+        // A byte order mark may arrive split like anything else.
+        while (!bytes.empty() && bom_.size() < byteordermark.size() &&
+               byteordermark.starts_with(bom_ + bytes.front())) {
+            bom_ += bytes.front();
+            bytes.remove_prefix(1);
+        }
+        if (bom_.size() < byteordermark.size() && bytes.empty()) return;
+        started_ = true;
+        if (bom_ != byteordermark) {
+            const std::string kept = std::exchange(bom_, {});
+            feed(kept, out);
+        }
+    }
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (state_ == State::refused) return;
+        if (quoted_ && !quote_) {
+            // Inside quotes everything up to the next quote is the field's, taken at once.
+            const std::size_t q = bytes.find('"', i);
+            const std::size_t end = q == std::string_view::npos ? bytes.size() : q;
+            take(bytes.substr(i, end - i));
+            if (q == std::string_view::npos) return;
+            quote_ = true;
+            i = q + 1;
+            continue;
+        }
+        const char c = bytes[i++];
+        if (quoted_) {
+            quote_ = false;
+            if (c == '"') {
+                take("\"");
+                continue;
+            }
+            quoted_ = false; // the field's closing quote; c follows it
+        }
+        if (cr_) {
+            cr_ = false;
+            if (c == '\n') {
+                endrow(out);
+                continue;
+            }
+            // A CR alone is text of the field.
+            take("\r");
+            fieldstarted_ = true;
+        }
+        switch (c) {
+        case '\r':
+            cr_ = true;
+            break;
+        case '\n':
+            endrow(out);
+            break;
+        case ',':
+            endfield();
+            break;
+        case '"':
+            // A quote opens a field at its start; inside an unquoted field it is text.
+            if (!fieldstarted_) {
+                quoted_ = true;
+                fieldstarted_ = true;
+                break;
+            }
+            [[fallthrough]];
+        default:
+            fieldstarted_ = true;
+            take(std::string_view(&c, 1));
+        }
+    }
+}
+
+void JournalParser::take(std::string_view text) {
+    if (field_.size() < journalfieldlimit)
+        field_.append(text.substr(0, journalfieldlimit - field_.size()));
+}
+
+void JournalParser::endfield() {
+    lastempty_ = field_.empty();
+    if (state_ == State::header) {
+        if (names_.size() < journalcolumnlimit) names_.push_back(unguarded(wellformed(field_)));
+    } else if (column_ < columns_.size() && columns_[column_] != none) {
+        row_.fields[columns_[column_]] = unguarded(wellformed(field_));
+    }
+    ++column_;
+    field_.clear();
+    fieldstarted_ = false;
+}
+
+void JournalParser::endrow(std::vector<JournalRow>& out) {
+    endfield();
+    const bool blank = column_ == 1 && lastempty_; // an empty line is no row
+    column_ = 0;
+    if (state_ == State::header) {
+        const std::vector<std::string> header = std::exchange(names_, {});
+        if (blank) return;
+        columns_.assign(header.size(), none);
+        std::array<bool, journalfields> seen{};
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            const auto* at = std::find(std::begin(names), std::end(names), header[i]);
+            const auto index = static_cast<std::size_t>(at - std::begin(names));
+            if (at == std::end(names) || seen[index]) continue;
+            seen[index] = true;
+            columns_[i] = index;
+        }
+        const bool journal = seen[static_cast<std::size_t>(JournalField::time)] &&
+                             seen[static_cast<std::size_t>(JournalField::status)];
+        state_ = journal ? State::rows : State::refused;
+        return;
+    }
+    JournalRow row = std::exchange(row_, {});
+    if (!blank) out.push_back(std::move(row));
+}
+
+bool journalmatches(const JournalRow& row, std::string_view needle) {
+    const auto same = [](char a, char b) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        return lower(a) == lower(b);
+    };
+    if (needle.empty()) return true;
+    return std::any_of(row.fields.begin(), row.fields.end(), [&](const std::string& field) {
+        return std::search(field.begin(), field.end(), needle.begin(), needle.end(), same) !=
+               field.end();
+    });
+}
+
+JournalUpdate JournalFile::update() {
+    JournalUpdate result;
+    // The size of the beginning kept to tell a replaced file from a grown one.
+    constexpr std::size_t startsize = 512;
+    std::ifstream in(pathof(path_), std::ios::binary);
+    if (!in) {
+        result.error = Reason(ReasonCode::journal_not_read, path_);
+        return result;
+    }
+    in.seekg(0, std::ios::end);
+    const auto end = static_cast<std::streamoff>(in.tellg());
+    if (!in || end < 0) {
+        result.error = Reason(ReasonCode::journal_not_read, path_);
+        return result;
+    }
+    const auto size = static_cast<std::uint64_t>(end);
+    bool same = size >= offset_;
+    if (same && !start_.empty()) {
+        std::string start(start_.size(), '\0');
+        in.seekg(0);
+        in.read(start.data(), static_cast<std::streamsize>(start.size()));
+        same = in && start == start_;
+    }
+    if (!same || offset_ == 0) {
+        result.restarted = true;
+        offset_ = 0;
+        start_.clear();
+        parser_ = JournalParser();
+    }
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(offset_));
+    std::string chunk(1 << 20, '\0');
+    while (offset_ < size) {
+        const auto want = static_cast<std::streamsize>(
+            std::min<std::uint64_t>(chunk.size(), size - offset_));
+        in.read(chunk.data(), want);
+        const auto got = in.gcount();
+        if (got <= 0) break;
+        const std::string_view piece(chunk.data(), static_cast<std::size_t>(got));
+        if (start_.size() < startsize)
+            start_.append(piece.substr(0, std::min(piece.size(), startsize - start_.size())));
+        parser_.feed(piece, result.rows);
+        offset_ += static_cast<std::uint64_t>(got);
+        if (got < want) break;
+    }
+    if (parser_.refused()) {
+        result.rows.clear();
+        result.error = Reason(ReasonCode::not_a_journal, path_);
+    }
+    return result;
+}
+
+} // namespace meter

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Reading the journal back: the CSV file appendjournal writes, a row a reading, read as it
+// grows. The file is only ever read. Its bytes are untrusted (a journal may be edited by hand,
+// cut off, or not a journal at all): fields are well-formed UTF-8 afterwards and bounded in
+// size, whatever the file holds.
+#include "core/reason.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace meter {
+
+// The journal's columns, in the order of the header written today. A journal begun before
+// reason_code lacks that column; columns are found by the header's names.
+enum class JournalField : std::size_t {
+    time,
+    port,
+    device,
+    type,
+    code,
+    total,
+    used,
+    unused,
+    pieces,
+    head,
+    record,
+    end,
+    status,
+    reason,
+    sent,
+    received,
+    reasoncode,
+};
+inline constexpr std::size_t journalfields = 17;
+
+struct JournalRow {
+    std::array<std::string, journalfields> fields;
+    const std::string& operator[](JournalField f) const {
+        return fields[static_cast<std::size_t>(f)];
+    }
+    std::string& operator[](JournalField f) { return fields[static_cast<std::size_t>(f)]; }
+};
+
+// A field longer than this is cut there (a row of the journal's own is far shorter); a row with
+// more fields than this ignores the rest.
+inline constexpr std::size_t journalfieldlimit = 256 * 1024;
+inline constexpr std::size_t journalcolumnlimit = 64;
+
+// The CSV of a journal, fed as it arrives in pieces of any size (a row may be split anywhere).
+// The first row is the header: it must name the columns time and status at least, or the text
+// is no journal and nothing of it is read. A row counts once its line end (CRLF or LF) is
+// there; a line end inside quotes belongs to the field.
+class JournalParser {
+  public:
+    // Appends the rows that `bytes` completes to `out`.
+    void feed(std::string_view bytes, std::vector<JournalRow>& out);
+    bool header() const { return state_ != State::header; }
+    // Whether the header was not a journal's: nothing more is read.
+    bool refused() const { return state_ == State::refused; }
+
+  private:
+    enum class State { header, rows, refused };
+    void take(std::string_view text);
+    void endfield();
+    void endrow(std::vector<JournalRow>& out);
+
+    State state_ = State::header;
+    bool started_ = false; // past a leading byte order mark
+    std::string bom_;      // the bytes of a byte order mark seen so far
+    bool quoted_ = false;  // inside a quoted field
+    bool quote_ = false;   // a quote seen inside a quoted field: its end, or the first of two
+    bool cr_ = false;      // a CR seen outside quotes
+    bool fieldstarted_ = false;
+    bool lastempty_ = false; // the field just ended was empty
+    std::string field_;
+    std::size_t column_ = 0;         // of the field being read
+    std::vector<std::string> names_; // the header's, as it is read
+    JournalRow row_;                 // the row being read
+    // Where each column of a row goes: an index into JournalRow::fields, or none.
+    std::vector<std::size_t> columns_;
+};
+
+// Whether any field of `row` holds `needle`, ASCII letters of either case alike; an empty
+// needle is in every row.
+bool journalmatches(const JournalRow& row, std::string_view needle);
+
+// What reading the file again brought.
+struct JournalUpdate {
+    bool restarted = false;      // the file was replaced or cut: `rows` are all of it anew
+    std::vector<JournalRow> rows; // the rows added (all of them when restarted)
+    Reason error;                 // why it could not be read; empty when it was
+};
+
+// A journal file read as it grows: each update reads only what was appended since the one
+// before. A file that got shorter or whose beginning changed is read anew.
+class JournalFile {
+  public:
+    explicit JournalFile(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+    JournalUpdate update();
+
+  private:
+    std::string path_;
+    std::uint64_t offset_ = 0;
+    std::string start_; // the file's first bytes as read, to tell a replaced file
+    JournalParser parser_;
+};
+
+} // namespace meter
