@@ -214,8 +214,8 @@ TEST(MeterRead, Help_InTheLanguageAsked) {
         const char* begins;
         const char* says;
     } cases[] = {
-        {"en", "usage: meterread", "or the journal\nwas not written"},
-        {"zh", "用法：meterread", "或者日志没有写入"},
+        {"en", "usage: meterread", "or the journal\nor capture asked for was not written"},
+        {"zh", "用法：meterread", "或者要求的日志或抓包没有写入"},
     };
     for (const auto& c : cases) {
         const ReadRun r = meterread(
@@ -227,8 +227,8 @@ TEST(MeterRead, Help_InTheLanguageAsked) {
     }
 }
 
-// A journal asked for and not written fails the run; the reading is still printed, and a file
-// that is not a journal is left as it was.
+// A journal or capture asked for and not written fails the run; the reading is still printed, and
+// a file that is not a journal is left as it was.
 TEST(MeterRead, JournalNotWritten_ExitsWithOneAfterTheReading) {
     QTemporaryDir dir;
     const QString notes = dir.filePath(QStringLiteral("notes.txt"));
@@ -241,16 +241,18 @@ TEST(MeterRead, JournalNotWritten_ExitsWithOneAfterTheReading) {
         QString journal;
         const char* lang;
         const char* says;
+        const char* option = "--journal";
     } cases[] = {
         {dir.filePath(QStringLiteral("missing/j.csv")), "en", ": the folder does not exist"},
         {dir.path(), "zh", "：它是文件夹，不是文件"},
         {notes, "zh", "不是本程序的日志"},
+        {dir.filePath(QStringLiteral("missing/c.jsonl")), "zh", "无法写入抓包", "--capture"},
     };
     for (const auto& c : cases) {
         const ReadRun r =
             meterread({QStringLiteral("--demo"), QStringLiteral("--type"), QStringLiteral("51"),
                        QStringLiteral("--lang"), QString::fromUtf8(c.lang),
-                       QStringLiteral("--journal"), c.journal});
+                       QString::fromUtf8(c.option), c.journal});
         EXPECT_EQ(r.exitcode, 1) << c.journal.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral("0000123456"))) << r.out.toStdString();
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
