@@ -3,6 +3,7 @@
 
 #include "core/machinetypes.h"
 #include "core/utf8path.h"
+#include "core/utf8text.h"
 
 #include <nlohmann/json.hpp>
 
@@ -47,21 +48,6 @@ bool oneof(const std::array<std::string_view, N>& list, std::string_view s) {
 
 // Bytes as a JSON text of one character per byte (U+0000 to U+00FF), and back: any byte a meter
 // or the vendor library gave survives, and a record of digits reads as digits.
-std::string latin1(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::optional<std::string> fromlatin1(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -121,7 +107,7 @@ std::optional<ReasonCode> codenamed(std::string_view name) {
 json reasonjson(const Reason& why) {
     json parts = json::array();
     for (const ReasonPart& part : why.parts())
-        parts.push_back(part.nested ? reasonjson(*part.nested) : json(latin1(part.text)));
+        parts.push_back(part.nested ? reasonjson(*part.nested) : json(latin1toutf8(part.text)));
     return {{"code", std::string(why.name())}, {"parts", std::move(parts)}};
 }
 
@@ -424,7 +410,7 @@ std::string capturetext(const Capture& capture) {
             else if (e.call == "ComOpen" || e.call == "ComClose")
                 j["result"] = e.number;
             else
-                j["result"] = latin1(e.text);
+                j["result"] = latin1toutf8(e.text);
             break;
         case Kind::error:
             j["call"] = e.call;
@@ -441,9 +427,9 @@ std::string capturetext(const Capture& capture) {
         {"status", o.status},
         {"reason_code", o.reasoncode},
         {"reason", o.reason},
-        {"record", latin1(o.record)},
-        {"sent", latin1(o.sent)},
-        {"received", latin1(o.received)},
+        {"record", latin1toutf8(o.record)},
+        {"sent", latin1toutf8(o.sent)},
+        {"received", latin1toutf8(o.received)},
     });
     return out;
 }

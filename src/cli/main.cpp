@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "core/machinetypes.h"
 #include "core/utf8path.h"
+#include "core/utf8text.h"
 #include "frontend/demo.h"
 #include "frontend/language.h"
 #include "frontend/readingcapture.h"
@@ -161,21 +162,6 @@ Language language = systemlanguage();
 
 bool stderristerminal() {
     return console::isterminal(Stream::err);
-}
-
-// Record bytes as text: each byte one character (Latin-1), written in UTF-8.
-std::string latin1(const std::string& bytes) {
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
 }
 
 // Shows which request the reading waits for, on one self-overwriting line of the terminal. A
@@ -359,20 +345,20 @@ void printjson(const FinishedReading& r) {
         {"code", report.code},
         {"device", report.device},
         {"demo", report.demo},
-        {"record", latin1(report.record)},
-        {"total", latin1(f.total)},
-        {"used", latin1(f.used)},
-        {"unused", latin1(f.unused)},
-        {"pieces", latin1(f.pieces)},
-        {"head", latin1(f.head)},
+        {"record", latin1toutf8(report.record)},
+        {"total", latin1toutf8(f.total)},
+        {"used", latin1toutf8(f.used)},
+        {"unused", latin1toutf8(f.unused)},
+        {"pieces", latin1toutf8(f.pieces)},
+        {"head", latin1toutf8(f.head)},
         {"end", r.outcome.normal() ? "normal" : "failure"},
         {"status", !r.outcome.normal()              ? "failed"
                    : report.record == allzerorecord ? "nodata"
                                                     : "read"},
         {"reason", report.reason},
         {"reason_code", report.reasoncode},
-        {"sent", latin1(report.sent)},
-        {"received", latin1(report.received)},
+        {"sent", latin1toutf8(report.sent)},
+        {"received", latin1toutf8(report.received)},
         {"time", report.time},
         {"elapsed_ms", r.elapsedms},
     };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frontend/journal.h"
 
+#include "core/utf8text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -12,7 +14,6 @@ namespace meter {
 namespace {
 
 constexpr std::string_view byteordermark = "\xEF\xBB\xBF";
-constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
 
 // The header's names, in the order of JournalField.
 constexpr std::string_view names[journalfields] = {
@@ -20,46 +21,6 @@ constexpr std::string_view names[journalfields] = {
     "used", "unused", "pieces", "head",     "record",     "end",
     "status", "reason", "sent", "received", "reason_code"};
 constexpr std::size_t none = journalfields;
-
-// Every byte that is not part of well-formed UTF-8 becomes U+FFFD.
-std::string wellformed(std::string_view in) {
-    if (std::all_of(in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return std::string(in);
-    std::string out;
-    out.reserve(in.size());
-    std::size_t i = 0;
-    while (i < in.size()) {
-        const auto b = static_cast<unsigned char>(in[i]);
-        std::size_t length = 0;
-        unsigned char lo = 0x80, hi = 0xBF; // the second byte's range
-        if (b < 0x80) {
-            length = 1;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0) lo = 0xA0;
-            if (b == 0xED) hi = 0x9F; // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0) lo = 0x90;
-            if (b == 0xF4) hi = 0x8F;
-        }
-        bool ok = length != 0 && i + length <= in.size();
-        for (std::size_t k = 1; ok && k < length; ++k) {
-            const auto c = static_cast<unsigned char>(in[i + k]);
-            ok = k == 1 ? (c >= lo && c <= hi) : (c >= 0x80 && c <= 0xBF);
-        }
-        if (ok) {
-            out.append(in.substr(i, length));
-            i += length;
-        } else {
-            out.append(replacement);
-            ++i;
-        }
-    }
-    return out;
-}
 
 // The writer puts an apostrophe before a text a spreadsheet would take for a formula; the text
 // itself is what follows it.
@@ -155,9 +116,9 @@ void JournalParser::take(std::string_view text) {
 void JournalParser::endfield() {
     lastempty_ = field_.empty();
     if (state_ == State::header) {
-        if (names_.size() < journalcolumnlimit) names_.push_back(unguarded(wellformed(field_)));
+        if (names_.size() < journalcolumnlimit) names_.push_back(unguarded(wellformedutf8(field_)));
     } else if (column_ < columns_.size() && columns_[column_] != none) {
-        row_.fields[columns_[column_]] = unguarded(wellformed(field_));
+        row_.fields[columns_[column_]] = unguarded(wellformedutf8(field_));
     }
     ++column_;
     field_.clear();

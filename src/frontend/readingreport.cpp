@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frontend/readingreport.h"
 
+#include "core/utf8text.h"
 #include "frontend/recordview.h"
 
 #include <nlohmann/json.hpp>
@@ -31,45 +32,10 @@ namespace meter {
 namespace {
 
 constexpr std::string_view byteordermark = "\xEF\xBB\xBF";
-constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
 
-// The text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD: a record
-// or a reason may carry any byte the meter or the vendor library produced.
+// A record or a reason may carry any byte the meter or the vendor library produced.
 std::string utf8(std::string_view in) {
-    std::string out;
-    out.reserve(in.size());
-    std::size_t i = 0;
-    while (i < in.size()) {
-        const auto b = static_cast<unsigned char>(in[i]);
-        std::size_t length = 0;
-        unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-        if (b < 0x80)
-            length = 1;
-        else if (b >= 0xC2 && b <= 0xDF)
-            length = 2;
-        else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0) lo = 0xA0;
-            if (b == 0xED) hi = 0x9F; // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0) lo = 0x90;
-            if (b == 0xF4) hi = 0x8F;
-        }
-        bool ok = length != 0 && i + length <= in.size();
-        for (std::size_t k = 1; ok && k < length; ++k) {
-            const auto c = static_cast<unsigned char>(in[i + k]);
-            ok = k == 1 ? (c >= lo && c <= hi) : (c >= 0x80 && c <= 0xBF);
-        }
-        if (ok) {
-            out.append(in.substr(i, length));
-            i += length;
-        } else {
-            out.append(replacement);
-            ++i;
-        }
-    }
-    return out;
+    return wellformedutf8(in);
 }
 
 // A quoted CSV field. A text a spreadsheet would take for a formula (a record or a reason
