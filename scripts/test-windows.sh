@@ -129,7 +129,8 @@ for preset in "${presets[@]}"; do
 done
 
 # meterread.exe against the Linux metersim behind COM1. Each type is read once on Linux (the
-# reference) and once under Wine; record, end and the bytes on the wire must be the same.
+# reference) and once under Wine; record, end and the bytes on the wire must be the same, and
+# the capture the Windows run writes must replay on Linux to the same outcome.
 . "$root/tests/wine/metersim.sh"
 # The fields that must agree, with the commas of the echo (which follow the reads) left out.
 fields() {
@@ -137,6 +138,7 @@ fields() {
 }
 echo "== meterread.exe under wine, every machine type by its code and by its list text"
 printf '%-18s %-8s %-8s %s\n' type linux wine record
+captures=0
 for type in 11 12 13 21 22 31 51 "pitneybows 950" "pitneybows spark" 高速机 neopost copote \
             "5400(4表头)" "5400(5表头)"; do
     startsim --type "$type"
@@ -145,10 +147,16 @@ for type in 11 12 13 21 22 31 51 "pitneybows 950" "pitneybows spark" 高速机 n
     stopsim
     startsim --type "$type"
     started=$(date +%s%N)
-    actual=$(timeout 120 scripts/wine.sh "$run/meterread.exe" --port 1 --type "$type" --json | tr -d '\r' |
-             fields || true)
+    capture=build/winecapture-$((++captures)).jsonl
+    actual=$(timeout 120 scripts/wine.sh "$run/meterread.exe" --port 1 --type "$type" --json \
+                 --capture "$capture" | tr -d '\r' | fields || true)
     ms=$(( ($(date +%s%N) - started) / 1000000 ))
     stopsim
+    # The capture made on Windows reads again offline on Linux as it was read.
+    if ! build/dev/bin/meterread --replay "$capture" --check >/dev/null; then
+        echo "   the capture made under wine does not replay on Linux: $capture" >&2
+        status=1
+    fi
     IFS='|' read -r end state record _ <<<"$actual"
     printf '%-18s %-8s %-8s %s (%d ms)\n' "$type" "${reference%%|*}" "$end/$state" "$record" "$ms"
     if [ "$state" != read ] || [ "$actual" != "$reference" ]; then
