@@ -185,7 +185,8 @@ TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
          "--capture cannot be given with --replay"},
         {{QStringLiteral("--replay"), QStringLiteral("/nonexistent/capture.jsonl")},
          "cannot read the capture /nonexistent/capture.jsonl"},
-        {{QStringLiteral("--replay"), QStringLiteral(METERREAD_PATH)},
+        // A small file that is no capture (this source; a program may be over 16 MiB).
+        {{QStringLiteral("--replay"), QStringLiteral(NOT_A_CAPTURE_PATH)},
          "line 1: this is not a capture of a reading"},
         // In Chinese, the language of a Chinese locale and of none.
         {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--port"),
