@@ -111,7 +111,39 @@ Journal judge(std::string_view start) {
     return Journal::notours;
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Windows' error `error` in the same words as elsewhere where it names a cause a technician can
+// mend; the path is the file that could not be opened. Windows says "path not found" both for a
+// folder that is not there and for a file standing where a folder should be, and "access
+// denied" for a folder opened as a file: the path itself tells them apart.
+Reason fileerror(DWORD error, const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p = pathof(path);
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        // The nearest part of the path that is there.
+        for (std::filesystem::path up = p.parent_path(); !up.empty() && up != up.parent_path();
+             up = up.parent_path())
+            if (std::filesystem::exists(up, ec))
+                return std::filesystem::is_directory(up, ec)
+                           ? Reason(ReasonCode::file_folder_missing)
+                           : Reason(ReasonCode::file_path_not_folder);
+        return Reason(ReasonCode::file_folder_missing);
+    case ERROR_ACCESS_DENIED:
+        return std::filesystem::is_directory(p, ec) ? Reason(ReasonCode::file_is_folder)
+                                                    : Reason(ReasonCode::file_permission_denied);
+    case ERROR_WRITE_PROTECT:
+        return Reason(ReasonCode::file_read_only);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return Reason(ReasonCode::file_disk_full);
+    default:
+        return win32error(error);
+    }
+}
+#else
 // The system's error `error` in our words where it names a cause a technician can mend; the
 // path is the file that could not be opened.
 Reason fileerror(int error, const std::string& path) {
@@ -245,7 +277,7 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return Reason(ReasonCode::journal_not_opened_detail, path, win32error(GetLastError()));
+        return Reason(ReasonCode::journal_not_opened_detail, path, fileerror(GetLastError(), path));
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
         return Reason(ReasonCode::journal_not_opened_detail, path,
@@ -265,8 +297,8 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
         DWORD written = 0;
         if (!WriteFile(h, out->data(), static_cast<DWORD>(out->size()), &written, nullptr) ||
             written != out->size())
-            error =
-                Reason(ReasonCode::journal_not_written_detail, path, win32error(GetLastError()));
+            error = Reason(ReasonCode::journal_not_written_detail, path,
+                           fileerror(GetLastError(), path));
     }
     if (locked) UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
     CloseHandle(h);

@@ -29,8 +29,8 @@ TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
         {folder + "\\日志.csv", ""}, // appended to, its header judged by reading it
         {folder + "\\备忘.txt", " is not a journal of this program (it does not begin with the "
                                 "journal's header); nothing was added to it"},
-        {folder + "\\没有\\日志.csv", ": the folder does not exist (error 3)"},
-        {folder, ": access is denied (error 5)"}, // a folder is no journal
+        {folder + "\\没有\\日志.csv", ": the folder does not exist"},
+        {folder, ": it is a folder, not a file"},
     };
     for (const Case& c : cases) {
         const std::string error = appendjournal(c.path, r).english();
