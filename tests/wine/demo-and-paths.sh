@@ -159,10 +159,10 @@ stopsim
 run "$here" --demo --type 21 --journal 'C:\missing\j.csv' --lang zh
 [ "$rc" -eq 1 ] || fail "journal in a missing folder: exit $rc"
 expect "reading printed" "$out" "表头：0000123456"
-expect "missing journal folder" "$err" "meterread: 无法打开日志 C:\\missing\\j.csv：文件夹不存在（错误 3）"
+expect "missing journal folder" "$err" "meterread: 无法打开日志 C:\\missing\\j.csv：文件夹不存在"
 run "$here" --demo --type 21 --journal 'C:\windows' --lang en
 [ "$rc" -eq 1 ] || fail "journal is a folder: exit $rc"
-expect "journal is a folder" "$err" "meterread: cannot open the journal C:\\windows: access is denied (error 5)"
+expect "journal is a folder" "$err" "meterread: cannot open the journal C:\\windows: it is a folder, not a file"
 
 # A Chinese journal path needs the command line as UTF-16; without it the path arrives as "?".
 run "$here" --demo --type 高速机 --json
