@@ -10,7 +10,9 @@ namespace meter {
 
 CaptureRecorder::CaptureRecorder(SerialDevice& device, VendorLibrary& vendor, const Pacer& pacer,
                                  ReadingListener* listener)
-    : pacer_(pacer), device_(*this, device), vendor_(*this, vendor), listener_(*this, listener),
+    : pacer_(pacer), device_(*this, device), vendor_(*this, vendor),
+      listener_(listener,
+                [this](std::int64_t count) { add(CaptureEvent::Kind::poll).count = count; }),
       start_(pacer.nowms()) {}
 
 void CaptureRecorder::begin() {
@@ -104,11 +106,6 @@ std::int32_t CaptureRecorder::Vendor::ComClose(std::int32_t port) {
 
 std::string CaptureRecorder::Vendor::lasterror() {
     return call("lasterror", 0, [&] { return inner_.lasterror(); });
-}
-
-void CaptureRecorder::Listener::polled(std::int64_t count) {
-    r_.add(CaptureEvent::Kind::poll).count = count;
-    if (inner_) inner_->polled(count);
 }
 
 } // namespace meter

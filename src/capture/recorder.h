@@ -78,29 +78,10 @@ class CaptureRecorder {
         VendorLibrary& inner_;
     };
 
-    class Listener : public ReadingListener {
-      public:
-        Listener(CaptureRecorder& r, ReadingListener* inner) : r_(r), inner_(inner) {}
-        void sent(std::string_view text) override {
-            if (inner_) inner_->sent(text);
-        }
-        void received(std::string_view text) override {
-            if (inner_) inner_->received(text);
-        }
-        void waiting(std::string_view what) override {
-            if (inner_) inner_->waiting(what);
-        }
-        void polled(std::int64_t count) override;
-
-      private:
-        CaptureRecorder& r_;
-        ReadingListener* inner_;
-    };
-
     const Pacer& pacer_;
     Device device_;
     Vendor vendor_;
-    Listener listener_;
+    PollTap listener_;
     std::int64_t start_ = 0;
     std::vector<CaptureEvent> events_;
 };

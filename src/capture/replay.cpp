@@ -22,7 +22,8 @@ bool iscancel(const Reason& why) {
 } // namespace
 
 CaptureReplay::CaptureReplay(const Capture& capture, ReadingListener* listener)
-    : capture_(capture), device_(*this), vendor_(*this), pacer_(*this), listener_(*this, listener) {
+    : capture_(capture), device_(*this), vendor_(*this), pacer_(*this),
+      listener_(listener, [this](std::int64_t count) { poll_ = count; }) {
     using Kind = CaptureEvent::Kind;
     std::int64_t poll = 0;
     bool cancelheld = false;
@@ -145,11 +146,6 @@ void CaptureReplay::Clock::sleep(int ms) {
         throw ReadingCancelled();
     }
     now_ += ms;
-}
-
-void CaptureReplay::Listener::polled(std::int64_t count) {
-    r_.poll_ = count;
-    if (inner_) inner_->polled(count);
 }
 
 Reason outcomedifference(const CaptureOutcome& recorded, const CaptureOutcome& replayed) {

@@ -87,25 +87,6 @@ class CaptureReplay {
         std::int64_t now_ = 0;
     };
 
-    class Listener : public ReadingListener {
-      public:
-        Listener(CaptureReplay& r, ReadingListener* inner) : r_(r), inner_(inner) {}
-        void sent(std::string_view text) override {
-            if (inner_) inner_->sent(text);
-        }
-        void received(std::string_view text) override {
-            if (inner_) inner_->received(text);
-        }
-        void waiting(std::string_view what) override {
-            if (inner_) inner_->waiting(what);
-        }
-        void polled(std::int64_t count) override;
-
-      private:
-        CaptureReplay& r_;
-        ReadingListener* inner_;
-    };
-
     // Throws the recorded failure of device call `call` when the replay has reached it.
     void failifrecorded(std::string_view call);
     // The chunks readable now, their bytes in order.
@@ -115,7 +96,7 @@ class CaptureReplay {
     Device device_;
     Vendor vendor_;
     Clock pacer_;
-    Listener listener_;
+    PollTap listener_;
     std::int64_t poll_ = 0; // the replayed reading's looks at the line so far
     std::deque<Chunk> chunks_;
     std::vector<std::pair<std::int64_t, const CaptureEvent*>> failures_; // poll, event
