@@ -5,6 +5,7 @@
 // flags and the cutter or scanner of its replies). It never touches the line: it tells the poll
 // loop (acquire/pollloop.h) what to do next and answers what each poll brought. The loop paces,
 // reads, echoes, counts polls, watches the time bound and cancels, the same for every family.
+// Each family of acquire/families/ lists its sequence as a table of actions (SequenceReading).
 #include "core/bytes.h"
 #include "core/machinetypes.h"
 #include "core/reason.h"
@@ -14,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,10 +52,11 @@ struct Taken {
     Reason fault;
 };
 
-// How far a wait has gone when its limit is reached.
+// How far a wait has gone when its limit is reached, and what its limit was.
 struct WaitCount {
     int polls = 0;     // polls of this wait
     int elapsedms = 0; // their poll periods added up
+    int pollimit = 0;  // the polls after which it gives up; 0 for a wait bounded by time
 };
 
 // How the receive echo of a family is grouped.
@@ -86,6 +89,64 @@ class FamilyReading {
     virtual EchoGroups echogroups() const { return EchoGroups::none; }
     // Whether a poll also asks the port how many bytes wait, and holds it to that count.
     virtual bool countsbytes() const { return false; }
+};
+
+// One action of a family's reading sequence. A family lists its sequence as a table of these;
+// `item` is the family's own number of a request and of what answers it.
+struct Action {
+    enum class Do : std::uint8_t {
+        poll,   // look at the line once, without counting the poll
+        send,   // send request `item`
+        resend, // send request `item` once more, unless what it asks for has come already
+        await,  // wait for what answers request `item`
+        judge,  // the reply just awaited decides whether the reading goes on (no item)
+        end,    // the reading is over: the family finishes it
+    };
+    Do what = Do::end;
+    std::uint8_t item = 0;
+};
+
+// A family read by a table of actions: walks the table, and keeps what every such family keeps
+// (the row's request echo, the record it fills, where it is in the table, what it waits for).
+// The family says how a request is sent, when an item has come, and how the reading ends.
+class SequenceReading : public FamilyReading {
+  public:
+    SequenceReading(const MachineType& row, std::span<const Action> sequence)
+        : echolength_(row.echolength), sequence_(sequence) {}
+
+    void begin(std::string& record) final;
+    Step next() final;
+    bool arrived() const final { return has(awaited_); }
+
+  protected:
+    // A new reading begins: the family resets its own state.
+    virtual void restart() {}
+    // The step that sends request `item`.
+    virtual Step request(std::size_t item) = 0;
+    // Whether what answers request `item` has come.
+    virtual bool has(std::size_t item) const = 0;
+    // Why the reply to request `item` stops the reading (a failure end); none to go on.
+    virtual Reason judge(std::size_t item) {
+        (void)item;
+        return {};
+    }
+    // The end step once the table is through.
+    virtual Step finish() { return Step::done(); }
+
+    // A request echoed by the row's echo length.
+    Step send(Bytes bytes, std::string_view waiting) const {
+        return Step::send(std::move(bytes), echolength_, waiting);
+    }
+    std::string& record() { return *record_; }
+    // The item the running (or last) wait is for.
+    std::size_t awaited() const { return awaited_; }
+
+  private:
+    std::size_t echolength_;
+    std::span<const Action> sequence_;
+    std::string* record_ = nullptr;
+    std::size_t next_ = 0;
+    std::size_t awaited_ = 0;
 };
 
 // Makes the reading object of the family for one machine type's row.

@@ -60,8 +60,9 @@ Reason PollLoop::poll(FamilyReading& family) {
 
 std::optional<Step> PollLoop::await(FamilyReading& family) {
     pollcount = retrycount = 0;
-    WaitCount count;
     const bool bytime = row_.retrylimit <= 0;
+    WaitCount count;
+    count.pollimit = bytime ? 0 : row_.retrylimit * 10;
     for (;;) {
         if (family.arrived()) break;
         if (bytime && count.elapsedms >= waitcount) break;

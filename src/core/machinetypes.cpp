@@ -15,16 +15,15 @@ std::int64_t MachineType::waitlimitms() const {
 }
 
 const MachineTypes& machinetypes() {
-    using enum Variant;
-    // text, code, family, line, echo, poll ms, retry limit, time bound ms, variant
+    // text, code, family, line, echo, poll ms, retry limit, time bound ms, model
     static const MachineTypes list{
-        {"pitneybows 950", 21, "pitney", line9600n82, 6, 100, 9, 0, none},
-        {"pitneybows spark", 22, "pitney", line9600n81, 6, 100, 5, 0, everypollack},
-        {"高速机", 31, "framed", line9600n81, 6, 800, 0, replytimebound, onecommand},
-        {"neopost", 11, "framed", line9600n81, 6, 800, 0, replytimebound, none},
-        {"copote", 51, "copote", std::nullopt, 6, 0, 0, 0, none},
-        {"5400(4表头)", 12, "5400", line4800n81, 10, 1000, 6, 0, none},
-        {"5400(5表头)", 13, "5400", line4800n81, 10, 1000, 6, 0, postagetens},
+        {"pitneybows 950", 21, "pitney", line9600n82, 6, 100, 9, 0, ""},
+        {"pitneybows spark", 22, "pitney", line9600n81, 6, 100, 5, 0, "ackeverypoll"},
+        {"高速机", 31, "framed", line9600n81, 6, 800, 0, replytimebound, "highspeed"},
+        {"neopost", 11, "framed", line9600n81, 6, 800, 0, replytimebound, "neopost"},
+        {"copote", 51, "copote", std::nullopt, 6, 0, 0, 0, ""},
+        {"5400(4表头)", 12, "5400", line4800n81, 10, 1000, 6, 0, ""},
+        {"5400(5表头)", 13, "5400", line4800n81, 10, 1000, 6, 0, "tens"},
     };
     return list;
 }

@@ -25,14 +25,6 @@ namespace meter {
 // milliseconds; initport puts it in waitcount.
 inline constexpr std::int16_t replytimebound = 4000;
 
-// What sets a type apart from the others of its family.
-enum class Variant : std::uint8_t {
-    none,
-    postagetens,  // 5400: the meter keeps postage in tens; the record gives it in units
-    everypollack, // Pitney: the meter wants an acknowledgement on every poll (the spark)
-    onecommand,   // framed: one command frame gives the registers (the high-speed machine)
-};
-
 struct MachineType {
     const char* text; // the list text, exactly as shown
     std::int16_t code;
@@ -52,7 +44,10 @@ struct MachineType {
     std::int16_t retrylimit = 0;
     // A wait gives up after this many milliseconds; 0 for a reading without a time bound.
     int timeboundms = 0;
-    Variant variant = Variant::none;
+    // What sets the type apart from the others of its family, in the family's own word
+    // ("tens", "highspeed"); empty for none. Only the family knows what it means, and a family
+    // reads no row whose word it does not know.
+    const char* model = "";
 
     // The longest one wait can take before the reading gives up, in milliseconds: the poll
     // limit times the poll period, or the time bound; 0 where the reading sets no bound.

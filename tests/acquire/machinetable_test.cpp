@@ -27,7 +27,8 @@ TEST(MachineTable, EveryRow_OneReadingAndOneMeterSideNoFamilyUnused) {
     for (const MachineType& type : machinetypes()) {
         const auto entry = families.find(type.code);
         if (type.line)
-            EXPECT_TRUE(entry != families.end() && entry->second) << type.text;
+            EXPECT_TRUE(entry != families.end() && entry->second && entry->second(type))
+                << type.text << ": its family knows its model \"" << type.model << '"';
         else
             EXPECT_EQ(entry, families.end()) << type.text << " goes through the vendor library";
         const auto plays = [&](const auto& side) {
@@ -79,8 +80,8 @@ class Reading : public FamilyReading {
         return {bytes.size(), {}};
     }
     bool arrived() const override { return reply_.size() >= replysize; }
-    Step expired(const WaitCount&) override {
-        return Step::done(Reason(ReasonCode::no_reply, "总件数", row_.retrylimit * 10));
+    Step expired(const WaitCount& count) override {
+        return Step::done(Reason(ReasonCode::no_reply, "总件数", count.pollimit));
     }
 
   private:

@@ -14,39 +14,35 @@ namespace meter {
 
 namespace {
 
-// What rxtext holds once a register has been decoded: the head number's ten digits, then the
-// used and the unused postage (twelve each), then the piece count (ten).
-constexpr std::size_t headdecoded = 10;
-constexpr std::size_t useddecoded = headdecoded + 12;
-constexpr std::size_t unuseddecoded = useddecoded + 12;
-constexpr std::size_t piecesdecoded = unuseddecoded + 10;
+// The four registers in the order asked for: the name each is asked by, and the length rxtext
+// reaches once it has been decoded (the head number's ten digits, then the used and the unused
+// postage, twelve each, then the piece count, ten).
+struct Register {
+    const char* name;
+    std::size_t decoded;
+};
+constexpr Register registers[] = {
+    {"表头", 10},
+    {"已用邮资", 22},
+    {"未用邮资", 34},
+    {"总件数", 44},
+};
+constexpr std::size_t headdecoded = registers[0].decoded;
+constexpr std::size_t useddecoded = registers[1].decoded;
 
-// The reading sequence, one action at a time. A request goes out once the register before it
-// has been decoded (rxtext has reached the threshold of the wait before it), and the poll right
-// after it is not counted.
-enum class Do { poll, send, await, assemble };
-struct Action {
-    Do what;
-    const char* name = nullptr; // send: the register asked for; await: the one waited for
-    std::int16_t step = 0;      // send: the step it begins
-    std::size_t threshold = 0;  // await: the rxtext length that ends the wait
-};
+// What the meter may have sent before the first request is looked at once; then each request
+// goes out once the register before it has been decoded, with one uncounted look after it.
+using enum Action::Do;
+// clang-format off
 constexpr Action sequence[] = {
-    {Do::poll}, // what the meter may have sent before the first request
-    {Do::send, "表头", 1},
-    {Do::poll},
-    {Do::await, "表头", 0, headdecoded},
-    {Do::send, "已用邮资", 2},
-    {Do::poll},
-    {Do::await, "已用邮资", 0, useddecoded},
-    {Do::send, "未用邮资", 3},
-    {Do::poll},
-    {Do::await, "未用邮资", 0, unuseddecoded},
-    {Do::send, "总件数", 4},
-    {Do::poll},
-    {Do::await, "总件数", 0, piecesdecoded},
-    {Do::assemble},
+    {poll},
+    {send, 0}, {poll}, {await, 0},
+    {send, 1}, {poll}, {await, 1},
+    {send, 2}, {poll}, {await, 2},
+    {send, 3}, {poll}, {await, 3},
+    {end},
 };
+// clang-format on
 
 std::optional<std::uint64_t> number(const std::string& digits) {
     std::uint64_t value = 0;
@@ -55,37 +51,10 @@ std::optional<std::uint64_t> number(const std::string& digits) {
     return value;
 }
 
-class Reading5400 : public FamilyReading {
+class Reading5400 : public SequenceReading {
   public:
-    explicit Reading5400(const MachineType& row)
-        : echolength_(row.echolength), retrylimit_(row.retrylimit),
-          scale_(row.variant == Variant::postagetens ? PostageScale::tens : PostageScale::units) {}
-
-    void begin(std::string& record) override {
-        regrecord_ = &record;
-        rxtext.clear();
-        step = 0;
-        next_ = 0;
-        awaiting_ = nullptr;
-        scanner_ = {};
-        reply_.reset();
-    }
-
-    Step next() override {
-        const Action& action = sequence[next_++];
-        switch (action.what) {
-        case Do::poll:
-            return Step::poll();
-        case Do::send:
-            return sendrequest(action.name, action.step);
-        case Do::await:
-            awaiting_ = &action;
-            return Step::await();
-        case Do::assemble:
-            break;
-        }
-        return assemble();
-    }
+    Reading5400(const MachineType& row, PostageScale scale)
+        : SequenceReading(row, sequence), scale_(scale) {}
 
     Taken take(ByteView bytes) override {
         reply_ = scanner_.feed(bytes, step);
@@ -100,48 +69,54 @@ class Reading5400 : public FamilyReading {
         return got.reason;
     }
 
-    bool arrived() const override { return rxtext.size() >= awaiting_->threshold; }
-
-    Step expired(const WaitCount&) override {
-        return Step::done(Reason(ReasonCode::no_reply, awaiting_->name, retrylimit_ * 10));
+    Step expired(const WaitCount& count) override {
+        return Step::done(Reason(ReasonCode::no_reply, registers[awaited()].name, count.pollimit));
     }
 
     std::string rxtext;    // the decoded register digits
     std::int16_t step = 0; // the number of the request last sent
 
   private:
-    Step sendrequest(std::string_view name, std::int16_t number) {
-        const Request5400 r = build5400(name);
-        step = number;
-        return Step::send(Bytes(r.bytes.begin(), r.bytes.end()), echolength_, name);
+    void restart() override {
+        rxtext.clear();
+        step = 0;
+        scanner_ = {};
+        reply_.reset();
     }
+
+    Step request(std::size_t item) override {
+        const Request5400 r = build5400(registers[item].name);
+        step = static_cast<std::int16_t>(item + 1);
+        return send(Bytes(r.bytes.begin(), r.bytes.end()), registers[item].name);
+    }
+
+    bool has(std::size_t item) const override { return rxtext.size() >= registers[item].decoded; }
 
     // The record from the digits of the four replies: total (used + unused), used, unused, the
     // last ten digits (piece count) and the first ten (head number).
-    Step assemble() {
+    Step finish() override {
         const std::string used = rxtext.substr(headdecoded, 12);
         const std::string unused = rxtext.substr(useddecoded, 12);
         const auto a = number(used), b = number(unused);
         if (!a) return Step::fail(Reason(ReasonCode::not_postage_value, used));
         if (!b) return Step::fail(Reason(ReasonCode::not_postage_value, unused));
-        *regrecord_ = zeropad(std::to_string(*a + *b), 12) + used + unused +
-                      rxtext.substr(rxtext.size() - 10) + rxtext.substr(0, 10);
+        record() = zeropad(std::to_string(*a + *b), 12) + used + unused +
+                   rxtext.substr(rxtext.size() - 10) + rxtext.substr(0, 10);
         return Step::done();
     }
 
-    std::size_t echolength_;
-    std::int16_t retrylimit_;
     PostageScale scale_;
-    std::string* regrecord_ = nullptr;
     Scanner5400 scanner_;
     std::optional<Reply5400> reply_;
-    std::size_t next_ = 0;
-    const Action* awaiting_ = nullptr;
 };
 
 } // namespace
 
 METER_READING_FAMILY(read5400, "5400",
-                     [](const MachineType& row) { return std::make_unique<Reading5400>(row); })
+                     [](const MachineType& row) -> std::unique_ptr<FamilyReading> {
+                         const std::optional<PostageScale> scale = postagescale(row.model);
+                         if (!scale) return nullptr;
+                         return std::make_unique<Reading5400>(row, *scale);
+                     })
 
 } // namespace meter

@@ -24,12 +24,12 @@ std::string hexliteral(std::uint8_t b) {
 }
 
 // What the front end shows while a reception waits, in the meter's own terms.
-const char* awaited(const ReplyForm& form) {
+const char* awaitedname(const ReplyForm& form) {
     return form.blocksize == 0 ? "确认" : "寄存器";
 }
 
 // Why a whole reply is not the one awaited; none when it is.
-Reason judge(const ReplyForm& form, ByteView reply, std::string& record) {
+Reason verdictreason(const ReplyForm& form, ByteView reply, std::string& record) {
     const Verdict v = judgereply(form, reply);
     const Extraction& x = v.extraction;
     switch (v.kind) {
@@ -60,51 +60,39 @@ Reason judge(const ReplyForm& form, ByteView reply, std::string& record) {
     return Reason(ReasonCode::reply_unjudged, form.what);
 }
 
-class ReadingFramed : public FamilyReading {
+// The commands a model sends, each with the reply it awaits: the neopost command 5 and its
+// acknowledgement, then command 2 and the registers; the high-speed machine its one command and
+// the registers. Each reply is judged once it is whole, before anything else is sent.
+struct Exchange {
+    std::int16_t command;
+    std::int16_t reply;
+};
+constexpr Exchange neopostexchanges[] = {{neopostopen, neopostacknowledgement},
+                                         {neopostregisters, neopostregisterreply}};
+constexpr Exchange highspeedexchanges[] = {{highspeedregisters, highspeedregisterreply}};
+
+using enum Action::Do;
+// clang-format off
+constexpr Action neopostsequence[] = {
+    {send, 0}, {await, 0}, {judge},
+    {send, 1}, {await, 1}, {judge},
+    {end},
+};
+constexpr Action highspeedsequence[] = {
+    {send, 0}, {await, 0}, {judge},
+    {end},
+};
+// clang-format on
+
+class ReadingFramed : public SequenceReading {
   public:
-    explicit ReadingFramed(const MachineType& row)
-        : model_(row.variant == Variant::onecommand ? FramedModel::highspeed
-                                                    : FramedModel::neopost) {}
-
-    void begin(std::string& record) override {
-        regrecord_ = &record;
-        next_ = 0;
-        form_ = nullptr;
-    }
-
-    Step next() override {
-        // The neopost: command 5 and its acknowledgement, command 2 and the registers; the
-        // high-speed machine: its one command and the registers.
-        struct Exchange {
-            std::int16_t command;
-            std::int16_t reply;
-        };
-        static constexpr std::array<Exchange, 2> neopost{
-            {{neopostopen, neopostacknowledgement}, {neopostregisters, neopostregisterreply}}};
-        static constexpr std::array<Exchange, 1> highspeed{
-            {{highspeedregisters, highspeedregisterreply}}};
-        const std::span<const Exchange> exchanges = model_ == FramedModel::highspeed
-                                                        ? std::span<const Exchange>(highspeed)
-                                                        : std::span<const Exchange>(neopost);
-
-        const std::size_t at = next_++;
-        if (at % 2 == 1) {
-            form_ = replyform(model_, exchanges[at / 2].reply);
-            received_ = 0;
-            return Step::await();
-        }
-        if (form_) {
-            // The reply before has come whole: it decides whether the reading goes on.
-            if (Reason why = judge(*form_, ByteView(buffer_.data(), received_), *regrecord_))
-                return Step::fail(std::move(why));
-        }
-        if (at / 2 == exchanges.size()) return Step::done();
-        const Exchange& e = exchanges[at / 2];
-        const ReplyForm& form = *replyform(model_, e.reply);
-        Bytes frame = buildcommand(e.command);
-        const std::size_t length = frame.size();
-        return Step::send(std::move(frame), length, awaited(form));
-    }
+    ReadingFramed(const MachineType& row, FramedModel model)
+        : SequenceReading(row, model == FramedModel::highspeed
+                                   ? std::span<const Action>(highspeedsequence)
+                                   : std::span<const Action>(neopostsequence)),
+          model_(model), exchanges_(model == FramedModel::highspeed
+                                        ? std::span<const Exchange>(highspeedexchanges)
+                                        : std::span<const Exchange>(neopostexchanges)) {}
 
     Taken take(ByteView bytes) override {
         const std::size_t stored = std::min(bytes.size(), buffer_.size() - received_);
@@ -115,8 +103,6 @@ class ReadingFramed : public FamilyReading {
             return {stored, Reason(ReasonCode::reply_overflow, form_->what, receivebuffer)};
         return {stored, {}};
     }
-
-    bool arrived() const override { return received_ >= form_->length; }
 
     Step expired(const WaitCount& count) override {
         return Step::fail(Reason(ReasonCode::reply_timeout, count.elapsedms, count.polls,
@@ -130,24 +116,40 @@ class ReadingFramed : public FamilyReading {
     std::uint8_t seqchar = firstseqchar;
 
   private:
-    // The command frame carrying the next sequence character.
-    Bytes buildcommand(std::int16_t command) {
-        seqchar = nextsequence(seqchar);
-        return meter::buildcommand(model_, command, seqchar);
+    void restart() override { form_ = nullptr; }
+
+    // The command frame carrying the next sequence character; its reply is awaited right after
+    // it, into an empty receive buffer.
+    Step request(std::size_t item) override {
+        const Exchange& e = exchanges_[item];
+        form_ = replyform(model_, e.reply);
+        received_ = 0;
+        seqchar = nextseqchar(seqchar);
+        Bytes frame = buildcommand(model_, e.command, seqchar);
+        const std::size_t length = frame.size();
+        return Step::send(std::move(frame), length, awaitedname(*form_));
     }
-    static std::uint8_t nextsequence(std::uint8_t value) { return nextseqchar(value); }
+
+    bool has(std::size_t) const override { return received_ >= form_->length; }
+
+    Reason judge(std::size_t) override {
+        return verdictreason(*form_, ByteView(buffer_.data(), received_), record());
+    }
 
     FramedModel model_;
-    std::string* regrecord_ = nullptr;
+    std::span<const Exchange> exchanges_;
     std::array<std::uint8_t, receivebuffer> buffer_{};
     std::size_t received_ = 0;
     const ReplyForm* form_ = nullptr;
-    std::size_t next_ = 0;
 };
 
 } // namespace
 
 METER_READING_FAMILY(readframed, "framed",
-                     [](const MachineType& row) { return std::make_unique<ReadingFramed>(row); })
+                     [](const MachineType& row) -> std::unique_ptr<FamilyReading> {
+                         const std::optional<FramedModel> model = framedmodel(row.model);
+                         if (!model) return nullptr;
+                         return std::make_unique<ReadingFramed>(row, *model);
+                     })
 
 } // namespace meter

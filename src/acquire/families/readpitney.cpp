@@ -13,55 +13,26 @@ namespace meter {
 
 namespace {
 
-class ReadingPitney : public FamilyReading {
+// What the meter may have sent before the first request is looked at once; the total postage
+// is asked for, looked for once, and asked for again when it has not come; then for each
+// register its wait, and the next register's request with one uncounted look after it.
+using enum Action::Do;
+// clang-format off
+constexpr Action sequence[] = {
+    {poll},
+    {send, 0}, {poll}, {resend, 0}, {await, 0},
+    {send, 1}, {poll}, {await, 1},
+    {send, 2}, {poll}, {await, 2},
+    {send, 3}, {poll}, {await, 3},
+    {send, 4}, {poll}, {await, 4},
+    {end},
+};
+// clang-format on
+
+class ReadingPitney : public SequenceReading {
   public:
-    explicit ReadingPitney(const MachineType& row)
-        : echolength_(row.echolength), retrylimit_(row.retrylimit),
-          acknowledges_(row.variant == Variant::everypollack) {}
-
-    void begin(std::string& record) override {
-        regrecord_ = &record;
-        rxtext.clear();
-        pitneytoggle = 0;
-        replyflags = {};
-        step = 0;
-        next_ = 0;
-        cutter_ = {};
-        frames_.clear();
-    }
-
-    // What the meter may have sent before the first request; the total postage asked for and
-    // looked for once; then for each register: its wait and the next register's request and
-    // look.
-    Step next() override {
-        std::size_t at = next_++;
-        if (at == 0) return Step::poll();
-        if (at == 1) {
-            step = 1;
-            return sendrequest(0);
-        }
-        if (at == 2) return Step::poll();
-        if (at == 3) {
-            // The total postage is asked for again when it did not come at the first look.
-            if (replyflags[1] == 0 && step == 1) {
-                step = 2;
-                return sendrequest(0);
-            }
-            at = next_++;
-        }
-        // From here on, three actions per register k: wait, ask for the next, look once.
-        const std::size_t round = at - 4;
-        const std::size_t k = round / 3 + 1; // the register of this round, 1 to 5
-        switch (round % 3) {
-        case 0:
-            awaited_ = k;
-            return Step::await();
-        case 1:
-            return k < pitneyregisters.size() ? sendrequest(k) : Step::done();
-        default:
-            return Step::poll();
-        }
-    }
+    ReadingPitney(const MachineType& row, PitneyModel model)
+        : SequenceReading(row, sequence), acknowledges_(model == PitneyModel::ackeverypoll) {}
 
     Taken take(ByteView bytes) override {
         PitneyCut cut = cutter_.cut(bytes);
@@ -71,24 +42,22 @@ class ReadingPitney : public FamilyReading {
 
     Reason decode() override {
         for (const PitneyFrame& frame : frames_) {
-            const Decoded got = parsepitney(frame, {rxtext, *regrecord_, replyflags});
+            const Decoded got = parsepitney(frame, {rxtext, record(), replyflags});
             if (!got.ok()) return got.reason;
         }
         frames_.clear();
         return {};
     }
 
-    bool arrived() const override { return replyflags[awaited_] != 0; }
-
     // A reply accepted by the very poll that reaches the limit comes too late to ask for the
     // next register (the last one has none).
-    Step expired(const WaitCount&) override {
-        const std::string_view name = pitneyregisters[awaited_ - 1].name;
-        const int polls = retrylimit_ * 10;
-        if (replyflags[awaited_] == 0) return Step::done(Reason(ReasonCode::no_reply, name, polls));
-        if (awaited_ < pitneyregisters.size())
-            return Step::done(
-                Reason(ReasonCode::reply_too_late, name, polls, pitneyregisters[awaited_].name));
+    Step expired(const WaitCount& count) override {
+        const std::size_t k = awaited();
+        const std::string_view name = pitneyregisters[k].name;
+        if (!has(k)) return Step::done(Reason(ReasonCode::no_reply, name, count.pollimit));
+        if (k + 1 < pitneyregisters.size())
+            return Step::done(Reason(ReasonCode::reply_too_late, name, count.pollimit,
+                                     pitneyregisters[k + 1].name));
         return Step::done();
     }
 
@@ -99,30 +68,38 @@ class ReadingPitney : public FamilyReading {
     std::uint8_t pitneytoggle = 0; // alternates between the two toggle values, request by request
     // One marker per register reply received, numbered 1 to 5 (element 0 is unused).
     std::array<std::uint8_t, 6> replyflags{};
-    std::int16_t step = 0;
 
   private:
-    Step sendrequest(std::size_t index) {
-        const PitneyRegister& r = pitneyregisters[index];
-        pitneytoggle = nextsequence(pitneytoggle);
-        const PitneyRequest request = pitneyrequest(pitneytoggle, r.name);
-        return Step::send(Bytes(request.begin(), request.end()), echolength_, r.name);
+    void restart() override {
+        rxtext.clear();
+        pitneytoggle = 0;
+        replyflags = {};
+        cutter_ = {};
+        frames_.clear();
     }
-    static std::uint8_t nextsequence(std::uint8_t toggle) { return pitneynexttoggle(toggle); }
 
-    std::size_t echolength_;
-    std::int16_t retrylimit_;
+    Step request(std::size_t item) override {
+        const PitneyRegister& r = pitneyregisters[item];
+        pitneytoggle = pitneynexttoggle(pitneytoggle);
+        const PitneyRequest request = pitneyrequest(pitneytoggle, r.name);
+        return send(Bytes(request.begin(), request.end()), r.name);
+    }
+
+    // Register `item` (0 to 4) has its marker 1 to 5.
+    bool has(std::size_t item) const override { return replyflags[item + 1] != 0; }
+
     bool acknowledges_;
-    std::string* regrecord_ = nullptr;
     PitneyCutter cutter_;
     std::vector<PitneyFrame> frames_;
-    std::size_t next_ = 0;
-    std::size_t awaited_ = 1;
 };
 
 } // namespace
 
 METER_READING_FAMILY(readpitney, "pitney",
-                     [](const MachineType& row) { return std::make_unique<ReadingPitney>(row); })
+                     [](const MachineType& row) -> std::unique_ptr<FamilyReading> {
+                         const std::optional<PitneyModel> model = pitneymodel(row.model);
+                         if (!model) return nullptr;
+                         return std::make_unique<ReadingPitney>(row, *model);
+                     })
 
 } // namespace meter

@@ -29,6 +29,14 @@ std::size_t replyneeds5400(std::int16_t step);
 // digits), or as tens ("0", the ten digits and "0": the meter keeps tens, the record units).
 enum class PostageScale : std::uint8_t { units, tens };
 
+// The scale a machine type's model word gives: none ("") for units, "tens" for tens; nullopt
+// for a word of no 5400 meter.
+constexpr std::optional<PostageScale> postagescale(std::string_view model) {
+    if (model.empty()) return PostageScale::units;
+    if (model == "tens") return PostageScale::tens;
+    return std::nullopt;
+}
+
 // Decodes a reply for `step` into `rxtext`: step 1 replaces it with the head number (four zeros
 // and six digits), steps 2 and 3 append a postage field by `scale`, step 4 appends
 // the piece count ("00" and eight digits); any other step leaves it alone. Gives the digits

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 5400 request: start byte, fixed command prefix, one register code and a CRC-16, in an
-// 11-byte buffer. Machine types 12 and 13 send identical requests.
+// 11-byte buffer. Both 5400 meters send identical requests.
 #include "core/bytes.h"
 
 #include <array>

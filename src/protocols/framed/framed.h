@@ -21,6 +21,13 @@ namespace meter {
 // registers whatever command code it is built for.
 enum class FramedModel : std::uint8_t { neopost, highspeed };
 
+// The meter a machine type's model word names ("neopost", "highspeed"); nullopt for any other.
+constexpr std::optional<FramedModel> framedmodel(std::string_view model) {
+    if (model == "neopost") return FramedModel::neopost;
+    if (model == "highspeed") return FramedModel::highspeed;
+    return std::nullopt;
+}
+
 // ---- Command frames ------------------------------------------------------------------------
 
 // The command codes: the neopost's opening command and its register command; the high-speed

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The Pitney family's frames (machine types 21 and 22): register requests with their toggle and
-// Fletcher check bytes, the cutting of reply frames out of the bytes received, and the decoding
-// of byte-stuffed packed-decimal replies into the register record. Pure: bytes in, bytes and
-// digits out.
+// The Pitney family's frames: register requests with their toggle and Fletcher check bytes, the
+// cutting of reply frames out of the bytes received, and the decoding of byte-stuffed
+// packed-decimal replies into the register record. Pure: bytes in, bytes and digits out.
 #include "core/bytes.h"
 #include "core/digits.h"
 
@@ -37,6 +36,18 @@ using PitneyFrame = std::array<std::uint8_t, 101>;
 // The acknowledgement block a "pitneybows spark" expects on every poll: 0x06 and 100 zero bytes.
 inline constexpr std::size_t pitneyackbytes = 101;
 Bytes pitneyackblock();
+
+// The two meters of the family: one that takes no acknowledgement (the 950), and one that
+// wants the acknowledgement block on every poll (the spark).
+enum class PitneyModel : std::uint8_t { plain, ackeverypoll };
+
+// The meter a machine type's model word names: none ("") for the plain one, "ackeverypoll";
+// nullopt for any other word.
+constexpr std::optional<PitneyModel> pitneymodel(std::string_view model) {
+    if (model.empty()) return PitneyModel::plain;
+    if (model == "ackeverypoll") return PitneyModel::ackeverypoll;
+    return std::nullopt;
+}
 
 // --- requests
 

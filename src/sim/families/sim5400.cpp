@@ -36,7 +36,7 @@ std::string significant(const std::string& value) {
 // not known.
 PostageScale scaleof(std::int16_t code) {
     const MachineType* row = findtype(code);
-    return row && row->variant == Variant::postagetens ? PostageScale::tens : PostageScale::units;
+    return row ? postagescale(row->model).value_or(PostageScale::units) : PostageScale::units;
 }
 
 // Why the meter cannot carry one of the values; empty when all fit. It keeps six digits of the

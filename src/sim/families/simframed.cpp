@@ -19,7 +19,7 @@ std::string significant(const std::string& value) {
 std::optional<FramedModel> modelof(std::int16_t code) {
     const MachineType* row = findtype(code);
     if (!row || std::string_view(row->family) != "framed") return std::nullopt;
-    return row->variant == Variant::onecommand ? FramedModel::highspeed : FramedModel::neopost;
+    return framedmodel(row->model);
 }
 
 // Why a register of `model` cannot hold one of the values; empty when all fit. The neopost

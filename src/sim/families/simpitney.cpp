@@ -25,6 +25,13 @@ const std::string& field(std::uint8_t command, const Registers& r) {
     }
 }
 
+// The meter a machine type plays; none in auto mode (code 0) or for a type of another family.
+std::optional<PitneyModel> modelof(std::int16_t code) {
+    const MachineType* row = findtype(code);
+    if (!row || std::string_view(row->family) != "pitney") return std::nullopt;
+    return pitneymodel(row->model);
+}
+
 class Pitney : public Family {
   public:
     const char* name() const override { return "pitney"; }
@@ -32,8 +39,10 @@ class Pitney : public Family {
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
         if (input.empty()) return Take::none();
         if (input[0] == ascii::ack) {
-            // A "pitneybows 950" never acknowledges.
-            if (code == 21) return Take::reject(1, "acknowledgement block (a 950 takes none)");
+            // A meter that takes no acknowledgement (the 950) rejects one; in auto mode any
+            // meter of the family may be played.
+            if (modelof(code) == PitneyModel::plain)
+                return Take::reject(1, "acknowledgement block (a 950 takes none)");
             return taken(takepitneyack(input), {}, "acknowledgement");
         }
         const PitneyTaken t = takepitneyrequest(input);
