@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -152,6 +153,14 @@ class SequenceReading : public FamilyReading {
 // Makes the reading object of the family for one machine type's row.
 using FamilyMaker = std::function<std::unique_ptr<FamilyReading>(const MachineType& row)>;
 
+// The reading of `row` by a family whose reading is made with what the family's protocol made
+// of the row's model word; none for a word the family does not know.
+template <class Reading, class Model>
+std::unique_ptr<FamilyReading> makereading(const MachineType& row, std::optional<Model> model) {
+    if (!model) return nullptr;
+    return std::make_unique<Reading>(row, *model);
+}
+
 // familytable: what reads each machine type, by code. A type without line settings (the
 // "copote") has no entry: the driver reads it itself, through the vendor library.
 using FamilyTable = std::map<std::int16_t, FamilyMaker>;
@@ -167,10 +176,14 @@ const FamilyMakers& standardmakers();
 FamilyTable makefamilytable(const MachineTypes& types, const FamilyMakers& makers);
 FamilyTable standardfamilies();
 
-// Registers a family's maker under its family name, from the family's own file.
-#define METER_READING_FAMILY(symbol, familyname, maker)                                            \
+// Registers a family under its family name, from the family's own file: `Reading` reads a row,
+// made with the row and what `modelof` (the family's reading of a model word) makes of the
+// row's model word.
+#define METER_READING_FAMILY(symbol, familyname, Reading, modelof)                                 \
     ::meter::FamilyMakers::value_type registeredfamily_##symbol() {                                \
-        return {familyname, maker};                                                                \
+        return {familyname, [](const ::meter::MachineType& row) {                                  \
+                    return ::meter::makereading<Reading>(row, modelof(row.model));                 \
+                }};                                                                                \
     }
 
 } // namespace meter

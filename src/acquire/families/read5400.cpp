@@ -112,11 +112,6 @@ class Reading5400 : public SequenceReading {
 
 } // namespace
 
-METER_READING_FAMILY(read5400, "5400",
-                     [](const MachineType& row) -> std::unique_ptr<FamilyReading> {
-                         const std::optional<PostageScale> scale = postagescale(row.model);
-                         if (!scale) return nullptr;
-                         return std::make_unique<Reading5400>(row, *scale);
-                     })
+METER_READING_FAMILY(read5400, "5400", Reading5400, postagescale)
 
 } // namespace meter

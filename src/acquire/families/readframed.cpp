@@ -145,11 +145,6 @@ class ReadingFramed : public SequenceReading {
 
 } // namespace
 
-METER_READING_FAMILY(readframed, "framed",
-                     [](const MachineType& row) -> std::unique_ptr<FamilyReading> {
-                         const std::optional<FramedModel> model = framedmodel(row.model);
-                         if (!model) return nullptr;
-                         return std::make_unique<ReadingFramed>(row, *model);
-                     })
+METER_READING_FAMILY(readframed, "framed", ReadingFramed, framedmodel)
 
 } // namespace meter

@@ -95,11 +95,6 @@ class ReadingPitney : public SequenceReading {
 
 } // namespace
 
-METER_READING_FAMILY(readpitney, "pitney",
-                     [](const MachineType& row) -> std::unique_ptr<FamilyReading> {
-                         const std::optional<PitneyModel> model = pitneymodel(row.model);
-                         if (!model) return nullptr;
-                         return std::make_unique<ReadingPitney>(row, *model);
-                     })
+METER_READING_FAMILY(readpitney, "pitney", ReadingPitney, pitneymodel)
 
 } // namespace meter
