@@ -133,6 +133,11 @@ std::int16_t parsetype(const std::string& text) {
     return -1;
 }
 
+std::string significant(const std::string& value) {
+    const auto first = value.find_first_not_of('0');
+    return first == std::string::npos ? std::string() : value.substr(first);
+}
+
 std::string registervalue(const std::string& value, std::size_t width) {
     if (value.empty() || value.size() > width ||
         !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))

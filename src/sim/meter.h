@@ -134,6 +134,9 @@ std::vector<std::unique_ptr<Family>> allfamilies();
 // that names none.
 std::int16_t parsetype(const std::string& text);
 
+// The digits of a register value that matter: without its leading zeros.
+std::string significant(const std::string& value);
+
 // A register value given as a decimal number, written with `width` digits; empty when it is not
 // a number of at most that many digits.
 std::string registervalue(const std::string& value, std::size_t width);

@@ -26,12 +26,6 @@ const std::string& field(std::uint8_t code, const Registers& r) {
     }
 }
 
-// The digits of a register value that matter: without its leading zeros.
-std::string significant(const std::string& value) {
-    const auto first = value.find_first_not_of('0');
-    return first == std::string::npos ? std::string() : value.substr(first);
-}
-
 // The scale a machine type keeps its postage in; units in auto mode (code 0), where the type is
 // not known.
 PostageScale scaleof(std::int16_t code) {
@@ -76,16 +70,7 @@ class Meter5400 : public Family {
 
     Take take(ByteView input, const Registers& registers, std::int16_t code) override {
         const Taken5400 t = take5400(input);
-        switch (t.kind) {
-        case Taken5400::Kind::notmine:
-            return Take::none();
-        case Taken5400::Kind::needmore:
-            return Take::more();
-        case Taken5400::Kind::rejected:
-            return Take::reject(request5400size, t.reason);
-        case Taken5400::Kind::request:
-            break;
-        }
+        if (std::optional<Take> other = unlessrequest(t, request5400size)) return *other;
         // In auto mode the machine type is not known; the postage goes out in units.
         const PostageScale scale = scaleof(code);
         // A value the meter cannot carry is never sent cut short.

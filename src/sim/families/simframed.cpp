@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The meter side of the framed family: the neopost (type 11), which acknowledges command 5 and
-// answers command 2 with its registers, and the high-speed machine (type 31), which answers its
-// one command with its registers. A wrong command frame gets no answer.
+// The meter side of the framed family: the neopost, which acknowledges command 5 and answers
+// command 2 with its registers, and the high-speed machine, which answers its one command with
+// its registers. A wrong command frame gets no answer.
 #include "protocols/framed/framed.h"
 #include "sim/families/families.h"
 
 namespace meter::sim {
 
 namespace {
-
-// The digits of a register value that matter: without its leading zeros.
-std::string significant(const std::string& value) {
-    const auto first = value.find_first_not_of('0');
-    return first == std::string::npos ? std::string() : value.substr(first);
-}
 
 // The model a machine type plays; none for auto mode (code 0) or a type of no framed model.
 std::optional<FramedModel> modelof(std::int16_t code) {
@@ -47,16 +41,7 @@ class Framed : public Family {
         const std::optional<FramedModel> played = modelof(code);
         if (code != 0 && !played) return Take::none();
         const FramedTaken t = takecommand(input, played);
-        switch (t.kind) {
-        case FramedTaken::Kind::notmine:
-            return Take::none();
-        case FramedTaken::Kind::needmore:
-            return Take::more();
-        case FramedTaken::Kind::rejected:
-            return Take::reject(t.consumed, t.reason);
-        case FramedTaken::Kind::request:
-            break;
-        }
+        if (std::optional<Take> other = unlessrequest(t, t.consumed)) return *other;
         const std::string note = t.note;
         if (const std::string why = unfit(t.model, r); !why.empty() && t.command != neopostopen)
             return Take::reject(t.consumed, note + ": " + why);

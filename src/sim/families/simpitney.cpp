@@ -43,10 +43,12 @@ class Pitney : public Family {
             // meter of the family may be played.
             if (modelof(code) == PitneyModel::plain)
                 return Take::reject(1, "acknowledgement block (a 950 takes none)");
-            return taken(takepitneyack(input), {}, "acknowledgement");
+            const PitneyTaken ack = takepitneyack(input);
+            if (std::optional<Take> other = unlessrequest(ack, ack.consumed)) return *other;
+            return Take::request(ack.consumed, {}, "acknowledgement");
         }
         const PitneyTaken t = takepitneyrequest(input);
-        if (t.kind != PitneyTaken::Kind::request) return taken(t, {}, {});
+        if (std::optional<Take> other = unlessrequest(t, t.consumed)) return *other;
 
         // A reading begins with 0x21 and alternates; 0xA1 twice in a row is a reader's fault.
         const std::uint8_t previous = last_;
@@ -55,25 +57,12 @@ class Pitney : public Family {
             return Take::reject(t.consumed, "toggle A1 not after 21 in" +
                                                 hexecho(input.first(pitneyframebytes)));
         const std::uint8_t command = t.asked->command;
-        return taken(t, buildpitneyreply(t.toggle, command, field(command, registers)),
-                     std::string(t.asked->name) + " (toggle " + hexpair(t.toggle) + ")");
+        return Take::request(t.consumed,
+                             buildpitneyreply(t.toggle, command, field(command, registers)),
+                             std::string(t.asked->name) + " (toggle " + hexpair(t.toggle) + ")");
     }
 
   private:
-    static Take taken(const PitneyTaken& t, Bytes reply, std::string note) {
-        switch (t.kind) {
-        case PitneyTaken::Kind::notmine:
-            return Take::none();
-        case PitneyTaken::Kind::needmore:
-            return Take::more();
-        case PitneyTaken::Kind::rejected:
-            return Take::reject(t.consumed, t.reason);
-        case PitneyTaken::Kind::request:
-            break;
-        }
-        return Take::request(t.consumed, std::move(reply), std::move(note));
-    }
-
     std::uint8_t last_ = 0;
 };
 
