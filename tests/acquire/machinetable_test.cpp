@@ -55,39 +55,33 @@ const MachineType row{"tiny", code, "tiny", LineSettings{19200, 'e', 7, 1}, 3, 2
 constexpr std::size_t replysize = 6;
 
 // Asks once and waits, by the row's poll period and limit, for the six bytes of the reply.
-class Reading : public FamilyReading {
+constexpr Action sequence[] = {{Action::Do::send, 0}, {Action::Do::await, 0}, {Action::Do::end}};
+
+class Reading : public SequenceReading {
   public:
-    explicit Reading(const MachineType& row) : row_(row) {}
-    void begin(std::string& record) override {
-        record_ = &record;
-        asked_ = false;
-        reply_.clear();
-    }
-    Step next() override {
-        if (!asked_) {
-            asked_ = true;
-            return Step::send({0x7E, 'P', 0x7F, 0, 0, 0, 0, 0, 0, 0, 0}, row_.echolength, "总件数");
-        }
-        if (reply_.size() < replysize) return Step::await();
-        if (reply_[0] != '#' || reply_[replysize - 1] != '\r')
-            return Step::fail(Reason(ReasonCode::block_unframed, "register reply"));
-        *record_ = std::string(42, '0') + std::string(reply_.begin() + 1, reply_.begin() + 5) +
-                   std::string(10, '0');
-        return Step::done();
-    }
+    explicit Reading(const MachineType& row) : SequenceReading(row, sequence) {}
     Taken take(ByteView bytes) override {
         reply_.insert(reply_.end(), bytes.begin(), bytes.end());
         return {bytes.size(), {}};
     }
-    bool arrived() const override { return reply_.size() >= replysize; }
     Step expired(const WaitCount& count) override {
         return Step::done(Reason(ReasonCode::no_reply, "总件数", count.pollimit));
     }
 
   private:
-    const MachineType& row_;
-    std::string* record_ = nullptr;
-    bool asked_ = false;
+    void restart() override { reply_.clear(); }
+    Step request(std::size_t) override {
+        return send({0x7E, 'P', 0x7F, 0, 0, 0, 0, 0, 0, 0, 0}, "总件数");
+    }
+    bool has(std::size_t) const override { return reply_.size() >= replysize; }
+    Step finish() override {
+        if (reply_[0] != '#' || reply_[replysize - 1] != '\r')
+            return Step::fail(Reason(ReasonCode::block_unframed, "register reply"));
+        record() = std::string(42, '0') + std::string(reply_.begin() + 1, reply_.begin() + 5) +
+                   std::string(10, '0');
+        return Step::done();
+    }
+
     Bytes reply_;
 };
 
