@@ -143,10 +143,10 @@ struct Decoding {
     bool ok() const { return fault == Fault::none; }
 };
 
-// Type 11: an 84-byte block, 82 data characters between STX and ETX. The meter keeps postage
+// The neopost: an 84-byte block, 82 data characters between STX and ETX. The meter keeps postage
 // registers of ten digits; the record's twelve-digit postage fields get "00" in front.
 Decoding parseneopost(ByteView block);
-// Type 31: a 58-byte block, 56 data characters between STX and ETX.
+// The high-speed machine: a 58-byte block, 56 data characters between STX and ETX.
 Decoding parsehighspeed(ByteView block);
 
 // What a reply that arrived whole says, by its form.

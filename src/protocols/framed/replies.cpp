@@ -157,7 +157,7 @@ void appendcheck(Bytes& out) {
     out.insert(out.end(), check.begin(), check.end());
 }
 
-// A type-11 reply: SOH, station "0001", the length of the summed part in the two-character
+// A neopost reply: SOH, station "0001", the length of the summed part in the two-character
 // form of the checksum, the reply code, the sequence character of the command, the data block,
 // and the checksum characters over everything before them.
 Bytes neopostreply(const char* code, std::uint8_t seq, std::string_view data) {
