@@ -133,7 +133,8 @@ for row in "${!types[@]}"; do
     startwindow "$out/window.csv" || { stopsim; continue; }
     started=$(date +%s%N)
     startrow "$row"
-    actual=$(journalrow "$out/window.csv" 90 || true)
+    # copote starts the 32-bit helper: about a minute more under emulation.
+    actual=$(journalrow "$out/window.csv" $((90 + ${METERREADER_WINE32_START:-0})) || true)
     ms=$(( ($(date +%s%N) - started) / 1000000 ))
     if [ -n "${SHOTS:-}" ] && [ "$type" = "pitneybows 950" ]; then
         sleep 0.5
