@@ -69,7 +69,7 @@ status=0
 # them, METERREADER_TEST_VENDOR_BOUND_MS (readingsetup.h) gives the programs under test a longer
 # bound, which the reason of a hung library then names; it is passed on when set.
 case $METERREADER_I386 in
-emulated) export METERREADER_WINE32_START=${METERREADER_WINE32_START:-180} ;;
+emulated) export METERREADER_WINE32_START=${METERREADER_WINE32_START:-600} ;;
 *) export METERREADER_WINE32_START=${METERREADER_WINE32_START:-0} ;;
 esac
 # The time each 32-bit check took, for the summary at the end.
@@ -122,6 +122,14 @@ mkdir -p "$lines"
 cleanup() {
     stopsim 2>/dev/null || true
     wineserver -k 2>/dev/null || true
+    # A 32-bit program still starting under emulation is not yet known to the Wine server,
+    # which therefore cannot end it: ours are those of our prefixes (their environment says so).
+    local p
+    for p in $(pgrep -f '^/usr/bin/qemu-i386-static /usr/lib/wine/wine ' || true); do
+        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -q "^WINEPREFIX=$root/build/"; then
+            kill -9 "$p" 2>/dev/null || true
+        fi
+    done
     rm -f "$lines/com1" "$lines/com12"
 }
 trap cleanup EXIT
