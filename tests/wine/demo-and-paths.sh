@@ -145,7 +145,7 @@ echo "== a library that hangs or crashes, through the $bits-bit helper"
 # the library's business alone, so no COM port is behind it.
 folder "读数 坏"
 cp "$faulty" "$drive/读数 坏/cpedfm.dll"
-# The bound is 30 s, or what METERREADER_TEST_VENDOR_BOUND_MS makes it under emulation.
+# The bound is 30 s, or what METERREADER_TEST_VENDOR_BOUND_MS makes it when the checks set it.
 for c in "2|vendor library stopped responding (no answer to ReadRegister within ${METERREADER_TEST_VENDOR_BOUND_MS:-30000} ms)" \
          "3|vendor library crashed in ReadRegister"; do
     port=${c%%|*}
