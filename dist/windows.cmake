@@ -70,17 +70,25 @@ endif()
 
 set(uninstallkey "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\")
 string(APPEND uninstallkey ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY})
-if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND nsis64)
-    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
-elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    # A 32-bit installer of 64-bit programs: without SetRegView its keys would land in the
-    # 32-bit view (WOW6432Node), where Windows does not look for a 64-bit program's. The
-    # uninstaller reads its Start-menu folder once more in the 64-bit view, since CPack's own
-    # read comes before ours.
-    set(CPACK_NSIS_DEFINES "Unicode true")
-    set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetRegView 64")
-    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-        "SetRegView 64\nReadRegStr $START_MENU SHCTX \"${uninstallkey}\" \"StartMenu\"")
+# The 64-bit programs get a 64-bit installer or none: a 32-bit one would put its keys in the
+# 32-bit view of the registry and cannot start where no 32-bit program runs. cpack refuses it
+# (cpackwindows.cmake) when makensis was missing at configure time or has no 64-bit stubs.
+set(CPACK_METERREADER_64BIT OFF)
+set(CPACK_METERREADER_NSIS64 OFF)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_METERREADER_64BIT ON)
+    set(CPACK_METERREADER_MAKENSIS "${MAKENSIS}")
+    if(nsis64)
+        set(CPACK_METERREADER_NSIS64 ON)
+        set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+    elseif(MAKENSIS)
+        message(WARNING "${MAKENSIS} has no 64-bit (amd64-unicode) stubs: no installer can be "
+            "made for the 64-bit programs, only the ZIP. Debian's nsis has them.")
+        list(REMOVE_ITEM CPACK_GENERATOR NSIS)
+    else()
+        message(WARNING "makensis not found (Debian's nsis): no installer, only the ZIP; "
+            "install nsis and configure again for one")
+    endif()
 endif()
 string(APPEND CPACK_NSIS_EXTRA_INSTALL_COMMANDS
     "WriteRegStr SHCTX \"${uninstallkey}\" \"InstallLocation\" \"$INSTDIR\"")

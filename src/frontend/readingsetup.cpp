@@ -9,9 +9,23 @@
 
 namespace meter {
 
+std::chrono::milliseconds vendorcallbound(const char* value) {
+    constexpr auto longest = std::chrono::milliseconds(10 * 60 * 1000);
+    const auto normal = HostedVendorLibrary::defaultbound;
+    if (!value || !*value) return normal;
+    std::int64_t ms = 0;
+    for (const char* c = value; *c; ++c) {
+        if (*c < '0' || *c > '9') return normal;
+        ms = ms * 10 + (*c - '0');
+        if (ms > longest.count()) return normal;
+    }
+    return std::chrono::milliseconds(ms) > normal ? std::chrono::milliseconds(ms) : normal;
+}
+
 std::unique_ptr<VendorLibrary> vendorlibrary() {
     return std::make_unique<HostedVendorLibrary>(privatefilecandidates(vendorhostname()),
-                                                 privatefilecandidates(vendorlibraryname()));
+                                                 privatefilecandidates(vendorlibraryname()),
+                                                 vendorcallbound(std::getenv(testvendorboundvariable)));
 }
 
 Reason applydevices(PortMap& map, const std::vector<std::string>& entries) {

@@ -6,6 +6,7 @@
 #include "frontend/language.h"
 #include "serial/portmap.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,8 +15,17 @@
 namespace meter {
 
 // The vendor library, run in its helper program cpedfm-host. Each is found by full path, in
-// this order: next to the running executable, then in ../lib/meterreader beside it.
+// this order: next to the running executable, then in ../lib/meterreader beside it. A call to
+// it waits at most the bound vendorcallbound() gives for the environment's value of
+// testvendorboundvariable.
 std::unique_ptr<VendorLibrary> vendorlibrary();
+
+// For the Windows checks alone, where the helper runs under user-mode emulation and starts in
+// about a minute: a bound on a vendor call longer than the 30 s one, in milliseconds. Only ever
+// lengthens it, to at most 10 minutes; anything else (unset, not a whole number, shorter) keeps
+// 30 s. The reason a hung library gives names the bound in force.
+inline constexpr const char* testvendorboundvariable = "METERREADER_TEST_VENDOR_BOUND_MS";
+std::chrono::milliseconds vendorcallbound(const char* value);
 
 // Applies "--device N=PATH" values to the map. Returns why one is not well formed; none when
 // all are.

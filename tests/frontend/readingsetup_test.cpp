@@ -18,5 +18,22 @@ TEST(ReadingSetup, ProgressAndDeviceTexts_AsTheFrontEndsSayThem) {
     EXPECT_EQ(applydevices(ports, {"9=/dev/ttyS0"}).english().rfind("--device: ", 0), 0u);
 }
 
+TEST(ReadingSetup, TestVendorBound_OnlyLengthensUpToTenMinutes) {
+    using std::chrono::milliseconds;
+    const struct {
+        const char* value;
+        milliseconds bound;
+    } cases[] = {
+        {nullptr, milliseconds(30000)},        {"", milliseconds(30000)},
+        {"120000", milliseconds(120000)},      {"600000", milliseconds(600000)},
+        {"600001", milliseconds(30000)},       {"99999999999999999999", milliseconds(30000)},
+        {"1000", milliseconds(30000)},         {"-120000", milliseconds(30000)},
+        {"120000ms", milliseconds(30000)},     {" 120000", milliseconds(30000)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vendorcallbound(c.value), c.bound) << (c.value ? c.value : "(unset)");
+    }
+}
+
 } // namespace
 } // namespace meter

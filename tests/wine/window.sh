@@ -133,7 +133,8 @@ for row in "${!types[@]}"; do
     startwindow "$out/window.csv" || { stopsim; continue; }
     started=$(date +%s%N)
     startrow "$row"
-    actual=$(journalrow "$out/window.csv" 90 || true)
+    # copote starts the 32-bit helper: about a minute more under emulation.
+    actual=$(journalrow "$out/window.csv" $((90 + ${METERREADER_WINE32_START:-0})) || true)
     ms=$(( ($(date +%s%N) - started) / 1000000 ))
     if [ -n "${SHOTS:-}" ] && [ "$type" = "pitneybows 950" ]; then
         sleep 0.5
@@ -192,7 +193,9 @@ if startwindow "$out/window.csv"; then
     pgrep -f 'cpedfm-host.exe' >/dev/null || fail "no helper ran during the copote reading"
     closed=$(date +%s%N)
     closewindow
-    for _ in $(seq 30); do
+    # Under emulation the helper may still be starting, which Wine does not cut short: it may
+    # take that long to go too.
+    for _ in $(seq $((30 + 10 * ${METERREADER_WINE32_START:-0}))); do
         pgrep -f 'meterreader.exe|cpedfm-host.exe' >/dev/null || break
         sleep 0.1
     done
