@@ -126,7 +126,7 @@ cleanup() {
     # which therefore cannot end it: ours are those of our prefixes (their environment says so).
     local p
     for p in $(pgrep -f '^/usr/bin/qemu-i386-static /usr/lib/wine/wine ' || true); do
-        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -q "^WINEPREFIX=$root/build/"; then
+        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qE "^WINEPREFIX=($root/build/|${prefixcache:-/nonexistent}/wineprefix-)"; then
             kill -9 "$p" 2>/dev/null || true
         fi
     done
@@ -134,17 +134,25 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A prefix is made once, untouched, and copied for each use (tests/wine/installer.sh wants a
-# fresh one every run): making one starts 32-bit programs, a few minutes under emulation. One
-# made where 32-bit programs could not run lacks their half, so each kind has its own.
-pristine=$root/build/wineprefix-pristine-$METERREADER_I386
+# A prefix is made once per machine, untouched, and copied for each use (tests/wine/installer.sh
+# wants a fresh one every run): making one starts 32-bit programs, a few minutes under
+# emulation. It is kept outside the clone, beside Qt for Windows, keyed by Wine's version; one
+# made where 32-bit programs could not run lacks their half, so each kind has its own. It is
+# made under a temporary name and renamed when complete, so that an interrupted run leaves none.
+wine_version=$(scripts/wine.sh --version 2>/dev/null | sed 's/[^A-Za-z0-9.]\{1,\}/-/g; s/-$//' || true)
+prefixcache=${METERREADER_CACHE:-/var/cache/meterreader}
+mkdir -p "$prefixcache"
+pristine=$prefixcache/wineprefix-$wine_version-$METERREADER_I386
 export METERREADER_WINE_PRISTINE=$pristine
 if [ ! -f "$pristine/system.reg" ]; then
     echo "== wine prefix $pristine"
     t=$SECONDS
+    making=$pristine.making-$$
+    rm -rf "$making"
+    WINEPREFIX=$making scripts/wine.sh wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$making wineserver -w
     rm -rf "$pristine"
-    WINEPREFIX=$pristine scripts/wine.sh wineboot -i >/dev/null 2>&1
-    WINEPREFIX=$pristine wineserver -w
+    mv "$making" "$pristine"
     timings+=("$(printf '%-58s %4d s' "a new wine prefix ($METERREADER_I386 32-bit)" $((SECONDS - t)))")
 fi
 if [ "$(cat "$WINEPREFIX/.meterreader-i386" 2>/dev/null)" != "$METERREADER_I386" ]; then
