@@ -10,8 +10,8 @@
 
 namespace meter {
 
-// The reason whose code is named `code` and whose kept English text is `english`; with no
-// code, the first whose form fits. Nullopt when none fits exactly (a text edited by hand, or
+// The reason whose kept English text is `english` and whose code, or the code of a reason
+// within it, is named `code`; with no code, the first whose form fits. Nullopt when none fits exactly (a text edited by hand, or
 // written by a version whose words were different).
 std::optional<Reason> keptreason(std::string_view code, std::string_view english);
 

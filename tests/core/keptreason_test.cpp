@@ -22,7 +22,7 @@ ReasonPart partfor(char kind) {
     case 'r':
         return {{}, std::make_shared<const Reason>(ReasonCode::system_message, "Is a directory")};
     default:
-        return {"/home/技术员/读数 (1): is in use (error 5)", nullptr};
+        return {"/home/技术员/读数 (1) or 2", nullptr};
     }
 }
 
@@ -51,6 +51,9 @@ TEST(KeptReason, NestedAndUnfitting) {
     } cases[] = {
         {"nothing_received", silent.english(),
          "轮询 60 次后仍没有表头的应答；没有收到任何字节：请检查机器类型、电缆和端口"},
+        // The journal keys a silent meter by the cause inside the hint.
+        {"no_reply", silent.english(),
+         "轮询 60 次后仍没有表头的应答；没有收到任何字节：请检查机器类型、电缆和端口"},
         {"", silent.english(),
          "轮询 60 次后仍没有表头的应答；没有收到任何字节：请检查机器类型、电缆和端口"},
         {"device_not_opened", opened.english(),
@@ -58,6 +61,7 @@ TEST(KeptReason, NestedAndUnfitting) {
         // A journal older than its codes, or edited by hand.
         {"no_reply", "no reply to 表头 after many polls", ""},
         {"no_reply", "the meter's registers are all zero", ""},
+        {"device_busy", silent.english(), ""},
         {"no_such_code", "the meter's registers are all zero", ""},
         {"registers_all_zero", "the meter's registers are all zero ", ""},
     };
