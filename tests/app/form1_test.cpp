@@ -264,7 +264,7 @@ class Form1Test : public QObject {
         f.form->act_about()->trigger();
         QVERIFY(about.contains(QDir::toNativeSeparators(AppSettings().fileName())));
         QVERIFY(about.contains(QDir::toNativeSeparators(Form1::defaultjournal())));
-        // 帮助 → 使用说明 shows the guide beside the program.
+        // 帮助 → 使用说明 shows the user's guide.
         f.form->act_manual()->trigger();
         auto* manual = f.form->findChild<QDialog*>(QStringLiteral("manual"));
         QVERIFY(manual && manual->isVisible());
@@ -431,7 +431,7 @@ class Form1Test : public QObject {
         QVERIFY(view->summary()->text().contains(QStringLiteral("不是日志")));
         view->openjournal(dir.filePath(QStringLiteral("gone.csv")));
         QCOMPARE(rows->rowCount(), 0);
-        QVERIFY(view->summary()->text().contains(QStringLiteral("无法读取日志")));
+        QVERIFY(view->summary()->text().contains(QStringLiteral("还没有读数")));
         view->openjournal(path);
         QCOMPARE(rows->rowCount(), 4);
 
@@ -1101,21 +1101,21 @@ class Form1Test : public QObject {
                 const char* type;
                 int code;
                 bool read, normal;
-                const char* reason;
-                const char* reasoncode;
+                Reason why;
             };
             const Row rows[] = {
-                {"2026-12-08T09:02:11+08:00", 1, "pitneybows 950", 21, true, true, "", ""},
-                {"2026-12-08T09:15:40+08:00", 1, "pitneybows spark", 22, true, true, "", ""},
+                {"2026-12-08T09:02:11+08:00", 1, "pitneybows 950", 21, true, true, {}},
+                {"2026-12-08T09:15:40+08:00", 1, "pitneybows spark", 22, true, true, {}},
                 {"2026-12-08T10:01:05+08:00", 2, "neopost", 11, false, false,
-                 "no reply to the register request", "no_reply"},
-                {"2026-12-08T10:03:27+08:00", 2, "neopost", 11, true, true, "", ""},
-                {"2026-12-08T11:20:52+08:00", 3, "5400(4表头)", 12, true, true, "", ""},
+                 Reason(ReasonCode::nothing_received,
+                        Reason(ReasonCode::reply_timeout, 2000, 20, "register reply", 0, 62))},
+                {"2026-12-08T10:03:27+08:00", 2, "neopost", 11, true, true, {}},
+                {"2026-12-08T11:20:52+08:00", 3, "5400(4表头)", 12, true, true, {}},
                 {"2026-12-08T13:44:09+08:00", 8, "高速机", 31, false, false,
-                 "cannot open port 8 (/dev/ttyUSB0): no such device", "port_not_opened"},
+                 Reason(ReasonCode::device_missing, 8, "/dev/ttyUSB0")},
                 {"2026-12-08T14:10:30+08:00", 4, "copote", 51, false, true,
-                 "the meter's registers are all zero", "registers_all_zero"},
-                {"2026-12-08T15:31:18+08:00", 3, "5400(5表头)", 13, true, true, "", ""},
+                 Reason(ReasonCode::registers_all_zero)},
+                {"2026-12-08T15:31:18+08:00", 3, "5400(5表头)", 13, true, true, {}},
             };
             for (const Row& row : rows) {
                 ReadingReport r;
@@ -1126,15 +1126,14 @@ class Form1Test : public QObject {
                 r.code = static_cast<std::int16_t>(row.code);
                 r.record = row.read ? good : "";
                 r.normal = row.normal;
-                r.reason = row.reason;
-                r.reasoncode = row.reasoncode;
+                r.setreason(row.why);
                 QVERIFY(appendjournal(path.toStdString(), r).empty());
             }
             form.usejournal(path);
             form.act_viewjournal()->trigger();
             JournalView* view = form.journalview();
             QVERIFY(QTest::qWaitForWindowExposed(view));
-            view->resize(1120, 330);
+            view->resize(view->width(), 330); // its own width: every column shows
             view->table()->selectRow(2);
             QTest::qWait(300);
             QVERIFY(view->grab().save(QString::fromLocal8Bit(out)));
