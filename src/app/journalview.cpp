@@ -59,10 +59,11 @@ QString endtext(const std::string& end) {
 } // namespace
 
 const std::vector<JournalField>& JournalModel::shown() {
+    // What a technician scans for first comes first: how each reading went, then its values.
     static const std::vector<JournalField> columns = {
-        JournalField::time,   JournalField::port,   JournalField::type,   JournalField::total,
-        JournalField::used,   JournalField::unused, JournalField::pieces, JournalField::head,
-        JournalField::status, JournalField::reason};
+        JournalField::time,   JournalField::port,  JournalField::type, JournalField::status,
+        JournalField::reason, JournalField::total, JournalField::used, JournalField::unused,
+        JournalField::pieces, JournalField::head};
     return columns;
 }
 
@@ -108,11 +109,10 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
 QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Vertical) return section + 1;
-    static const char* const names[] = {QT_TR_NOOP("时间"),     QT_TR_NOOP("端口"),
-                                        QT_TR_NOOP("机器类型"), QT_TR_NOOP("总邮资"),
-                                        QT_TR_NOOP("已用邮资"), QT_TR_NOOP("未用邮资"),
-                                        QT_TR_NOOP("总件数"),   QT_TR_NOOP("表头"),
-                                        QT_TR_NOOP("状态"),     QT_TR_NOOP("原因")};
+    static const char* const names[] = {
+        QT_TR_NOOP("时间"),   QT_TR_NOOP("端口"),   QT_TR_NOOP("机器类型"), QT_TR_NOOP("状态"),
+        QT_TR_NOOP("原因"),   QT_TR_NOOP("总邮资"), QT_TR_NOOP("已用邮资"), QT_TR_NOOP("未用邮资"),
+        QT_TR_NOOP("总件数"), QT_TR_NOOP("表头")};
     if (section < 0 || section >= static_cast<int>(std::size(names))) return {};
     return tr(names[section]);
 }
@@ -233,12 +233,15 @@ JournalView::JournalView(const QString& path, QWidget* parent) : QDialog(parent)
     const int widths[] = {m.horizontalAdvance(QStringLiteral("2026-12-07T15:10:08+08:00")),
                           m.horizontalAdvance(tr("端口")) + 20,
                           m.horizontalAdvance(QStringLiteral("pitneybows spark")),
+                          m.horizontalAdvance(tr("没有数据")) + 20,
+                          // The start of a reason; the whole is in the row's tooltip.
+                          m.height() * 16, // some sixteen Chinese characters
+
                           m.horizontalAdvance(QStringLiteral("000000000000")),
                           m.horizontalAdvance(QStringLiteral("000000000000")),
                           m.horizontalAdvance(QStringLiteral("000000000000")),
                           m.horizontalAdvance(QStringLiteral("0000000000")),
-                          m.horizontalAdvance(QStringLiteral("0000000000")),
-                          m.horizontalAdvance(tr("没有数据")) + 20};
+                          m.horizontalAdvance(QStringLiteral("0000000000"))};
     int columns = 0;
     for (int i = 0; i < static_cast<int>(std::size(widths)); ++i) {
         table_->setColumnWidth(
@@ -267,8 +270,9 @@ JournalView::JournalView(const QString& path, QWidget* parent) : QDialog(parent)
     layout->addLayout(bar);
     layout->addWidget(table_, 1);
     layout->addWidget(summary_);
-    // Wide enough for every column and the start of the reason, where the screen allows.
-    int width = columns + m.horizontalAdvance(QStringLiteral("0")) * 36 +
+    // Wide enough for every column, where the screen allows; the status and the reason show
+    // whatever it allows.
+    int width = columns + m.horizontalAdvance(QStringLiteral("0000000000")) + 16 +
                 m.horizontalAdvance(QStringLiteral("0000")) + 60;
     if (const QScreen* s = screen()) width = std::min(width, s->availableGeometry().width() - 40);
     resize(std::max(width, 800), 560);
