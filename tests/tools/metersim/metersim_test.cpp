@@ -27,7 +27,7 @@ struct SimRun {
 // metersim with its messages in English, unless the arguments choose.
 SimRun metersim(QStringList args) {
     if (!args.contains(QStringLiteral("--lang")))
-        args << QStringLiteral("--lang") << QStringLiteral("en");
+        args = QStringList{QStringLiteral("--lang"), QStringLiteral("en")} + args;
     QProcess p;
     p.start(QStringLiteral(METERSIM_PATH), args);
     SimRun r;
