@@ -397,6 +397,20 @@ Reason code: %1</translation>
         <source>原因</source>
         <translation>Reason</translation>
     </message>
+    <message>
+        <source>正常结束</source>
+        <translation>normal end</translation>
+    </message>
+    <message>
+        <source>失败结束</source>
+        <translation>failure end</translation>
+    </message>
+    <message>
+        <source>
+原因：%1</source>
+        <translation>
+Reason: %1</translation>
+    </message>
 </context>
 <context>
     <name>meter::JournalView</name>
@@ -452,6 +466,14 @@ Reason code: %1</translation>
         <source>CSV 文件 (*.csv);;所有文件 (*)</source>
         <translation>CSV files (*.csv);;All files (*)</translation>
     </message>
+    <message>
+        <source>还没有读数</source>
+        <translation>No readings yet</translation>
+    </message>
+    <message>
+        <source>%1：还没有读数</source>
+        <translation>%1: no readings yet</translation>
+    </message>
 </context>
 <context>
     <name>meter::Help</name>
@@ -478,28 +500,6 @@ This program is free software, released under the GNU General Public License, ve
 
 Settings file: %2
 Journal: %3</translation>
-    </message>
-    <message>
-        <source># 没有找到使用说明
-
-使用说明（README.md）不在以下位置：
-
-%1
-</source>
-        <translation># The user&apos;s guide was not found
-
-The user&apos;s guide (README.md) is in none of these places:
-
-%1
-</translation>
-    </message>
-    <message>
-        <source>
-在终端里，`man meterreader` 和 `man meterread` 给出程序的说明。
-</source>
-        <translation>
-In a terminal, `man meterreader` and `man meterread` describe the programs.
-</translation>
     </message>
 </context>
 <context>

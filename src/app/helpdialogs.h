@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help menu: what the program is and where it keeps its files, and its user's guide.
+#include "core/reason.h"
+
 #include <QCoreApplication>
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
@@ -15,17 +16,14 @@ struct Help {
   public:
     // The version, the licence, and the settings file and journal named.
     static QString abouttext(const QString& settingsfile, const QString& journalfile);
-    // Where the user's guide (README.md) may be, in the order tried, and the first that is
-    // there (empty when none is).
-    static QStringList manualcandidates();
-    static QString manualfile();
-    // The guide's text to show: the file's Markdown, or where it was looked for.
-    static QString manualtext(const QString& file, const QStringList& tried);
+    // The user's guide in `language`, built into the program: its Markdown and, beside it, its
+    // pictures.
+    static QString guidefile(Language language);
 };
 
 // A message box with abouttext, its paths selectable.
 void showabout(QWidget* parent, const QString& settingsfile, const QString& journalfile);
-// The user's guide in a window of its own.
+// The user's guide in the window's language, in a window of its own; Esc closes it.
 void showmanual(QWidget* parent);
 
 } // namespace meter

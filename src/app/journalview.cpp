@@ -2,11 +2,13 @@
 #include "app/journalview.h"
 
 #include "app/language.h"
+#include "core/keptreason.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -14,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -35,14 +39,31 @@ long long number(const std::string& s) {
     return std::stoll(s);
 }
 
+// The reason of a row as the technician reads it: the kept English text read back through its
+// code and said in the window's language, or the text as kept where it cannot be read back.
+QString shownreason(const JournalRow& r) {
+    const std::string& kept = r[JournalField::reason];
+    if (kept.empty()) return {};
+    if (const std::optional<Reason> why = keptreason(r[JournalField::reasoncode], kept))
+        return text(why->text(windowlanguage()));
+    return text(kept);
+}
+
+// How the reading ended, as the journal keeps it ("normal" or "failure").
+QString endtext(const std::string& end) {
+    if (end == "normal") return JournalModel::tr("正常结束");
+    if (end == "failure") return JournalModel::tr("失败结束");
+    return text(end);
+}
+
 } // namespace
 
 const std::vector<JournalField>& JournalModel::shown() {
+    // What a technician scans for first comes first: how each reading went, then its values.
     static const std::vector<JournalField> columns = {
-        JournalField::time,   JournalField::port,   JournalField::type,
-        JournalField::total,  JournalField::used,   JournalField::unused,
-        JournalField::pieces, JournalField::head,   JournalField::status,
-        JournalField::reason};
+        JournalField::time,   JournalField::port,  JournalField::type, JournalField::status,
+        JournalField::reason, JournalField::total, JournalField::used, JournalField::unused,
+        JournalField::pieces, JournalField::head};
     return columns;
 }
 
@@ -55,8 +76,7 @@ int JournalModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant JournalModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
-        return {};
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
     const JournalRow& r = row(index.row());
     const JournalField field = shown()[static_cast<std::size_t>(index.column())];
     if (role == Qt::DisplayRole) {
@@ -66,13 +86,16 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
             if (value == "nodata") return tr("没有数据");
             if (value == "failed") return tr("失败");
         }
+        if (field == JournalField::reason) return reason(index.row());
         return text(value);
     }
     if (role == Qt::ToolTipRole) {
         // What the row holds beyond its columns.
         QString tip = tr("设备：%1\n记录：%2\n结束：%3")
                           .arg(text(r[JournalField::device]), text(r[JournalField::record]),
-                               text(r[JournalField::end]));
+                               endtext(r[JournalField::end]));
+        // The reason whole, as the column may cut it; the code is the file's own key for it.
+        if (!reason(index.row()).isEmpty()) tip += tr("\n原因：%1").arg(reason(index.row()));
         if (!r[JournalField::reasoncode].empty())
             tip += tr("\n原因代码：%1").arg(text(r[JournalField::reasoncode]));
         return tip;
@@ -87,17 +110,31 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Vertical) return section + 1;
     static const char* const names[] = {
-        QT_TR_NOOP("时间"),     QT_TR_NOOP("端口"),   QT_TR_NOOP("机器类型"),
-        QT_TR_NOOP("总邮资"),   QT_TR_NOOP("已用邮资"), QT_TR_NOOP("未用邮资"),
-        QT_TR_NOOP("总件数"),   QT_TR_NOOP("表头"),   QT_TR_NOOP("状态"),
-        QT_TR_NOOP("原因")};
+        QT_TR_NOOP("时间"),   QT_TR_NOOP("端口"),   QT_TR_NOOP("机器类型"), QT_TR_NOOP("状态"),
+        QT_TR_NOOP("原因"),   QT_TR_NOOP("总邮资"), QT_TR_NOOP("已用邮资"), QT_TR_NOOP("未用邮资"),
+        QT_TR_NOOP("总件数"), QT_TR_NOOP("表头")};
     if (section < 0 || section >= static_cast<int>(std::size(names))) return {};
     return tr(names[section]);
+}
+
+QString JournalModel::sayreason(const JournalRow& row) {
+    const QString key =
+        text(row[JournalField::reasoncode]) + QLatin1Char('\n') + text(row[JournalField::reason]);
+    auto known = said_.constFind(key);
+    if (known == said_.constEnd()) {
+        // Bounded, whatever the file holds.
+        if (said_.size() >= 4096) said_.clear();
+        known = said_.insert(key, shownreason(row));
+    }
+    return *known;
 }
 
 void JournalModel::replace(std::vector<JournalRow> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    reasons_.clear();
+    for (const JournalRow& r : rows_)
+        reasons_.push_back(sayreason(r));
     endResetModel();
 }
 
@@ -105,6 +142,8 @@ void JournalModel::append(std::vector<JournalRow> rows) {
     if (rows.empty()) return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    for (const JournalRow& r : rows)
+        reasons_.push_back(sayreason(r));
     rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
                  std::make_move_iterator(rows.end()));
     endInsertRows();
@@ -131,7 +170,9 @@ const JournalModel& JournalFilter::journal() const {
 bool JournalFilter::filterAcceptsRow(int row, const QModelIndex&) const {
     const JournalRow& r = journal().row(row);
     if (!status_.empty() && r[JournalField::status] != status_) return false;
-    return journalmatches(r, text_);
+    // The reason also as it is shown, so that its words in either language find it.
+    return journalmatches(r, text_) ||
+           journal().reason(row).contains(QString::fromStdString(text_), Qt::CaseInsensitive);
 }
 
 bool JournalFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
@@ -192,15 +233,23 @@ JournalView::JournalView(const QString& path, QWidget* parent) : QDialog(parent)
     const int widths[] = {m.horizontalAdvance(QStringLiteral("2026-12-07T15:10:08+08:00")),
                           m.horizontalAdvance(tr("端口")) + 20,
                           m.horizontalAdvance(QStringLiteral("pitneybows spark")),
+                          m.horizontalAdvance(tr("没有数据")) + 20,
+                          // The start of a reason; the whole is in the row's tooltip.
+                          m.height() * 16, // some sixteen Chinese characters
+
                           m.horizontalAdvance(QStringLiteral("000000000000")),
                           m.horizontalAdvance(QStringLiteral("000000000000")),
                           m.horizontalAdvance(QStringLiteral("000000000000")),
                           m.horizontalAdvance(QStringLiteral("0000000000")),
-                          m.horizontalAdvance(QStringLiteral("0000000000")),
-                          m.horizontalAdvance(tr("没有数据")) + 20};
-    for (int i = 0; i < static_cast<int>(std::size(widths)); ++i)
-        table_->setColumnWidth(i, std::max(widths[i] + 16, m.horizontalAdvance(
-                                               model_->headerData(i, Qt::Horizontal).toString()) + 30));
+                          m.horizontalAdvance(QStringLiteral("0000000000"))};
+    int columns = 0;
+    for (int i = 0; i < static_cast<int>(std::size(widths)); ++i) {
+        table_->setColumnWidth(
+            i,
+            std::max(widths[i] + 16,
+                     m.horizontalAdvance(model_->headerData(i, Qt::Horizontal).toString()) + 30));
+        columns += table_->columnWidth(i);
+    }
 
     auto* copyaction = new QAction(this);
     copyaction->setShortcut(QKeySequence::Copy);
@@ -221,7 +270,18 @@ JournalView::JournalView(const QString& path, QWidget* parent) : QDialog(parent)
     layout->addLayout(bar);
     layout->addWidget(table_, 1);
     layout->addWidget(summary_);
-    resize(1000, 560);
+    // Wide enough for every column, where the screen allows; the status and the reason show
+    // whatever it allows.
+    int width = columns + m.horizontalAdvance(QStringLiteral("0000000000")) + 16 +
+                m.horizontalAdvance(QStringLiteral("0000")) + 60;
+    if (const QScreen* s = screen()) width = std::min(width, s->availableGeometry().width() - 40);
+    resize(std::max(width, 800), 560);
+
+    // An empty journal says so where the rows would be.
+    empty_ = new QLabel(tr("还没有读数"), table_->viewport());
+    empty_->setObjectName(QStringLiteral("journalempty"));
+    empty_->setAlignment(Qt::AlignCenter);
+    empty_->setEnabled(false);
 
     // Appended rows show as they are written: the watcher tells at once where the system can,
     // the poll where it cannot (some network drives) or when the file was replaced.
@@ -241,10 +301,17 @@ void JournalView::openjournal(const QString& path) {
     reload();
 }
 
+void JournalView::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    empty_->setGeometry(table_->viewport()->rect());
+}
+
 void JournalView::reload() {
     if (!file_) return;
     JournalUpdate u = file_->update();
     error_ = u.error;
+    // A journal not yet begun has no readings: that is no fault of the file.
+    if (!error_.empty() && !QFileInfo::exists(path_)) error_ = {};
     if (u.restarted || !u.error.empty())
         model_->replace(std::move(u.rows));
     else
@@ -255,9 +322,13 @@ void JournalView::reload() {
 }
 
 void JournalView::showsummary() {
+    empty_->setVisible(error_.empty() && model_->rowCount() == 0);
+    empty_->setGeometry(table_->viewport()->rect());
     QString line;
     if (!error_.empty())
         line = QString::fromStdString(error_.text(windowlanguage()));
+    else if (model_->rowCount() == 0)
+        line = tr("%1：还没有读数").arg(QDir::toNativeSeparators(path_));
     else if (filter_->rowCount() == model_->rowCount())
         line = tr("%1：%2 次读取").arg(path_).arg(model_->rowCount());
     else

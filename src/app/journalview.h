@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QSortFilterProxyModel>
 #include <QTimer>
 
@@ -39,9 +40,15 @@ class JournalModel : public QAbstractTableModel {
     void replace(std::vector<JournalRow> rows);
     void append(std::vector<JournalRow> rows);
     const JournalRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
+    // The row's reason in the window's language (the file keeps it in English).
+    const QString& reason(int index) const { return reasons_[static_cast<std::size_t>(index)]; }
 
   private:
     std::vector<JournalRow> rows_;
+    std::vector<QString> reasons_;
+    // The shown reason of each code and kept text met so far: a journal repeats a few.
+    QHash<QString, QString> said_;
+    QString sayreason(const JournalRow& row);
 };
 
 // Sorting by the journal's own text (numbers as numbers), and the two filters.
@@ -82,11 +89,14 @@ class JournalView : public QDialog {
     QLabel* summary() const { return summary_; }
     QPushButton* openbutton() const { return open_; }
     QPushButton* copybutton() const { return copy_; }
+    // Shown over the table while the journal has no rows.
+    QLabel* emptynote() const { return empty_; }
 
   private:
     void chooseother();
     void copy();
     void showsummary();
+    void resizeEvent(QResizeEvent* event) override;
 
     QString path_;
     std::unique_ptr<JournalFile> file_;
@@ -97,6 +107,7 @@ class JournalView : public QDialog {
     QLineEdit* text_ = nullptr;
     QComboBox* status_ = nullptr;
     QLabel* summary_ = nullptr;
+    QLabel* empty_ = nullptr;
     QPushButton* open_ = nullptr;
     QPushButton* copy_ = nullptr;
     QFileSystemWatcher watcher_;

@@ -216,21 +216,6 @@ TEST(Help, AboutNamesVersionLicenceAndFiles) {
         EXPECT_TRUE(text.contains(part)) << part.toStdString();
 }
 
-TEST(Help, ManualIsTheReadmeBesideTheProgramOrSaysWhereItLooked) {
-    const QStringList tried = Help::manualcandidates();
-    ASSERT_FALSE(tried.isEmpty());
-    // The build puts the guide beside the programs, as a portable folder has it.
-    EXPECT_EQ(Help::manualfile(), tried.front());
-    EXPECT_TRUE(
-        Help::manualtext(Help::manualfile(), tried).startsWith(QStringLiteral("# meterreader")));
-    const QString missing = Help::manualtext({}, {QStringLiteral("/x/README.md")});
-    EXPECT_TRUE(missing.contains(QStringLiteral("/x/README.md")));
-#ifndef _WIN32
-    EXPECT_TRUE(missing.contains(QStringLiteral("man meterreader")));
-    EXPECT_EQ(tried.back().endsWith(QStringLiteral("/share/doc/meterreader/README.md")), true);
-#endif
-}
-
 } // namespace
 
 int main(int argc, char** argv) {

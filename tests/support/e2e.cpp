@@ -8,7 +8,11 @@
 namespace meter::testing {
 
 MeterSim::MeterSim(const QStringList& args) {
-    process_.start(QStringLiteral(METERSIM_PATH), args);
+    // Its messages in English, which the tests look for, unless the arguments choose.
+    QStringList arguments = args;
+    if (!arguments.contains(QStringLiteral("--lang")))
+        arguments = QStringList{QStringLiteral("--lang"), QStringLiteral("en")} + arguments;
+    process_.start(QStringLiteral(METERSIM_PATH), arguments);
     if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
         throw std::runtime_error("metersim did not start");
     while (!process_.canReadLine() && process_.waitForReadyRead(2000)) {

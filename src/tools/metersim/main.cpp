@@ -8,6 +8,7 @@
 #include "sim/meter.h"
 #include "sim/ptyserver.h"
 #include "sim/replay.h"
+#include "sim/servererror.h"
 
 #include <algorithm>
 #include <cctype>
@@ -62,8 +63,46 @@ serial device, until interrupted.
   --help, --version
 )USAGE";
 
-// The language of the messages a replay gives: the system's, or --lang.
+// The same in Chinese, for a Chinese --lang or locale.
+const char* const usagezh = R"USAGE(用法：metersim [选项]
+在一个新的伪终端（第一行打印它的路径）或一个串口设备上扮演一台邮资表，直到被中断。
+
+  --type 文本        扮演的机器类型：auto（默认；从请求中认出）、列表中的文本
+                     （"pitneybows 950"、"5400(4表头)"……）或它的代码（21、12……）
+  --device 路径      在这个串口设备上（例如经过零调制解调器电缆）扮演，而不是伪终端；
+                     设备挂断后等它回来
+  --settings 文本    --device 的线路参数：波特率,校验,数据位,停止位，例如 4800,n,8,1
+                     （默认：--type 的参数）；波特率 1200 到 115200，校验 n、e 或 o，
+                     数据位 5 到 8，停止位 1 或 2
+  --total N          总邮资，以记录的单位计（最多 12 位；neopost 保留 10 位）
+  --used N           已用邮资（最多 12 位；neopost 和 5400 保留 10 位）
+  --unused N         未用邮资（最多 12 位；neopost 和 5400 保留 10 位）
+  --pieces N         总件数（最多 10 位；5400 保留 8 位）
+  --head N           表头号（最多 10 位；5400 保留 6 位）
+  --silent           接收请求，但从不应答
+  --delay 毫秒       每次应答前的延迟（默认 20）
+  --split N          把应答分成每块 N 字节发送（1 或更多）……
+  --gap 毫秒         ……块与块之间停顿这么久（默认 0；只能与 --split 同用）
+  --noise N          每次应答前先发送 N 个干扰字节
+  --twice            每次应答都发送两遍
+  --corrupt 位置     把每次应答的第“位置”个字节（从 0 数起）的所有位取反
+  --drop-after K     收到 K 个请求后断开线路，说明并结束
+  --verbose          在 stderr 上记录收发的内容，带时间
+  --replay 文件      扮演抓包（meterread --capture）中录下的邮资表：它发出的每一块都在
+                     它所跟随的那次写入之后按录下的时间再发出；读取程序发送的字节与录下的
+                     不同时，在 stderr 上说明，并照录下的应答。--device、--settings（默认：
+                     抓包的线路参数）和 --verbose 适用；寄存器值和故障选项不适用
+  --lang zh|en       消息的语言（默认按系统的区域设置：英语时为英语，否则为中文）
+  --help, --version
+)USAGE";
+
+// The language of the messages: the system's until --lang is read.
 Language language = systemlanguage();
+
+// A message in the language of the messages.
+std::string say(std::string_view zh, std::string_view en) {
+    return std::string(language == Language::zh ? zh : en);
+}
 
 volatile std::sig_atomic_t interrupted = 0;
 extern "C" void oninterrupt(int) {
@@ -79,7 +118,7 @@ int number(const std::string& option, const std::string& text) {
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end || v < 0 || v > 1000000)
-        refuse(option + " takes a number from 0 to 1000000");
+        refuse(option + say(" 只能是 0 到 1000000 之间的数", " takes a number from 0 to 1000000"));
     return static_cast<int>(v);
 }
 
@@ -92,29 +131,37 @@ LineSettings parsesettings(const std::string& text) {
         else
             parts.back() += c;
     }
-    const std::string form = "--settings takes BAUD,PARITY,DATABITS,STOPBITS such as 9600,n,8,1";
-    if (parts.size() != 4) refuse(form + ", not \"" + text + "\"");
+    const std::string form =
+        say("--settings 的形式是 波特率,校验,数据位,停止位，例如 9600,n,8,1，而不是 \"",
+            "--settings takes BAUD,PARITY,DATABITS,STOPBITS such as 9600,n,8,1, not \"") +
+        text + "\"";
+    if (parts.size() != 4) refuse(form);
     auto whole = [&](const std::string& part) {
         if (part.empty() || part.size() > 6 ||
             part.find_first_not_of("0123456789") != std::string::npos)
-            refuse(form + ", not \"" + text + "\"");
+            refuse(form);
         return std::stoi(part);
     };
     LineSettings s;
     s.baud = whole(parts[0]);
     static const int bauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
     if (std::find(std::begin(bauds), std::end(bauds), s.baud) == std::end(bauds))
-        refuse("--settings: baud " + parts[0] +
-               " is not one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200");
+        refuse(say("--settings：波特率 ", "--settings: baud ") + parts[0] +
+               say(" 不是 1200、2400、4800、9600、19200、38400、57600、115200 之一",
+                   " is not one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200"));
     if (parts[1].size() != 1 || std::string_view("neoNEO").find(parts[1][0]) == std::string::npos)
-        refuse("--settings: parity \"" + parts[1] + "\" is not n (none), e (even) or o (odd)");
+        refuse(
+            say("--settings：校验 \"", "--settings: parity \"") + parts[1] +
+            say("\" 不是 n（无）、e（偶）或 o（奇）", "\" is not n (none), e (even) or o (odd)"));
     s.parity = static_cast<char>(std::tolower(static_cast<unsigned char>(parts[1][0])));
     s.databits = whole(parts[2]);
     if (s.databits < 5 || s.databits > 8)
-        refuse("--settings: data bits " + parts[2] + " are not 5, 6, 7 or 8");
+        refuse(say("--settings：数据位 ", "--settings: data bits ") + parts[2] +
+               say(" 不是 5、6、7 或 8", " are not 5, 6, 7 or 8"));
     s.stopbits = whole(parts[3]);
     if (s.stopbits != 1 && s.stopbits != 2)
-        refuse("--settings: stop bits " + parts[3] + " are not 1 or 2");
+        refuse(say("--settings：停止位 ", "--settings: stop bits ") + parts[3] +
+               say(" 不是 1 或 2", " are not 1 or 2"));
     return s;
 }
 
@@ -135,6 +182,19 @@ struct Options {
     std::set<std::string, std::less<>> given;
     bool has(std::string_view option) const { return given.count(option) != 0; }
 };
+
+// The value of the last --lang, found before the command line is parsed; empty for none.
+std::string langoption(int argc, char** argv) {
+    std::string value;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--lang" && i + 1 < argc)
+            value = argv[++i];
+        else if (argument.starts_with("--lang="))
+            value = argument.substr(7);
+    }
+    return value;
+}
 
 // Parses the command line; --help and --version are answered here and end the program.
 Options parse(int argc, char** argv) {
@@ -160,9 +220,12 @@ Options parse(int argc, char** argv) {
     };
     for (const auto& [name, value] : options)
         app.add_option(name, *value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    if (const Reason why = parsecommandline(app, argc, argv)) refuse(why.english());
+    // The language first, so that a command line that cannot be taken is refused in it.
+    const std::optional<Language> chosen = chooselanguage(langoption(argc, argv));
+    if (chosen) language = *chosen;
+    if (const Reason why = parsecommandline(app, argc, argv)) refuse(why.text(language));
     if (help) {
-        std::fputs(usage, stdout);
+        std::fputs(language == Language::zh ? usagezh : usage, stdout);
         std::exit(0);
     }
     if (version) {
@@ -171,10 +234,11 @@ Options parse(int argc, char** argv) {
     }
     for (const auto& [name, value] : options)
         if (app.count(name) != 0) o.given.insert(name);
-    if (o.has("--lang")) {
-        const std::optional<Language> chosen = chooselanguage(o.lang);
-        if (!chosen) refuse(Reason(ReasonCode::lang_refused).english());
-        language = *chosen;
+    // The language asked for is not known: say so in both.
+    if (!chosen) {
+        const Reason why(ReasonCode::lang_refused);
+        refuse(language == Language::en ? why.english()
+                                        : why.text(language) + " (" + why.english() + ")");
     }
     return o;
 }
@@ -193,13 +257,15 @@ sim::Registers registersof(const Options& o) {
         if (!o.has(name)) continue;
         *field = sim::registervalue(*text, width);
         if (field->empty())
-            refuse(std::string(name) + " takes a whole number of at most " + std::to_string(width) +
-                   " digits");
+            refuse(name + say(" 只能是最多 ", " takes a whole number of at most ") +
+                   std::to_string(width) + say(" 位的整数", " digits"));
     }
     if (!o.has("--total")) {
         const unsigned long long sum = std::stoull(registers.used) + std::stoull(registers.unused);
         registers.total = sim::registervalue(std::to_string(sum), 12);
-        if (registers.total.empty()) refuse("--used plus --unused exceed 12 digits; give --total");
+        if (registers.total.empty())
+            refuse(say("--used 与 --unused 之和超过 12 位；请给出 --total",
+                       "--used plus --unused exceed 12 digits; give --total"));
     }
     return registers;
 }
@@ -219,16 +285,37 @@ sim::Faults faultsof(const Options& o) {
     for (const auto& [name, text, field] : numbers)
         if (o.has(name)) *field = number(name, *text);
     // Chunks of no bytes would never send a reply; a pause is only between chunks.
-    if (o.has("--split") && faults.chunk == 0) refuse("--split takes a number from 1 to 1000000");
-    if (o.has("--gap") && !o.has("--split")) refuse("--gap applies to --split only");
+    if (o.has("--split") && faults.chunk == 0)
+        refuse(say("--split 只能是 1 到 1000000 之间的数",
+                   "--split takes a number from 1 to 1000000"));
+    if (o.has("--gap") && !o.has("--split"))
+        refuse(say("--gap 只能与 --split 同用", "--gap applies to --split only"));
     return faults;
 }
 
 // The line settings of --device: those given, else the type's.
 LineSettings linesettingsof(const Options& o, std::int16_t code) {
     if (!o.has("--settings")) return settingsof(code);
-    if (o.device.empty()) refuse("--settings applies to --device only");
+    if (o.device.empty())
+        refuse(say("--settings 只能与 --device 同用", "--settings applies to --device only"));
     return parsesettings(o.settings);
+}
+
+// A status line of the server in the language of the messages.
+std::string statusline(const std::string& line) {
+    if (language == Language::en) return line;
+    const std::pair<std::string_view, std::string_view> endings[] = {
+        {" was hung up; waiting for it to come back", " 已挂断；等它回来"},
+        {" is back", " 已回来"},
+    };
+    for (const auto& [english, chinese] : endings)
+        if (line.ends_with(english))
+            return line.substr(0, line.size() - english.size()) + std::string(chinese);
+    constexpr std::string_view pty = "the pseudo-terminal ", failed = " failed";
+    if (line.starts_with(pty) && line.ends_with(failed))
+        return "伪终端 " + line.substr(pty.size(), line.size() - pty.size() - failed.size()) +
+               " 出了故障";
+    return line;
 }
 
 // With --verbose, every request and reply goes to stderr, timed from the start.
@@ -246,8 +333,9 @@ int serve(sim::Responder& meter, const Options& o, const LineSettings& settings)
     try {
         sim::PtyServer server =
             o.device.empty() ? sim::PtyServer(meter) : sim::PtyServer(meter, o.device, settings);
-        server.onstatus(
-            [](const std::string& line) { std::fprintf(stderr, "metersim: %s\n", line.c_str()); });
+        server.onstatus([](const std::string& line) {
+            std::fprintf(stderr, "metersim: %s\n", statusline(line).c_str());
+        });
         std::printf("%s\n", server.path().c_str());
         std::fflush(stdout);
         std::signal(SIGINT, oninterrupt);
@@ -257,14 +345,25 @@ int serve(sim::Responder& meter, const Options& o, const LineSettings& settings)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         server.stop();
         if (server.dropped()) {
-            if (const auto* played = dynamic_cast<const sim::Meter*>(&meter))
-                std::fprintf(stderr,
-                             "metersim: dropped the line after %d request%s (--drop-after)\n",
-                             played->requests(), played->requests() == 1 ? "" : "s");
-            else
-                std::fprintf(stderr, "metersim: dropped the line where the capture lost it\n");
+            if (const auto* played = dynamic_cast<const sim::Meter*>(&meter)) {
+                const int n = played->requests();
+                const std::string count = std::to_string(n);
+                std::fprintf(stderr, "metersim: %s\n",
+                             (say("收到 ", "dropped the line after ") + count +
+                              say(" 个请求后断开了线路（--drop-after）",
+                                  n == 1 ? " request (--drop-after)" : " requests (--drop-after)"))
+                                 .c_str());
+            } else {
+                std::fprintf(stderr, "metersim: %s\n",
+                             say("在抓包中线路断开之处断开了线路",
+                                 "dropped the line where the capture lost it")
+                                 .c_str());
+            }
         }
         if (server.lost()) return 1;
+    } catch (const sim::ServerError& e) {
+        std::fprintf(stderr, "metersim: %s\n", e.reason().text(language).c_str());
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "metersim: %s\n", e.what());
         return 1;
@@ -293,11 +392,17 @@ int replay(const Options& o) {
     for (const char* option :
          {"--type", "--total", "--used", "--unused", "--pieces", "--head", "--delay", "--split",
           "--gap", "--noise", "--corrupt", "--drop-after"})
-        if (o.has(option)) refuse(std::string(option) + " does not apply to --replay");
+        if (o.has(option))
+            refuse(option + say(" 不适用于 --replay", " does not apply to --replay"));
     if (o.silent || o.twice)
-        refuse(std::string(o.silent ? "--silent" : "--twice") + " does not apply to --replay");
+        refuse((o.silent ? "--silent" : "--twice") +
+               say(" 不适用于 --replay", " does not apply to --replay"));
     const CaptureRead read = readcapture(o.replay);
-    if (!read.capture) refuse(read.why.text(language));
+    // A fault inside the file names the file; one that opening it found names it already.
+    if (!read.capture)
+        refuse(read.why.name() == "capture_not_opened"
+                   ? read.why.text(language)
+                   : o.replay + say("：", ": ") + read.why.text(language));
     const Capture& capture = *read.capture;
     if (!capture.header.line) {
         // The vendor library's calls, not the line, are in the capture: a copote meter
@@ -332,7 +437,7 @@ int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
     if (o.has("--replay")) return replay(o);
     const std::int16_t code = sim::parsetype(o.type);
-    if (code < 0) refuse("unknown machine type \"" + o.type + "\"");
+    if (code < 0) refuse(say("未知的机器类型 \"", "unknown machine type \"") + o.type + "\"");
     const sim::Registers registers = registersof(o);
     const sim::Faults faults = faultsof(o);
     const LineSettings settings = linesettingsof(o, code);
@@ -341,7 +446,9 @@ int main(int argc, char** argv) {
     // A meter that cannot show its values would have to cut them short; it refuses instead.
     if (const std::string why = meter.cannotshow(); !why.empty()) {
         if (code != 0) refuse(why);
-        std::fprintf(stderr, "metersim: %s; such register requests go unanswered\n", why.c_str());
+        std::fprintf(stderr, "metersim: %s%s\n", why.c_str(),
+                     say("；这样的寄存器请求不会得到应答", "; such register requests go unanswered")
+                         .c_str());
     }
     if (o.verbose) logtraffic(meter);
     return serve(meter, o, settings);

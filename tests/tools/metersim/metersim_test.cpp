@@ -24,7 +24,10 @@ struct SimRun {
     QString err;
 };
 
-SimRun metersim(const QStringList& args) {
+// metersim with its messages in English, unless the arguments choose.
+SimRun metersim(QStringList args) {
+    if (!args.contains(QStringLiteral("--lang")))
+        args = QStringList{QStringLiteral("--lang"), QStringLiteral("en")} + args;
     QProcess p;
     p.start(QStringLiteral(METERSIM_PATH), args);
     SimRun r;
@@ -144,7 +147,8 @@ TEST(MeterSimProgram, DeviceHungUp_WaitsWithoutSpinning) {
     fcntl(pty.master(), F_SETFD, FD_CLOEXEC);
     QProcess p;
     p.start(QStringLiteral(METERSIM_PATH),
-            {QStringLiteral("--device"), QString::fromStdString(pty.path())});
+            {QStringLiteral("--device"), QString::fromStdString(pty.path()),
+             QStringLiteral("--lang"), QStringLiteral("en")});
     ASSERT_TRUE(p.waitForReadyRead(5000));
     pty.closemaster();
     const long before = cputicks(p.processId());
