@@ -2,6 +2,7 @@
 #include "frontend/readingsession.h"
 
 #include "core/machinetypes.h"
+#include "frontend/language.h"
 
 #include <charconv>
 
@@ -34,7 +35,7 @@ PortText portfromtext(const std::string& text) {
 }
 
 std::int16_t typefromtext(const std::string& text) {
-    if (const std::int16_t code = codefor(text)) return code;
+    if (const std::int16_t code = codefor(listtextof(text))) return code;
     const std::string t = trimmed(text);
     int value = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
@@ -84,12 +85,14 @@ FinishedReading ReadingSession::finish(const Driver& driver, std::string record,
     r.elapsedms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start_)
                       .count();
+    r.report.elapsedms = r.elapsedms;
     r.fields = cutrecord(record);
     ReadingReport& report = r.report;
     report.time = localtimestamp(started_);
     report.port = port_;
     report.device = device_;
-    report.typetext = typetext_;
+    // The list text, whatever the language the type was named in.
+    report.typetext = textfor(code_);
     report.code = code_;
     report.record = std::move(record);
     report.normal = outcome.normal();

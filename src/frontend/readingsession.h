@@ -23,8 +23,8 @@ struct PortText {
 };
 PortText portfromtext(const std::string& text);
 
-// The machine type a text names: a list text, or a code written as a number (trimmed); 0 for
-// none.
+// The machine type a text names: a list text, its English name ("5400 (5 heads)"), or a code
+// written as a number (trimmed); 0 for none.
 std::int16_t typefromtext(const std::string& text);
 
 // Why initport would refuse the pair: a port above 8, or a machine type not in the list

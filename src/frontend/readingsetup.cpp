@@ -25,6 +25,37 @@ Reason applydevices(PortMap& map, const std::vector<std::string>& entries) {
     return {};
 }
 
+RunStart startrun(bool demo, const std::vector<std::string>& devices) {
+    RunStart run;
+    try {
+        run.ports = PortMap::fromenvironment();
+    } catch (const PortMapError& e) {
+        run.refused = e.reason();
+        return run;
+    }
+    // The values are checked before the demo starts, and put over it after: the demo meter
+    // stands behind every port but those --device names.
+    PortMap given;
+    if ((run.refused = applydevices(given, devices))) return run;
+    if (demo) {
+        try {
+            run.demo = std::make_unique<Demo>();
+            run.demo->mapallports(run.ports);
+        } catch (const sim::ServerError& e) {
+            run.demofailed = e.reason();
+        } catch (const std::exception& e) {
+            run.demofailed = Reason(ReasonCode::system_message, e.what());
+        }
+        if (run.demofailed) {
+            run.demo.reset();
+            return run;
+        }
+    }
+    applydevices(run.ports, devices);
+    exportports(run.ports);
+    return run;
+}
+
 void exportports(const PortMap& map) {
     const std::string text = map.overridestext();
 #ifdef _WIN32

@@ -3,7 +3,9 @@
 // What the front ends share around a reading: where the serial ports and the vendor library
 // are, the command-line options that change that, and the texts that report a reading.
 #include "acquire/driver.h"
+#include "frontend/demo.h"
 #include "frontend/language.h"
+#include "frontend/readingreport.h"
 #include "serial/portmap.h"
 
 #include <cstdint>
@@ -23,6 +25,23 @@ Reason applydevices(PortMap& map, const std::vector<std::string>& entries);
 
 // Makes the map's overrides visible to the vendor library, which reads METERREADER_PORTS.
 void exportports(const PortMap& map);
+
+// The devices of a run, as both front ends start one: the ports METERREADER_PORTS names, the
+// demo meter behind every port (when asked for), the "--device N=PATH" values over both, and
+// the whole made visible to the vendor library.
+struct RunStart {
+    PortMap ports;
+    std::unique_ptr<Demo> demo; // null without the demo
+    Reason refused;             // the environment or a --device value is not well formed
+    Reason demofailed;          // the demo meter could not start
+    explicit operator bool() const { return !refused && !demofailed; }
+
+    // Whether `device` (as the report names it) is the demo meter's.
+    bool isdemo(const std::string& device) const { return demo && device == demo->path(); }
+    // Marks a reading of the demo meter as such: the one place that tells a demo.
+    void mark(ReadingReport& report) const { report.demo = isdemo(report.device); }
+};
+RunStart startrun(bool demo, const std::vector<std::string>& devices);
 
 // One line on a running reading: machine type, the request waited for (named as the reading
 // sequences name it), elapsed seconds; in Chinese or English.
