@@ -8,6 +8,7 @@
 #include "app/progress.h"
 #include "app/qtreadingsetup.h"
 #include "app/reportsheet.h"
+#include "app/settings.h"
 #include "app/statustext.h"
 #include "core/machinetypes.h"
 #include "frontend/readingcapture.h"

@@ -6,6 +6,7 @@
 #include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
+#include "app/settings.h"
 #include "app/statustext.h"
 #include "capture/capture.h"
 #include "frontend/demo.h"
