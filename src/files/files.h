@@ -33,6 +33,9 @@ Reason replace(const std::string& path, std::string_view text);
 // Creates the folder `path` with those above it that are missing. Returns the cause of a
 // failure; none when the folder is there afterwards.
 Reason makefolders(const std::string& path);
+// Creates the one folder `path`, the folder above it being there; none when it is there
+// afterwards.
+Reason makefolder(const std::string& path);
 
 // The folder part of `path` ("" for a bare file name).
 std::string folderof(const std::string& path);

@@ -151,11 +151,7 @@ Reason replace(const std::string& given, std::string_view text) {
     return {};
 }
 
-Reason makefolders(const std::string& path) {
-    if (path.empty() || isfolder(path)) return {};
-    const std::string up = folderof(path);
-    if (!up.empty() && up != path)
-        if (Reason why = makefolders(up)) return why;
+Reason makefolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0755) != 0 && !(errno == EEXIST && isfolder(path)))
         return cause(errno, path);
     return {};

@@ -162,11 +162,7 @@ Reason replace(const std::string& path, std::string_view text) {
     return {};
 }
 
-Reason makefolders(const std::string& path) {
-    if (path.empty() || isfolder(path)) return {};
-    const std::string up = folderof(path);
-    if (!up.empty() && up != path)
-        if (Reason why = makefolders(up)) return why;
+Reason makefolder(const std::string& path) {
     if (!CreateDirectoryW(widen(path).c_str(), nullptr)) {
         const DWORD error = GetLastError();
         if (!(error == ERROR_ALREADY_EXISTS && isfolder(path))) return cause(error, path);
