@@ -45,17 +45,12 @@ std::int16_t typefromtext(const std::string& text) {
     return static_cast<std::int16_t>(value);
 }
 
-Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {
-    if (port > 8) return Reason(ReasonCode::port_above_8, port);
-    if (code == 0 || textfor(code).empty()) return Reason(ReasonCode::type_not_in_list, typetext);
-    return {};
-}
-
 Reason ReadingSession::check(const std::string& porttext, std::int16_t code,
                              const std::string& typetext) {
     const PortText p = portfromtext(porttext);
     if (p.refused) return p.refused;
-    if (Reason why = refusal(p.port, code, typetext)) return why;
+    // The port was refused above 8 as its text was read; the type must be in the list.
+    if (code == 0 || textfor(code).empty()) return Reason(ReasonCode::type_not_in_list, typetext);
     port_ = p.port;
     code_ = code;
     typetext_ = typetext;

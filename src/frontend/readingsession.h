@@ -27,10 +27,6 @@ PortText portfromtext(const std::string& text);
 // written as a number (trimmed); 0 for none.
 std::int16_t typefromtext(const std::string& text);
 
-// Why initport would refuse the pair: a port above 8, or a machine type not in the list
-// (`typetext` is the text that named it). None when it would take it.
-Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext);
-
 // A reading that has ended: what the files keep, and how it ended in full.
 struct FinishedReading {
     ReadingReport report; // time (the reading's start), port, device, type, record, traffic
