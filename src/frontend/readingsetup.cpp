@@ -2,8 +2,10 @@
 #include "frontend/readingsetup.h"
 
 #include "acquire/hostedvendorlibrary.h"
+#include "core/machinetypes.h"
 #include "frontend/installpaths.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -66,16 +68,22 @@ void exportports(const PortMap& map) {
 }
 
 std::string progresstext(const std::string& typetext, const std::string& waiting,
-                         std::int64_t elapsedms, Language language) {
-    const std::string seconds = std::to_string(elapsedms / 1000);
-    if (language == Language::en) {
-        std::string text = "reading " + typetext;
-        if (!waiting.empty()) text += ": waiting for " + registertext(waiting, language);
-        return text + " (" + seconds + " s)";
-    }
-    std::string text = "正在读取 " + typetext;
-    if (!waiting.empty()) text += "：等待 " + waiting;
-    return text + "（" + seconds + " 秒）";
+                         std::int64_t waitedms, Language language, std::int64_t limitms) {
+    const bool en = language == Language::en;
+    std::string text = (en ? "Reading " : "正在读取 ") + typetext;
+    if (!waiting.empty())
+        text += (en ? ": waiting for " : "：等待 ") + registertext(waiting, language);
+    std::string seconds = std::to_string(waitedms / 1000);
+    // The poll that reaches the limit still takes its interval: never show more than the most.
+    if (!waiting.empty() && limitms > 0)
+        seconds = std::to_string(std::min(waitedms, limitms) / 1000) + " / " +
+                  std::to_string(limitms / 1000);
+    return text + (en ? " (" + seconds + " s)" : "（" + seconds + " 秒）");
+}
+
+std::int64_t waitlimitms(std::int16_t code) {
+    const MachineType* type = findtype(code);
+    return type ? type->waitlimitms() : 0;
 }
 
 } // namespace meter

@@ -26,6 +26,12 @@ Reason applydevices(PortMap& map, const std::vector<std::string>& entries);
 // Makes the map's overrides visible to the vendor library, which reads METERREADER_PORTS.
 void exportports(const PortMap& map);
 
+// Marks a reading as the demo meter's when its device is `demodevice` (the demo's device; empty
+// without a demo): the one place that tells a demo reading.
+inline void markdemo(ReadingReport& report, const std::string& demodevice) {
+    report.demo = !demodevice.empty() && report.device == demodevice;
+}
+
 // The devices of a run, as both front ends start one: the ports METERREADER_PORTS names, the
 // demo meter behind every port (when asked for), the "--device N=PATH" values over both, and
 // the whole made visible to the vendor library.
@@ -36,16 +42,22 @@ struct RunStart {
     Reason demofailed;          // the demo meter could not start
     explicit operator bool() const { return !refused && !demofailed; }
 
-    // Whether `device` (as the report names it) is the demo meter's.
-    bool isdemo(const std::string& device) const { return demo && device == demo->path(); }
-    // Marks a reading of the demo meter as such: the one place that tells a demo.
-    void mark(ReadingReport& report) const { report.demo = isdemo(report.device); }
+    // Marks a reading of the demo meter as such (see markdemo).
+    void mark(ReadingReport& report) const { markdemo(report, demo ? demo->path() : ""); }
 };
 RunStart startrun(bool demo, const std::vector<std::string>& devices);
 
-// One line on a running reading: machine type, the request waited for (named as the reading
-// sequences name it), elapsed seconds; in Chinese or English.
+// One line on a running reading, as both front ends show it: the machine type, the register
+// waited for (named as the reading sequences name it: "表头"), the seconds waited and, with a
+// register and a limit, the most the wait can take; in Chinese or English.
+//   "正在读取 5400(4表头)：等待 表头（12 / 60 秒）"   "Reading neopost: waiting for total postage (12 s)"
 std::string progresstext(const std::string& typetext, const std::string& waiting,
-                         std::int64_t elapsedms, Language language = Language::zh);
+                         std::int64_t waitedms, Language language = Language::zh,
+                         std::int64_t limitms = 0);
+
+// The longest one wait of a reading of machine type `code` can take before the reading gives
+// up, in milliseconds, from the type's row. 0 where the reading sets no bound of its own (the
+// vendor library of "copote").
+std::int64_t waitlimitms(std::int16_t code);
 
 } // namespace meter
