@@ -6,12 +6,13 @@
 #include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
-#include "app/qtreadingsetup.h"
 #include "app/reportsheet.h"
 #include "app/settings.h"
 #include "app/statustext.h"
 #include "core/machinetypes.h"
+#include "frontend/keeping.h"
 #include "frontend/readingcapture.h"
+#include "frontend/readingsetup.h"
 #include "frontend/recordview.h"
 
 #include <QAction>
@@ -491,7 +492,7 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     act_cancel_->setEnabled(false);
     act_device_->setEnabled(static_cast<bool>(makedevice_));
     FinishedReading r = session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
-    r.report.demo = !demodevice_.empty() && r.report.device == demodevice_;
+    markdemo(r.report, demodevice_);
     showrecord(r.fields);
     cmd_begin_->setText(tr("结束"));
     Combo1_->setFocus(Qt::OtherFocusReason);
@@ -519,8 +520,8 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     setvaluesgreyed(look != Look::plain);
 
     if (journalling()) {
-        QDir().mkpath(QFileInfo(journalfile_).absolutePath());
-        if (const Reason error = appendjournal(journalfile_.toStdString(), r.report);
+        if (const Reason error = keepjournal(journalfile_.toStdString(), r.report,
+                                             defaultjournal().toStdString());
             !error.empty()) {
             text +=
                 tr("；日志未写入：%1").arg(QString::fromStdString(error.text(windowlanguage())));
@@ -718,9 +719,7 @@ void Form1::viewjournal() {
 
 QString Form1::save(const QString& path) {
     if (!last_) return tr("没有可保存的读取结果");
-    const bool json =
-        QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0;
-    const Reason error = writefile(path.toStdString(), json ? jsontext(*last_) : csvfile(*last_));
+    const Reason error = savereading(path.toStdString(), *last_);
     return QString::fromStdString(error.text(windowlanguage()));
 }
 
@@ -791,7 +790,8 @@ void Form1::printdialog() {
 
 QString Form1::savecapture(const QString& path) {
     if (!lastcapture_) return tr("没有可保存的抓包");
-    const Reason error = writecapture(std::filesystem::path(path.toStdU16String()), *lastcapture_);
+    // The dialog asked before replacing a file.
+    const Reason error = keepcapture(path.toStdString(), *lastcapture_, Replace::asked);
     return QString::fromStdString(error.text(windowlanguage()));
 }
 

@@ -500,7 +500,10 @@ class Form1Test : public QObject {
                      QString::fromStdString(value));
         }
         QCOMPARE(row.size(), std::size_t{17});
-        QCOMPARE(j.size(), 17);
+        // The JSON meterread prints: the row's members, whether it was a demo, its time taken.
+        QCOMPARE(j.size(), 19);
+        QCOMPARE(j[QStringLiteral("demo")].toBool(), false);
+        QVERIFY(j[QStringLiteral("elapsed_ms")].isDouble());
         QVERIFY(QDateTime::fromString(QString::fromStdString(row["time"]), Qt::ISODate).isValid());
         QCOMPARE(j[QStringLiteral("time")].toString(), QString::fromStdString(row["time"]));
         // The report, as PDF.
@@ -833,6 +836,8 @@ class Form1Test : public QObject {
             {dir.filePath(QStringLiteral("notes.txt/j.csv")),
              QStringLiteral("路径中有一部分不是文件夹")},
             {dir.path(), QStringLiteral("它是文件夹，不是文件")},
+            // A folder the user named is not made: the same rule as meterread's.
+            {dir.filePath(QStringLiteral("missing/j.csv")), QStringLiteral("文件夹不存在")},
         };
         for (const auto& c : cases) {
             Fixture f;
@@ -853,6 +858,7 @@ class Form1Test : public QObject {
             QCOMPARE(csvreading(slurp(saved))["head"], std::string("0012345678"));
         }
         QCOMPARE(slurp(notes), QByteArray("shopping list\n"));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
     }
 
     // In a demo the picker says the demo meter stands behind the port, and what is picked
