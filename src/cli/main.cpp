@@ -41,7 +41,8 @@ const char* const usage =
 Reads the registers of a postage meter on a serial port and prints them.
 
   --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
-  --type TEXT      machine type as in the window's list (default "pitneybows 950"), or its
+  --type TEXT      machine type as in the window's list (default "pitneybows 950"), its
+                   English name ("5400 (5 heads)"), or its
 )USAGE";
 
 const char* const usagetail =
@@ -55,10 +56,11 @@ const char* const usagetail =
                    Chinese unless it is English); the JSON keys and its "reason" (English) stay
   --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
                    written when the file is new), as the window's journal does; a file that
-                   is not a journal of this program is never written to
+                   is not a journal of this program is never written to, nor a folder made
   --capture FILE   write the reading's exchange with the meter to FILE (a capture: every byte
                    sent and received with its time, the poll boundaries, the outcome), whatever
-                   the end; see docs/capture-format.md. Send it in when a meter does not read
+                   the end; see docs/capture-format.md. Send it in when a meter does not read.
+                   Only a capture is replaced, never another file
   --replay FILE    read the capture FILE again, offline: the capture's machine type's reading
                    against the recorded meter, on virtual time, printed as a reading
   --check          with --replay: exit 0 when the end, the reason and the record are the
@@ -79,7 +81,8 @@ const char* const usagezh =
 读取串口上邮资表的寄存器并打印出来。
 
   --port 文本      端口号，与窗口的端口列表相同，1 到 8（默认 1）
-  --type 文本      机器类型，与窗口的列表相同（默认 "pitneybows 950"），或它的
+  --type 文本      机器类型，与窗口的列表相同（默认 "pitneybows 950"），或它的英文名
+                   （"5400 (5 heads)"），或它的
 )USAGE";
 
 const char* const usagetailzh =
@@ -92,10 +95,10 @@ const char* const usagetailzh =
   --lang zh|en     消息和结果行的语言（默认按系统的区域设置：英语时为英语，否则为中文）；
                    JSON 的键和其中的 "reason"（英文）不变
   --journal 文件   把这次读取（无论成败）作为一行 CSV 追加到“文件”（UTF-8，新文件先写
-                   表头），与窗口的日志相同；不是本程序日志的文件不会被写入
+                   表头），与窗口的日志相同；不是本程序日志的文件不会被写入，也不建立文件夹
   --capture 文件   把这次读取与邮资表的往来写入“文件”（抓包：收发的每个字节及其时间、
                    每次轮询、结果），无论读取如何结束；见 docs/capture-format.md。
-                   邮资表读不出时，请把它发给我们
+                   邮资表读不出时，请把它发给我们。只替换抓包，不替换其他文件
   --replay 文件    离线重读抓包“文件”：按抓包的机器类型对录下的邮资表读取，用虚拟时间，
                    像一次读取那样打印
   --check          与 --replay 同用：结束方式、原因和记录与录下的相同时退出 0，否则退出 1，
