@@ -4,11 +4,11 @@
 #include "app/devicepicker.h"
 #include "app/helpdialogs.h"
 #include "app/journalview.h"
+#include "app/keepfile.h"
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/qtreadingsetup.h"
 #include "app/reportsheet.h"
-#include "app/settings.h"
 #include "frontend/readingcapture.h"
 #include "frontend/recordview.h"
 
@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QStandardPaths>
 #include <QStatusBar>
 
 #ifdef METERREADER_PRINTING
@@ -35,13 +34,6 @@
 #include <filesystem>
 
 namespace meter {
-
-namespace {
-
-const char* const journalon = "journal/on";
-const char* const journalpath = "journal/file";
-
-} // namespace
 
 Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary> vendor, bool demo,
              FamilyTable families, QWidget* parent)
@@ -66,8 +58,7 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     progress_.setInterval(250);
     connect(&progress_, &QTimer::timeout, this, &Form1::showprogress);
 
-    AppSettings settings;
-    if (settings.value(QString::fromLatin1(journalon), false).toBool()) setjournal(true, false);
+    showjournal();
 
     panel_->Form_Load();
     showdevice();
@@ -110,7 +101,7 @@ void Form1::createmenus() {
     act_journal_ = file->addAction(tr("记录日志"));
     act_journal_->setObjectName(QStringLiteral("act_journal"));
     act_journal_->setCheckable(true);
-    connect(act_journal_, &QAction::toggled, this, [this](bool on) { setjournal(on, true); });
+    connect(act_journal_, &QAction::toggled, this, &Form1::turnjournal);
     act_journalfile_ = file->addAction(tr("日志文件…"), this, &Form1::choosejournal);
     act_viewjournal_ = file->addAction(tr("查看日志…"), this, &Form1::viewjournal);
     act_viewjournal_->setObjectName(QStringLiteral("act_viewjournal"));
@@ -139,8 +130,7 @@ void Form1::createmenus() {
     act_manual_->setObjectName(QStringLiteral("act_manual"));
     act_manual_->setShortcut(QKeySequence::HelpContents);
     act_about_ = help->addAction(tr("关于"), this, [this] {
-        showabout(this, AppSettings().fileName(),
-                  journalfile_.isEmpty() ? defaultjournal() : journalfile_);
+        showabout(this, AppSettings().fileName(), journal_.file());
     });
     act_about_->setObjectName(QStringLiteral("act_about"));
 
@@ -207,8 +197,9 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
     panel_->showrecord(r.fields, look != Look::plain);
 
     if (journalling()) {
-        QDir().mkpath(QFileInfo(journalfile_).absolutePath());
-        if (const Reason error = appendjournal(journalfile_.toStdString(), r.report);
+        const QString journalfile = journal_.file();
+        QDir().mkpath(QFileInfo(journalfile).absolutePath());
+        if (const Reason error = appendjournal(journalfile.toStdString(), r.report);
             !error.empty()) {
             text +=
                 tr("；日志未写入：%1").arg(QString::fromStdString(error.text(windowlanguage())));
@@ -260,20 +251,15 @@ QString Form1::status() const {
 
 void Form1::usedevices(DeviceFactory make, PortMap fixed) {
     makedevice_ = std::move(make);
-    fixed_ = std::move(fixed);
-    ports_ = PortMap();
-    for (const auto& [port, path] : saveddevices())
-        if (!fixed_.overridden(port)) ports_.set(port, path.toStdString());
-    for (int port = 1; port <= 8; ++port)
-        if (fixed_.overridden(port)) ports_.set(port, fixed_.devicefor(port));
+    devices_ = DeviceChoices(std::move(fixed));
     applydevicemap();
     act_device_->setEnabled(!reading_);
 }
 
 void Form1::applydevicemap() {
-    runner_.replacedevice(makedevice_(ports_));
+    runner_.replacedevice(makedevice_(devices_.ports()));
     // The vendor library of "copote" finds the ports the same way.
-    exportports(ports_);
+    exportports(devices_.ports());
     showdevice();
 }
 
@@ -281,62 +267,48 @@ void Form1::pickdevice() {
     if (!makedevice_ || reading_) return;
     bool whole = false;
     const int current = Combo1()->currentText().trimmed().toInt(&whole);
-    DevicePicker picker(whole ? current : 1, ports_, fixed_, this,
+    DevicePicker picker(whole ? current : 1, devices_.ports(), devices_.fixed(), this,
                         QString::fromStdString(demodevice_));
     if (picker.exec() != QDialog::Accepted || reading_) return;
-    const int port = picker.port();
-    // The port's own device is no override, however it was picked.
-    QString path = picker.path();
-    if (path == QString::fromStdString(PortMap::defaultdevice(port))) path.clear();
-    PortMap next;
-    for (int p = 1; p <= 8; ++p)
-        if (p != port && ports_.overridden(p)) next.set(p, ports_.devicefor(p));
-    if (!path.isEmpty()) next.set(port, path.toStdString());
-    ports_ = next;
     // A demo's choices hold for this run only: the settings are those of real readings.
-    if (demodevice_.empty()) savedevice(port, path);
+    devices_.pick(picker.port(), picker.path(), demodevice_.empty());
     applydevicemap();
 }
 
 bool Form1::journalling() const {
-    return act_journal_->isChecked();
+    return journal_.on();
 }
 
-QString Form1::defaultjournal() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .filePath(QStringLiteral("journal.csv"));
+QString Form1::journalfile() const {
+    return journal_.file();
 }
 
 void Form1::usejournal(const QString& path) {
-    journalfixed_ = true;
-    journalfile_ = QFileInfo(path).absoluteFilePath();
-    const QSignalBlocker quiet(act_journal_);
-    act_journal_->setChecked(true);
-    act_journal_->setToolTip(journalfile_);
+    journal_.fix(path);
+    showjournal();
 }
 
-void Form1::setjournal(bool on, bool remember) {
-    if (!journalfixed_ || journalfile_.isEmpty()) {
-        AppSettings settings;
-        journalfile_ =
-            settings.value(QString::fromLatin1(journalpath), defaultjournal()).toString();
-        if (remember) settings.setValue(QString::fromLatin1(journalon), on);
-    }
+void Form1::showjournal() {
     const QSignalBlocker quiet(act_journal_);
-    act_journal_->setChecked(on);
-    act_journal_->setToolTip(journalfile_);
-    if (remember)
-        status_.say(on ? tr("日志：每次读取都记在 %1").arg(journalfile_) : tr("日志已关闭"));
+    act_journal_->setChecked(journal_.on());
+    act_journal_->setToolTip(journal_.file());
+}
+
+void Form1::turnjournal(bool on) {
+    journal_.turn(on);
+    showjournal();
+    status_.say(on ? tr("日志：每次读取都记在 %1").arg(journal_.file()) : tr("日志已关闭"));
 }
 
 void Form1::choosejournal() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("日志文件"), journalfile_.isEmpty() ? defaultjournal() : journalfile_,
-        tr("CSV 文件 (*.csv)"), nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString path = QFileDialog::getSaveFileName(this, tr("日志文件"), journal_.file(),
+                                                      tr("CSV 文件 (*.csv)"), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
-    journalfile_ = path;
-    if (!journalfixed_) AppSettings().setValue(QString::fromLatin1(journalpath), path);
-    setjournal(true, !journalfixed_);
+    journal_.choose(path);
+    showjournal();
+    if (!journal_.fixed())
+        status_.say(tr("日志：每次读取都记在 %1").arg(journal_.file()));
 }
 
 JournalView* Form1::journalview() const {
@@ -344,12 +316,7 @@ JournalView* Form1::journalview() const {
 }
 
 void Form1::viewjournal() {
-    if (!journalview_) {
-        QString path = journalfile_;
-        if (path.isEmpty())
-            path = AppSettings().value(QString::fromLatin1(journalpath), defaultjournal()).toString();
-        journalview_ = new JournalView(path, this);
-    }
+    if (!journalview_) journalview_ = new JournalView(journal_.file(), this);
     journalview_->show();
     journalview_->raise();
     journalview_->activateWindow();
@@ -365,20 +332,11 @@ QString Form1::save(const QString& path) {
 
 void Form1::savedialog() {
     if (!last_) return;
-    QString filter;
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("保存读取结果"),
-        QDir::home().filePath(QStringLiteral("meter-%1.csv").arg(last_->port)),
-        tr("CSV 文件 (*.csv);;JSON 文件 (*.json)"), &filter);
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += filter.contains(QStringLiteral("json")) ? QStringLiteral(".json")
-                                                        : QStringLiteral(".csv");
-    if (const QString error = save(path); error.isEmpty())
-        status_.say(tr("已保存：%1").arg(path),
-                  last_->normal && last_->reason.empty() ? Look::plain : Look::warning);
-    else
-        status_.say(tr("未保存：%1").arg(error), Look::failure);
+    keepfile(this, status_,
+             {tr("保存读取结果"), QStringLiteral("meter-%1.csv").arg(last_->port),
+              tr("CSV 文件 (*.csv);;JSON 文件 (*.json)"), tr("已保存：%1"), tr("未保存：%1"),
+              last_->normal && last_->reason.empty() ? Look::plain : Look::warning},
+             [this](const QString& path) { return save(path); });
 }
 
 void Form1::setreportable(bool on) {
@@ -401,16 +359,10 @@ QString Form1::exportpdf(const QString& path) {
 
 void Form1::pdfdialog() {
     if (!last_) return;
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("导出 PDF"),
-        QDir::home().filePath(QStringLiteral("meter-%1.pdf").arg(last_->port)),
-        tr("PDF 文件 (*.pdf)"));
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".pdf");
-    if (const QString error = exportpdf(path); error.isEmpty())
-        status_.say(tr("已导出：%1").arg(path));
-    else
-        status_.say(tr("未导出：%1").arg(error), Look::failure);
+    keepfile(this, status_,
+             {tr("导出 PDF"), QStringLiteral("meter-%1.pdf").arg(last_->port),
+              tr("PDF 文件 (*.pdf)"), tr("已导出：%1"), tr("未导出：%1")},
+             [this](const QString& path) { return exportpdf(path); });
 }
 
 void Form1::printdialog() {
@@ -436,16 +388,10 @@ QString Form1::savecapture(const QString& path) {
 
 void Form1::savecapturedialog() {
     if (!lastcapture_) return;
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("保存抓包"),
-        QDir::home().filePath(QStringLiteral("capture-%1.jsonl").arg(lastcapture_->header.port)),
-        tr("抓包文件 (*.jsonl)"));
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".jsonl");
-    if (const QString error = savecapture(path); error.isEmpty())
-        status_.say(tr("已保存：%1").arg(path));
-    else
-        status_.say(tr("未保存：%1").arg(error), Look::failure);
+    keepfile(this, status_,
+             {tr("保存抓包"), QStringLiteral("capture-%1.jsonl").arg(lastcapture_->header.port),
+              tr("抓包文件 (*.jsonl)"), tr("已保存：%1"), tr("未保存：%1")},
+             [this](const QString& path) { return savecapture(path); });
 }
 
 QString Form1::resultlines() const {

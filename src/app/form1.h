@@ -5,6 +5,7 @@
 // captioned "结束", clears the window for the next one.
 #include "app/meterpanel.h"
 #include "app/readingrunner.h"
+#include "app/settings.h"
 #include "app/statusline.h"
 #include "capture/capture.h"
 #include "frontend/readingreport.h"
@@ -56,9 +57,7 @@ class Form1 : public QMainWindow {
     // The journal is kept in `path` for this run (--journal), whatever is remembered.
     void usejournal(const QString& path);
     bool journalling() const;
-    QString journalfile() const { return journalfile_; }
-    // The default journal, in the user's data folder.
-    static QString defaultjournal();
+    QString journalfile() const;
 
     // Writes the shown reading to `path`, as JSON for a .json name and as CSV otherwise.
     // Returns an error message, empty on success.
@@ -127,7 +126,8 @@ class Form1 : public QMainWindow {
     void showprogress();
     void clearresult();
     void applydevicemap();
-    void setjournal(bool on, bool remember);
+    void showjournal();
+    void turnjournal(bool on);
     void choosejournal();
     void savedialog();
     void pdfdialog();
@@ -161,13 +161,11 @@ class Form1 : public QMainWindow {
     QTimer devicecheck_;
 
     DeviceFactory makedevice_;
-    PortMap fixed_;
-    PortMap ports_;
+    DeviceChoices devices_;
     std::optional<ReadingReport> last_;
     Reason lastreason_;
     std::optional<Capture> lastcapture_;
-    QString journalfile_;
-    bool journalfixed_ = false;
+    JournalSettings journal_;
     std::string demodevice_;
     QPointer<JournalView> journalview_;
 };

@@ -248,7 +248,7 @@ class Form1Test : public QObject {
         });
         f.form->act_about()->trigger();
         QVERIFY(about.contains(QDir::toNativeSeparators(AppSettings().fileName())));
-        QVERIFY(about.contains(QDir::toNativeSeparators(Form1::defaultjournal())));
+        QVERIFY(about.contains(QDir::toNativeSeparators(JournalSettings::defaultfile())));
         // 帮助 → 使用说明 shows the guide beside the program.
         f.form->act_manual()->trigger();
         auto* manual = f.form->findChild<QDialog*>(QStringLiteral("manual"));
@@ -714,7 +714,7 @@ class Form1Test : public QObject {
         form->Combo1()->setEditText(QStringLiteral("3"));
         QVERIFY(device->full().contains(QString::fromLatin1(missingdevice)));
         QVERIFY(form->journalling());
-        QCOMPARE(form->journalfile(), Form1::defaultjournal());
+        QCOMPARE(form->journalfile(), JournalSettings::defaultfile());
     }
 
     // A journal that cannot be written: the reason in red on the status line, the reading
