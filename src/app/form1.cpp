@@ -13,17 +13,12 @@
 #include "frontend/recordview.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QStatusBar>
 
 #ifdef METERREADER_PRINTING
@@ -80,60 +75,61 @@ Form1::~Form1() {
     runner_.shutdown();
 }
 
+namespace {
+
+// A menu's item: its text, what it does, its object name and shortcut where it has them.
+template <typename Receiver, typename Slot>
+QAction* item(QMenu* menu, const QString& text, const Receiver* receiver, Slot slot,
+              const char* name = nullptr, const QKeySequence& key = {}) {
+    QAction* a = menu->addAction(text, receiver, slot);
+    if (name) a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty()) a->setShortcut(key);
+    return a;
+}
+
+} // namespace
+
 void Form1::createmenus() {
     QMenu* file = menuBar()->addMenu(tr("文件(&F)"));
-    act_save_ = file->addAction(tr("保存…"), this, &Form1::savedialog);
-    act_save_->setObjectName(QStringLiteral("act_save"));
-    act_save_->setShortcut(QKeySequence::Save);
-    act_save_->setEnabled(false);
+    act_save_ = item(file, tr("保存…"), this, &Form1::savedialog, "act_save", QKeySequence::Save);
 #ifdef METERREADER_PRINTING
-    act_print_ = file->addAction(tr("打印报告…"), this, &Form1::printdialog);
-    act_print_->setObjectName(QStringLiteral("act_print"));
-    act_print_->setShortcut(QKeySequence::Print);
+    act_print_ =
+        item(file, tr("打印报告…"), this, &Form1::printdialog, "act_print", QKeySequence::Print);
 #endif
-    act_pdf_ = file->addAction(tr("导出 PDF…"), this, &Form1::pdfdialog);
-    act_pdf_->setObjectName(QStringLiteral("act_pdf"));
-    setreportable(false);
-    act_savecapture_ = file->addAction(tr("保存抓包…"), this, &Form1::savecapturedialog);
-    act_savecapture_->setObjectName(QStringLiteral("act_savecapture"));
-    act_savecapture_->setEnabled(false);
+    act_pdf_ = item(file, tr("导出 PDF…"), this, &Form1::pdfdialog, "act_pdf");
+    act_savecapture_ =
+        item(file, tr("保存抓包…"), this, &Form1::savecapturedialog, "act_savecapture");
     file->addSeparator();
-    act_journal_ = file->addAction(tr("记录日志"));
-    act_journal_->setObjectName(QStringLiteral("act_journal"));
+    act_journal_ = item(file, tr("记录日志"), this, &Form1::turnjournal, "act_journal");
     act_journal_->setCheckable(true);
-    connect(act_journal_, &QAction::toggled, this, &Form1::turnjournal);
-    act_journalfile_ = file->addAction(tr("日志文件…"), this, &Form1::choosejournal);
-    act_viewjournal_ = file->addAction(tr("查看日志…"), this, &Form1::viewjournal);
-    act_viewjournal_->setObjectName(QStringLiteral("act_viewjournal"));
+    act_journalfile_ = item(file, tr("日志文件…"), this, &Form1::choosejournal);
+    act_viewjournal_ = item(file, tr("查看日志…"), this, &Form1::viewjournal, "act_viewjournal");
     file->addSeparator();
-    QAction* quit = file->addAction(tr("退出"), this, &QWidget::close);
-    quit->setShortcut(QKeySequence::Quit);
+    QAction* quit = item(file, tr("退出"), this, &QWidget::close, nullptr, QKeySequence::Quit);
 
     QMenu* edit = menuBar()->addMenu(tr("编辑(&E)"));
-    act_copy_ = edit->addAction(tr("复制结果"), this, &Form1::copy);
-    act_copy_->setObjectName(QStringLiteral("act_copy"));
-    act_copy_->setShortcut(QKeySequence::Copy);
+    act_copy_ =
+        item(edit, tr("复制结果"), panel_, &MeterPanel::copy, "act_copy", QKeySequence::Copy);
 
     QMenu* reading = menuBar()->addMenu(tr("读取(&R)"));
-    act_cancel_ = reading->addAction(tr("取消"), this, &Form1::cancelreading);
-    act_cancel_->setObjectName(QStringLiteral("act_cancel"));
-    act_cancel_->setShortcut(Qt::Key_Escape);
-    act_cancel_->setEnabled(false);
-
+    act_cancel_ = item(reading, tr("取消"), this, &Form1::cancelreading, "act_cancel",
+                       QKeySequence(Qt::Key_Escape));
     QMenu* device = menuBar()->addMenu(tr("设备(&D)"));
-    act_device_ = device->addAction(tr("选择设备…"), this, &Form1::pickdevice);
-    act_device_->setObjectName(QStringLiteral("act_device"));
-    act_device_->setEnabled(false); // until usedevices() says how to make one
+    act_device_ = item(device, tr("选择设备…"), this, &Form1::pickdevice, "act_device");
 
     QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
-    act_manual_ = help->addAction(tr("使用说明"), this, [this] { showmanual(this); });
-    act_manual_->setObjectName(QStringLiteral("act_manual"));
-    act_manual_->setShortcut(QKeySequence::HelpContents);
-    act_about_ = help->addAction(tr("关于"), this, [this] {
-        showabout(this, AppSettings().fileName(), journal_.file());
-    });
-    act_about_->setObjectName(QStringLiteral("act_about"));
+    act_manual_ = item(
+        help, tr("使用说明"), this, [this] { showmanual(this); }, "act_manual",
+        QKeySequence::HelpContents);
+    act_about_ = item(
+        help, tr("关于"), this,
+        [this] { showabout(this, AppSettings().fileName(), journal_.file()); }, "act_about");
 
+    // Nothing to keep or cancel before a reading; no device to pick until usedevices() says
+    // how to make one.
+    for (QAction* a : {act_save_, act_savecapture_, act_cancel_, act_device_})
+        a->setEnabled(false);
+    setreportable(false);
     // Shortcuts of the menus work wherever the focus is in the window.
     for (QAction* a : {act_save_, act_copy_, act_cancel_, quit})
         a->setShortcutContext(Qt::WindowShortcut);
@@ -301,14 +297,13 @@ void Form1::turnjournal(bool on) {
 }
 
 void Form1::choosejournal() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("日志文件"), journal_.file(),
-                                                      tr("CSV 文件 (*.csv)"), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("日志文件"), journal_.file(), tr("CSV 文件 (*.csv)"),
+                                     nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
     journal_.choose(path);
     showjournal();
-    if (!journal_.fixed())
-        status_.say(tr("日志：每次读取都记在 %1").arg(journal_.file()));
+    if (!journal_.fixed()) status_.say(tr("日志：每次读取都记在 %1").arg(journal_.file()));
 }
 
 JournalView* Form1::journalview() const {
@@ -396,24 +391,6 @@ void Form1::savecapturedialog() {
 
 QString Form1::resultlines() const {
     return panel_->resultlines();
-}
-
-void Form1::copy() {
-    // A selection where the focus is goes first: the traffic, a list's text, a label.
-    QWidget* focus = QApplication::focusWidget();
-    if (auto* box = qobject_cast<QPlainTextEdit*>(focus); box && box->textCursor().hasSelection()) {
-        box->copy();
-        return;
-    }
-    if (auto* edit = qobject_cast<QLineEdit*>(focus); edit && edit->hasSelectedText()) {
-        edit->copy();
-        return;
-    }
-    if (auto* l = qobject_cast<QLabel*>(focus); l && l->hasSelectedText()) {
-        QGuiApplication::clipboard()->setText(l->selectedText());
-        return;
-    }
-    QGuiApplication::clipboard()->setText(resultlines());
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

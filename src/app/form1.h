@@ -134,7 +134,6 @@ class Form1 : public QMainWindow {
     void printdialog();
     void setreportable(bool on);
     void savecapturedialog();
-    void copy();
 
     QAction* act_save_ = nullptr;
     QAction* act_pdf_ = nullptr;
