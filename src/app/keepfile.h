@@ -15,10 +15,10 @@ namespace meter {
 
 struct KeepFile {
     QString title;
-    QString name;    // suggested, in the user's home folder
-    QString filters; // "CSV 文件 (*.csv);;JSON 文件 (*.json)"; the first is the default
-    QString done;    // "已保存：%1", with the path
-    QString failed;  // "未保存：%1", with the reason
+    QString name;            // suggested, in the user's home folder
+    QString filters;         // "CSV 文件 (*.csv);;JSON 文件 (*.json)"; the first is the default
+    QString done;            // "已保存：%1", with the path
+    QString failed;          // "未保存：%1", with the reason
     Look look = Look::plain; // of the status line once the file is written
 };
 

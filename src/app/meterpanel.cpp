@@ -3,6 +3,8 @@
 
 #include "core/machinetypes.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -65,7 +67,8 @@ QRect placement(const Placement& p, QSize size) {
 template <typename W> W* place(QWidget* parent, std::string_view name) {
     const auto* at = std::find_if(std::begin(placements), std::end(placements),
                                   [name](const Placement& p) { return p.name == name; });
-    if (at == std::end(placements)) qFatal("MeterPanel: no place for a control named %s", name.data());
+    if (at == std::end(placements))
+        qFatal("MeterPanel: no place for a control named %s", name.data());
     auto* w = new W(parent);
     w->setObjectName(QString::fromLatin1(at->name));
     w->setGeometry(placement(*at, parent->size()));
@@ -162,7 +165,8 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent) {
     for (const auto& t : machinetypes())
         types << QStringLiteral("  ") + shown(t.text);
     Combo2_->setToolTip(
-        shown(QT_TRANSLATE_NOOP("meter::Form1", "选择或输入机器类型，文字须完全一致（区分大小写）：\n%1"))
+        shown(QT_TRANSLATE_NOOP("meter::Form1",
+                                "选择或输入机器类型，文字须完全一致（区分大小写）：\n%1"))
             .arg(types.join(QLatin1Char('\n'))));
     Label3_ = label(this, "Label3", QT_TRANSLATE_NOOP("meter::Form1", "发送信息："));
     txt_send_ = trafficbox(this, "txt_send");
@@ -277,6 +281,24 @@ QString MeterPanel::resultlines() const {
     for (const QLabel* l : {lbl_total_, lbl_use_, lbl_unuse_, lbl_num_, lbl_biao_})
         lines << l->text();
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void MeterPanel::copy() {
+    // A selection where the focus is goes first: the traffic, a list's text, a label.
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(focus); box && box->textCursor().hasSelection()) {
+        box->copy();
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(focus); edit && edit->hasSelectedText()) {
+        edit->copy();
+        return;
+    }
+    if (auto* l = qobject_cast<QLabel*>(focus); l && l->hasSelectedText()) {
+        QGuiApplication::clipboard()->setText(l->selectedText());
+        return;
+    }
+    QGuiApplication::clipboard()->setText(resultlines());
 }
 
 // The controls placed again whenever the panel's size changes.

@@ -52,6 +52,8 @@ class MeterPanel : public QWidget {
     void appendreceived(const QString& text);
     // The five result lines, as Ctrl+C copies them when nothing is selected.
     QString resultlines() const;
+    // Ctrl+C: the selection where the focus is, else the five result lines.
+    void copy();
 
     QSize sizeHint() const override { return minimumSize(); }
 

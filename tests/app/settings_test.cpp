@@ -92,8 +92,9 @@ TEST_F(Settings, PickedDevicesAreRememberedUnderThoseFixedForTheRun) {
     savedevice(3, QStringLiteral("/dev/ttyUSB3"));
     // The run's ports win for the ports they name.
     DeviceChoices devices(ports({{3, "/dev/pts/7"}, {5, "/dev/pts/8"}}));
-    EXPECT_EQ(overrides(devices.ports()),
-              (std::map<int, std::string>{{2, "/dev/ttyUSB2"}, {3, "/dev/pts/7"}, {5, "/dev/pts/8"}}));
+    const std::map<int, std::string> merged{
+        {2, "/dev/ttyUSB2"}, {3, "/dev/pts/7"}, {5, "/dev/pts/8"}};
+    EXPECT_EQ(overrides(devices.ports()), merged);
     EXPECT_EQ(overrides(devices.fixed()),
               (std::map<int, std::string>{{3, "/dev/pts/7"}, {5, "/dev/pts/8"}}));
 
