@@ -505,6 +505,14 @@ Journal: %3</translation>
 <context>
     <name>meter::ReportSheet</name>
     <message>
+        <source>演示：模拟的邮资表，不是真实的读数</source>
+        <translation>DEMO: a simulated meter, not a real reading</translation>
+    </message>
+    <message>
+        <source>%1 → 演示（模拟的邮资表）</source>
+        <translation>%1 → demo (simulated meter)</translation>
+    </message>
+    <message>
         <source>邮资表读数报告</source>
         <translation>Meter reading report</translation>
     </message>

@@ -6,8 +6,6 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,20 +17,6 @@
 
 namespace meter {
 
-namespace {
-
-const char* const devicegroup = "devices";
-
-QString portkey(int port) {
-    return QStringLiteral("port%1").arg(port);
-}
-
-} // namespace
-
-AppSettings::AppSettings()
-    : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("meterreader"),
-                QStringLiteral("meterreader")) {}
-
 QList<PresentDevice> presentdevices() {
     QList<PresentDevice> out;
     for (const PresentPort& p : presentports())
@@ -42,25 +26,6 @@ QList<PresentDevice> presentdevices() {
 
 bool devicemissing(const QString& path) {
     return portmissing(path.toStdString());
-}
-
-std::map<int, QString> saveddevices() {
-    AppSettings settings;
-    settings.beginGroup(QString::fromLatin1(devicegroup));
-    std::map<int, QString> out;
-    for (int port = 1; port <= 8; ++port)
-        if (const QString path = settings.value(portkey(port)).toString(); !path.isEmpty())
-            out[port] = path;
-    return out;
-}
-
-void savedevice(int port, const QString& path) {
-    AppSettings settings;
-    settings.beginGroup(QString::fromLatin1(devicegroup));
-    if (path.isEmpty())
-        settings.remove(portkey(port));
-    else
-        settings.setValue(portkey(port), path);
 }
 
 DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent,

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Which serial device stands behind which port number: the devices present, the operator's
-// choice in a small dialog, and the one setting the window keeps across runs.
+// Which serial device stands behind which port number: the devices present, and the operator's
+// choice in a small dialog.
 #include <QDialog>
 #include <QList>
-#include <QSettings>
 #include <QString>
-
-#include <map>
 
 class QComboBox;
 class QLabel;
@@ -17,12 +14,6 @@ class QListWidget;
 namespace meter {
 
 class PortMap;
-
-// The window's settings file (an INI file in the user's configuration folder, on every system).
-class AppSettings : public QSettings {
-  public:
-    AppSettings();
-};
 
 struct PresentDevice {
     QString path;
@@ -36,11 +27,6 @@ QList<PresentDevice> presentdevices();
 // True when `path` names a device file that is not there (a USB adapter unplugged). Names that
 // are not device paths (a test's in-memory device) are never reported missing.
 bool devicemissing(const QString& path);
-
-// The devices the operator put behind port numbers, as remembered.
-std::map<int, QString> saveddevices();
-// Remembers `path` behind `port`; an empty path forgets the choice (the port's default).
-void savedevice(int port, const QString& path);
 
 // The dialog: a port number, the devices present, and the path to put behind the port (typed,
 // or taken from the list). An empty path stands for the port's default device.

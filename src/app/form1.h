@@ -3,7 +3,10 @@
 // The one window: port and machine type lists, the Start/Stop button, the five result labels
 // and the two traffic boxes. Start checks the choice and runs a reading; the same button, then
 // captioned "结束", clears the window for the next one.
+#include "app/meterpanel.h"
 #include "app/readingrunner.h"
+#include "app/settings.h"
+#include "app/statusline.h"
 #include "capture/capture.h"
 #include "frontend/readingreport.h"
 #include "frontend/readingsession.h"
@@ -28,7 +31,6 @@ class QPushButton;
 namespace meter {
 
 class JournalView;
-class StatusText;
 
 // Makes the serial device for a set of ports.
 using DeviceFactory = std::function<std::unique_ptr<SerialDevice>(const PortMap&)>;
@@ -55,9 +57,7 @@ class Form1 : public QMainWindow {
     // The journal is kept in `path` for this run (--journal), whatever is remembered.
     void usejournal(const QString& path);
     bool journalling() const;
-    QString journalfile() const { return journalfile_; }
-    // The default journal, in the user's data folder.
-    static QString defaultjournal();
+    QString journalfile() const;
 
     // Writes the shown reading to `path`, as JSON for a .json name and as CSV otherwise.
     // Returns an error message, empty on success.
@@ -70,22 +70,23 @@ class Form1 : public QMainWindow {
     // The five result lines, as Ctrl+C copies them when nothing is selected.
     QString resultlines() const;
 
-    // The controls, named as the operator's documentation names them (also their object
-    // names), and what the window adds around them: the menus' actions, the progress bar.
-    QLabel* Label1() const { return Label1_; }
-    QLabel* Label2() const { return Label2_; }
-    QPushButton* cmd_begin() const { return cmd_begin_; }
-    QLabel* lbl_biao() const { return lbl_biao_; }
-    QLabel* lbl_num() const { return lbl_num_; }
-    QLabel* lbl_unuse() const { return lbl_unuse_; }
-    QLabel* lbl_use() const { return lbl_use_; }
-    QLabel* lbl_total() const { return lbl_total_; }
-    QComboBox* Combo1() const { return Combo1_; }
-    QComboBox* Combo2() const { return Combo2_; }
-    QLabel* Label3() const { return Label3_; }
-    QPlainTextEdit* txt_send() const { return txt_send_; }
-    QLabel* Label4() const { return Label4_; }
-    QPlainTextEdit* txt_rece() const { return txt_rece_; }
+    // The operator's controls, named as the operator's documentation names them (also their
+    // object names), and what the window adds around them: the menus' actions, the progress bar.
+    MeterPanel* panel() const { return panel_; }
+    QLabel* Label1() const { return panel_->Label1(); }
+    QLabel* Label2() const { return panel_->Label2(); }
+    QPushButton* cmd_begin() const { return panel_->cmd_begin(); }
+    QLabel* lbl_biao() const { return panel_->lbl_biao(); }
+    QLabel* lbl_num() const { return panel_->lbl_num(); }
+    QLabel* lbl_unuse() const { return panel_->lbl_unuse(); }
+    QLabel* lbl_use() const { return panel_->lbl_use(); }
+    QLabel* lbl_total() const { return panel_->lbl_total(); }
+    QComboBox* Combo1() const { return panel_->Combo1(); }
+    QComboBox* Combo2() const { return panel_->Combo2(); }
+    QLabel* Label3() const { return panel_->Label3(); }
+    QPlainTextEdit* txt_send() const { return panel_->txt_send(); }
+    QLabel* Label4() const { return panel_->Label4(); }
+    QPlainTextEdit* txt_rece() const { return panel_->txt_rece(); }
     QAction* act_save() const { return act_save_; }
     QAction* act_pdf() const { return act_pdf_; }
     QAction* act_print() const { return act_print_; } // null where the window cannot print
@@ -100,15 +101,13 @@ class Form1 : public QMainWindow {
     QAction* act_copy() const { return act_copy_; }
     QAction* act_cancel() const { return act_cancel_; }
     QAction* act_device() const { return act_device_; }
-    QProgressBar* progressbar() const { return progressbar_; }
+    QProgressBar* progressbar() const { return status_.progressbar(); }
 
   signals:
     // A reading has ended and its record is on the labels.
     void readingfinished();
 
   public slots:
-    void Form_Load();
-    void cmd_begin_Click();
     // The operator's cancel (Esc): the running reading ends at its failure end.
     void cancelreading();
     void pickdevice();
@@ -117,53 +116,25 @@ class Form1 : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    enum class Look { plain, warning, failure };
-    // The window, part by part.
-    QWidget* buildclient();
-    void buildbutton(QWidget* client);
-    void buildresults(QWidget* client);
-    void buildlists(QWidget* client);
-    void buildtraffic(QWidget* client);
-    void buildstatusbar(bool demo);
     void createmenus();
-    void watchkeys();
     void connectreading();
-    void refuse(const Reason& why);
-    void resetlabels();
-    void showrecord(const RecordFields& fields);
+    void startreading(const QString& port, std::int16_t code, const QString& typetext);
     void onfinished(const QString& record, const Outcome& outcome);
     void showdevice();
     void showprogress();
-    void setstatus(const QString& text, Look look = Look::plain);
-    void setvaluesgreyed(bool greyed);
     void clearresult();
     void applydevicemap();
-    void setjournal(bool on, bool remember);
+    void showjournal();
+    void turnjournal(bool on);
     void choosejournal();
     void savedialog();
     void pdfdialog();
     void printdialog();
     void setreportable(bool on);
     void savecapturedialog();
-    void copy();
 
-    QLabel* Label1_ = nullptr;
-    QLabel* Label2_ = nullptr;
-    QPushButton* cmd_begin_ = nullptr;
-    QLabel* lbl_biao_ = nullptr;
-    QLabel* lbl_num_ = nullptr;
-    QLabel* lbl_unuse_ = nullptr;
-    QLabel* lbl_use_ = nullptr;
-    QLabel* lbl_total_ = nullptr;
-    QComboBox* Combo1_ = nullptr;
-    QComboBox* Combo2_ = nullptr;
-    QLabel* Label3_ = nullptr;
-    QPlainTextEdit* txt_send_ = nullptr;
-    QLabel* Label4_ = nullptr;
-    QPlainTextEdit* txt_rece_ = nullptr;
     QAction* act_save_ = nullptr;
     QAction* act_pdf_ = nullptr;
     QAction* act_print_ = nullptr;
@@ -176,9 +147,10 @@ class Form1 : public QMainWindow {
     QAction* act_copy_ = nullptr;
     QAction* act_cancel_ = nullptr;
     QAction* act_device_ = nullptr;
-    QProgressBar* progressbar_ = nullptr;
 
     ReadingRunner runner_;
+    MeterPanel* panel_;
+    StatusLine status_;
     ReadingSession session_;
     bool reading_ = false;
     QString waiting_;
@@ -186,18 +158,13 @@ class Form1 : public QMainWindow {
     QElapsedTimer waited_;
     QTimer progress_;
     QTimer devicecheck_;
-    QLabel* statusicon_ = nullptr;
-    StatusText* status_ = nullptr;
-    StatusText* device_ = nullptr;
 
     DeviceFactory makedevice_;
-    PortMap fixed_;
-    PortMap ports_;
+    DeviceChoices devices_;
     std::optional<ReadingReport> last_;
     Reason lastreason_;
     std::optional<Capture> lastcapture_;
-    QString journalfile_;
-    bool journalfixed_ = false;
+    JournalSettings journal_;
     std::string demodevice_;
     QPointer<JournalView> journalview_;
 };

@@ -2,8 +2,7 @@
 // meterreader: the window. Reads a postage meter's registers over a serial cable.
 #include "app/form1.h"
 #include "app/language.h"
-#include "app/qtreadingsetup.h"
-#include "frontend/demo.h"
+#include "frontend/readingsetup.h"
 #include "serial/nativedevice.h"
 
 #include <QApplication>
@@ -13,7 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -90,31 +90,20 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.meterreader.MeterReader"));
     meter::uselanguage(*language);
 
-    meter::PortMap ports;
-    std::unique_ptr<meter::Demo> demo;
-    try {
-        ports = meter::PortMap::fromenvironment();
-        if (parser.isSet(QStringLiteral("demo"))) {
-            demo = std::make_unique<meter::Demo>();
-            demo->mapallports(ports);
-        }
-    } catch (const meter::PortMapError& e) {
-        return refuse(QString::fromStdString(e.reason().text(meter::windowlanguage())), 2);
-    } catch (const std::exception& e) {
-        return refuse(QString::fromUtf8(e.what()), 2);
-    }
-    if (const QString error = meter::applydevices(ports, parser.values(QStringLiteral("device")));
-        !error.isEmpty()) {
-        return refuse(error, 2);
-    }
-    meter::exportports(ports);
+    std::vector<std::string> devices;
+    for (const QString& entry : parser.values(QStringLiteral("device")))
+        devices.push_back(entry.toStdString());
+    const meter::RunStart run = meter::startrun(parser.isSet(QStringLiteral("demo")), devices);
+    if (const meter::Reason why = run.refused ? run.refused : run.demofailed)
+        return refuse(QString::fromStdString(why.text(meter::windowlanguage())), 2);
 
-    meter::Form1 window(meter::makeserialdevice(ports), meter::vendorlibrary(), demo != nullptr);
+    meter::Form1 window(meter::makeserialdevice(run.ports), meter::vendorlibrary(),
+                        run.demo != nullptr);
     // The device chosen in the window for a port is remembered; --device, METERREADER_PORTS and
     // the demo still win for the ports they name.
     window.usedevices([](const meter::PortMap& map) { return meter::makeserialdevice(map); },
-                      ports);
-    if (demo) window.usedemo(demo->path());
+                      run.ports);
+    if (run.demo) window.usedemo(run.demo->path());
     if (parser.isSet(QStringLiteral("journal")))
         window.usejournal(parser.value(QStringLiteral("journal")));
     window.show();

@@ -2,19 +2,16 @@
 #pragma once
 // What the status line says while a reading runs: the register waited for, how long the wait
 // has taken and the most it can take.
+#include "frontend/readingsetup.h"
+
 #include <QString>
 
 #include <cstdint>
 
 namespace meter {
 
-// The longest one wait of a reading of machine type `code` can take before the reading gives
-// up, in milliseconds, from the type's row. 0 where the reading sets no bound of its own (the
-// vendor library of "copote").
-std::int64_t waitlimitms(std::int16_t code);
-
-// "正在读取 5400(4表头)：等待 表头（12 / 60 秒）"; without a limit only the seconds waited, without
-// a register only the machine type and the seconds.
+// progresstext in the window's language: "正在读取 5400(4表头)：等待 表头（12 / 60 秒）"; without a
+// limit only the seconds waited, without a register only the machine type and the seconds.
 QString waittext(const QString& typetext, const QString& waiting, std::int64_t waitedms,
                  std::int64_t limitms);
 

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/reportsheet.h"
 
+#include "app/language.h"
+#include "frontend/keeping.h"
+#include "frontend/language.h"
 #include "frontend/recordview.h"
 
 #include <QBuffer>
@@ -92,6 +95,11 @@ class Layout {
             .height();
     }
 
+    // The machine type as the window's list shows it in the sheet's language.
+    QString typetext() const {
+        return utf8(typeshown(sheet_.reading.typetext, windowlanguage()));
+    }
+
     void firstpage() {
         const ReadingReport& r = sheet_.reading;
         heading(ReportSheet::tr("邮资表读数报告"));
@@ -123,11 +131,13 @@ class Layout {
         QString status = ReportSheet::tr("读取完成");
         if (r.status() == "nodata") status = ReportSheet::tr("没有读到数据");
         if (r.status() == "failed") status = ReportSheet::tr("读取失败");
-        detail(formtext("机器类型："),
-               ReportSheet::tr("%1（代码 %2）").arg(utf8(r.typetext)).arg(r.code));
-        detail(formtext("端口号："),
-               r.device.empty() ? QString::number(r.port)
-                                : QStringLiteral("%1 → %2").arg(r.port).arg(utf8(r.device)));
+        detail(formtext("机器类型："), ReportSheet::tr("%1（代码 %2）").arg(typetext()).arg(r.code));
+        QString port = QString::number(r.port);
+        if (r.demo)
+            port = ReportSheet::tr("%1 → 演示（模拟的邮资表）").arg(r.port);
+        else if (!r.device.empty())
+            port = QStringLiteral("%1 → %2").arg(r.port).arg(utf8(r.device));
+        detail(formtext("端口号："), port);
         detail(ReportSheet::tr("时间："), shownstamp(utf8(r.time)));
         detail(ReportSheet::tr("状态："), status);
         if (!sheet_.reason.isEmpty()) detail(ReportSheet::tr("原因："), sheet_.reason);
@@ -144,6 +154,14 @@ class Layout {
         y_ += h + mm(1);
         rule(y_, 0, 0.5);
         y_ += mm(4);
+        // A demo reading is marked on every page, so that no one signs it as a meter's.
+        if (sheet_.reading.demo) {
+            const QString mark = ReportSheet::tr("演示：模拟的邮资表，不是真实的读数");
+            const double m = lineheight(label_);
+            text(label_, QRectF(0, y_, width_, m), Qt::AlignLeft | Qt::AlignVCenter, mark,
+                 Qt::red);
+            y_ += m + mm(3);
+        }
     }
 
     void detail(const QString& label, const QString& value) {
@@ -217,7 +235,7 @@ class Layout {
         text(small_, line, Qt::AlignLeft | Qt::AlignVCenter,
              ReportSheet::tr("端口 %1 · %2 · %3")
                  .arg(r.port)
-                 .arg(utf8(r.typetext), shownstamp(utf8(r.time))));
+                 .arg(typetext(), shownstamp(utf8(r.time))));
         text(small_, line, Qt::AlignRight | Qt::AlignVCenter,
              ReportSheet::tr("第 %1 页，共 %2 页").arg(page_).arg(std::max(pages_, page_)));
     }
@@ -291,7 +309,7 @@ Reason ReportSheet::writepdf(const QString& path) const {
         writer.setCreator(QStringLiteral("meterreader %1").arg(version));
         paint(writer);
     }
-    return writefile(path.toStdString(), pdf.toStdString());
+    return savereport(path.toStdString(), std::string_view(pdf.constData(), pdf.size()));
 }
 
 } // namespace meter

@@ -4,25 +4,14 @@
 #include "core/machinetypes.h"
 #include "core/utf8path.h"
 #include "core/utf8text.h"
+#include "files/files.h"
 
 #include <nlohmann/json.hpp>
 
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <limits>
-
-#ifdef _WIN32
-#include "core/win32text.h"
-
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace meter {
 
@@ -265,6 +254,15 @@ std::optional<CaptureHeader> headerof(const json& j, Fields& f) {
     h.port = static_cast<int>(*port);
     h.device = *device;
     h.start = *start;
+    // Written since the demo was marked; a capture from before was read from a real meter or
+    // does not say.
+    if (const auto demo = j.find("demo"); demo != j.end()) {
+        if (!demo->is_boolean()) {
+            f.bad("demo");
+            return std::nullopt;
+        }
+        h.demo = demo->get<bool>();
+    }
     if (!findtype(h.code)) {
         f.fail(Reason(ReasonCode::capture_unknown_type, 1, h.code));
         return std::nullopt;
@@ -390,6 +388,7 @@ std::string capturetext(const Capture& capture) {
         {"line", h.line ? json(h.line->text()) : json(nullptr)},
         {"port", h.port},
         {"device", h.device},
+        {"demo", h.demo},
         {"start", h.start},
     });
     for (const CaptureEvent& e : capture.events) {
@@ -497,92 +496,25 @@ CaptureRead parsecapture(std::string_view text) {
 
 CaptureRead readcapture(const std::filesystem::path& path) {
     const std::string name = utf8of(path);
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return failed(Reason(ReasonCode::capture_not_opened, name,
-                             Reason(ReasonCode::system_message, ec.message())));
-    if (size > capturemaxbytes) return failed(Reason(ReasonCode::capture_too_large, size));
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return failed(Reason(ReasonCode::capture_not_opened, name,
-                             Reason(ReasonCode::system_message, std::strerror(errno))));
-    // One byte more than the size asks tells a file that grew since.
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad())
-        return failed(Reason(ReasonCode::capture_not_opened, name,
-                             Reason(ReasonCode::system_message, std::strerror(EIO))));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > capturemaxbytes)
-        return failed(Reason(ReasonCode::capture_too_large, text.size()));
+    // One byte more than the limit tells a file that is too large.
+    std::string text;
+    if (Reason why = files::readstart(name, capturemaxbytes + 1, text))
+        return failed(Reason(ReasonCode::capture_not_opened, name, std::move(why)));
+    if (text.size() > capturemaxbytes) {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        return failed(Reason(ReasonCode::capture_too_large, ec ? text.size() : size));
+    }
     return parsecapture(text);
 }
 
-Reason writecapture(const std::filesystem::path& path, const Capture& capture) {
-    const std::string text = capturetext(capture);
-    const std::string name = utf8of(path);
-    static std::atomic<unsigned> serial{0};
-    std::filesystem::path temp = path;
-#ifdef _WIN32
-    const unsigned long pid = GetCurrentProcessId();
-#else
-    const unsigned long pid = static_cast<unsigned long>(::getpid());
-#endif
-    // Appended piece by piece: GCC 12 warns, wrongly, on "." + std::to_string(...) at -O3.
-    std::string suffix(1, '.');
-    suffix += std::to_string(pid);
-    suffix += '.';
-    suffix += std::to_string(serial++);
-    suffix += ".part";
-    temp += utf8path(suffix);
-#ifdef _WIN32
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return Reason(ReasonCode::capture_not_written, name, win32error(GetLastError()));
-    DWORD written = 0;
-    bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-              written == text.size() && FlushFileBuffers(h);
-    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(h);
-    if (ok && !MoveFileExW(temp.c_str(), path.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ok = false;
-        error = GetLastError();
-    }
-    if (!ok) {
-        DeleteFileW(temp.c_str());
-        return Reason(ReasonCode::capture_not_written, name, win32error(error));
-    }
-    return {};
-#else
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    const auto failure = [&name](int error) {
-        return Reason(ReasonCode::capture_not_written, name,
-                      Reason(ReasonCode::system_message, std::strerror(error)));
-    };
-    if (fd < 0) return failure(errno);
-    int error = 0;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return failure(error);
-    }
-    return {};
-#endif
+bool iscapture(std::string_view start) {
+    const std::string_view line = start.substr(0, start.find('\n'));
+    const json j = json::parse(line, nullptr, false);
+    if (!j.is_object()) return false;
+    const auto format = j.find("format");
+    return format != j.end() && format->is_string() &&
+           format->get_ref<const std::string&>() == captureformat;
 }
 
 } // namespace meter

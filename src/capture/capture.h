@@ -32,7 +32,8 @@ struct CaptureHeader {
     // The port's line settings; none for a type read through the vendor library.
     std::optional<LineSettings> line;
     int port = 0;
-    std::string device; // what stood behind the port
+    std::string device; // what stood behind the port: "demo" for the built-in simulated meter
+    bool demo = false;  // read from the built-in simulated meter (absent before: false)
     std::string start;  // when the reading started, ISO 8601 local time with its offset
 
     bool operator==(const CaptureHeader&) const = default;
@@ -97,9 +98,9 @@ CaptureRead parsecapture(std::string_view text);
 // The capture in the file at `path`; a file over capturemaxbytes is refused unread.
 CaptureRead readcapture(const std::filesystem::path& path);
 
-// Writes the capture to `path` whole or not at all: into a temporary file in the same folder,
-// then renamed over `path`. Returns why it could not; none when it was written.
-Reason writecapture(const std::filesystem::path& path, const Capture& capture);
+// Whether `start`, the first bytes of a file, begin a capture: its first line is a capture's
+// header line (of any version).
+bool iscapture(std::string_view start);
 
 // Name of an event kind as the file gives it ("tx"), and back.
 std::string_view eventname(CaptureEvent::Kind kind);

@@ -7,7 +7,7 @@
 #include "core/machinetypes.h"
 #include "core/utf8path.h"
 #include "core/utf8text.h"
-#include "frontend/demo.h"
+#include "frontend/keeping.h"
 #include "frontend/language.h"
 #include "frontend/readingcapture.h"
 #include "frontend/readingreport.h"
@@ -15,8 +15,6 @@
 #include "frontend/readingsetup.h"
 #include "frontend/recordview.h"
 #include "serial/nativedevice.h"
-
-#include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <chrono>
@@ -43,7 +41,8 @@ const char* const usage =
 Reads the registers of a postage meter on a serial port and prints them.
 
   --port TEXT      port number as in the window's port list, 1 to 8 (default 1)
-  --type TEXT      machine type as in the window's list (default "pitneybows 950"), or its
+  --type TEXT      machine type as in the window's list (default "pitneybows 950"), its
+                   English name ("5400 (5 heads)"), or its
 )USAGE";
 
 const char* const usagetail =
@@ -57,10 +56,11 @@ const char* const usagetail =
                    Chinese unless it is English); the JSON keys and its "reason" (English) stay
   --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
                    written when the file is new), as the window's journal does; a file that
-                   is not a journal of this program is never written to
+                   is not a journal of this program is never written to, nor a folder made
   --capture FILE   write the reading's exchange with the meter to FILE (a capture: every byte
                    sent and received with its time, the poll boundaries, the outcome), whatever
-                   the end; see docs/capture-format.md. Send it in when a meter does not read
+                   the end; see docs/capture-format.md. Send it in when a meter does not read.
+                   Only a capture is replaced, never another file
   --replay FILE    read the capture FILE again, offline: the capture's machine type's reading
                    against the recorded meter, on virtual time, printed as a reading
   --check          with --replay: exit 0 when the end, the reason and the record are the
@@ -81,7 +81,8 @@ const char* const usagezh =
 读取串口上邮资表的寄存器并打印出来。
 
   --port 文本      端口号，与窗口的端口列表相同，1 到 8（默认 1）
-  --type 文本      机器类型，与窗口的列表相同（默认 "pitneybows 950"），或它的
+  --type 文本      机器类型，与窗口的列表相同（默认 "pitneybows 950"），或它的英文名
+                   （"5400 (5 heads)"），或它的
 )USAGE";
 
 const char* const usagetailzh =
@@ -94,10 +95,10 @@ const char* const usagetailzh =
   --lang zh|en     消息和结果行的语言（默认按系统的区域设置：英语时为英语，否则为中文）；
                    JSON 的键和其中的 "reason"（英文）不变
   --journal 文件   把这次读取（无论成败）作为一行 CSV 追加到“文件”（UTF-8，新文件先写
-                   表头），与窗口的日志相同；不是本程序日志的文件不会被写入
+                   表头），与窗口的日志相同；不是本程序日志的文件不会被写入，也不建立文件夹
   --capture 文件   把这次读取与邮资表的往来写入“文件”（抓包：收发的每个字节及其时间、
                    每次轮询、结果），无论读取如何结束；见 docs/capture-format.md。
-                   邮资表读不出时，请把它发给我们
+                   邮资表读不出时，请把它发给我们。只替换抓包，不替换其他文件
   --replay 文件    离线重读抓包“文件”：按抓包的机器类型对录下的邮资表读取，用虚拟时间，
                    像一次读取那样打印
   --check          与 --replay 同用：结束方式、原因和记录与录下的相同时退出 0，否则退出 1，
@@ -306,64 +307,9 @@ Options parse(const std::vector<std::string>& arguments) {
     return o;
 }
 
-// The ports as METERREADER_PORTS puts devices behind them.
-PortMap portsof() {
-    PortMap ports;
-    try {
-        ports = PortMap::fromenvironment();
-    } catch (const PortMapError& e) {
-        refuse(e.reason());
-    }
-    return ports;
-}
-
-// With --demo, the simulated meter stands behind every port; exits when it cannot start.
-std::unique_ptr<Demo> startdemo(PortMap& ports) {
-    try {
-        auto demo = std::make_unique<Demo>();
-        demo->mapallports(ports);
-        return demo;
-    } catch (const std::exception& e) {
-        // Not the input's fault: the reading cannot take place.
-        const auto* server = dynamic_cast<const sim::ServerError*>(&e);
-        const Reason why = server ? server->reason() : Reason(ReasonCode::system_message, e.what());
-        print(Stream::err, std::string("meterread: ") +
-                               (language == Language::zh ? "演示用的模拟邮资表无法启动："
-                                                         : "the demo meter cannot start: ") +
-                               why.text(language) + "\n");
-        std::exit(1);
-    }
-}
-
-// The reading as one JSON object.
+// The reading as one JSON object on one line.
 void printjson(const FinishedReading& r) {
-    const ReadingReport& report = r.report;
-    const RecordFields& f = r.fields;
-    const nlohmann::json j = {
-        {"port", report.port},
-        {"type", report.typetext},
-        {"code", report.code},
-        {"device", report.device},
-        {"demo", report.demo},
-        {"record", latin1toutf8(report.record)},
-        {"total", latin1toutf8(f.total)},
-        {"used", latin1toutf8(f.used)},
-        {"unused", latin1toutf8(f.unused)},
-        {"pieces", latin1toutf8(f.pieces)},
-        {"head", latin1toutf8(f.head)},
-        {"end", r.outcome.normal() ? "normal" : "failure"},
-        {"status", !r.outcome.normal()              ? "failed"
-                   : report.record == allzerorecord ? "nodata"
-                                                    : "read"},
-        {"reason", report.reason},
-        {"reason_code", report.reasoncode},
-        {"sent", latin1toutf8(report.sent)},
-        {"received", latin1toutf8(report.received)},
-        {"time", report.time},
-        {"elapsed_ms", r.elapsedms},
-    };
-    // Texts given on the command line may be any bytes; they are never a reason to fail.
-    print(Stream::out, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    print(Stream::out, jsontext(r.report, -1));
 }
 
 // The reading as the five result lines.
@@ -378,17 +324,9 @@ void printlines(const RecordFields& f) {
     line(ResultField::head, f.head);
 }
 
-// Appends the reading to the journal; false, with the reason on stderr, when it was not.
-bool writejournal(const std::string& path, const ReadingReport& report) {
-    const Reason error = appendjournal(path, report);
+// Says why a file asked for was not written; false when it was not.
+bool kept(const Reason& error) {
     if (error) print(Stream::err, "meterread: " + error.text(language) + "\n");
-    return error.empty();
-}
-
-// Writes the capture; false, with the reason on stderr, when it was not written.
-bool writecapturefile(const std::string& path, const Capture& capture) {
-    const Reason error = writecapture(utf8path(path), capture);
-    if (error) print(Stream::err, std::string("meterread: ") + error.text(language) + "\n");
     return error.empty();
 }
 
@@ -403,7 +341,7 @@ int exitstatus(const FinishedReading& r) {
         if (const int status = cancelledwith; status && r.outcome.cancelled()) return status;
         return 1;
     }
-    if (r.report.record == allzerorecord) {
+    if (r.report.status() == "nodata") {
         print(Stream::err, std::string("meterread: ") +
                                (zh ? "没有读到可用的数据：" : "no usable data: ") + reason + "\n");
         return 1;
@@ -453,14 +391,18 @@ int main(int argc, char** argv) {
     if (const Reason why = session.check(o.port, code, typetext)) refuse(why);
 
     // The demo meter stands behind every port but those --device names, as in the window.
-    PortMap ports = portsof();
-    PortMap given;
-    if (const Reason error = applydevices(given, o.devices)) refuse(error);
-    const std::unique_ptr<Demo> demo = o.demo ? startdemo(ports) : nullptr;
-    applydevices(ports, o.devices);
-    exportports(ports);
+    const RunStart run = startrun(o.demo, o.devices);
+    if (run.refused) refuse(run.refused);
+    if (run.demofailed) {
+        // Not the input's fault: the reading cannot take place.
+        print(Stream::err, std::string("meterread: ") +
+                               (language == Language::zh ? "演示用的模拟邮资表无法启动："
+                                                         : "the demo meter cannot start: ") +
+                               run.demofailed.text(language) + "\n");
+        return 1;
+    }
 
-    const std::unique_ptr<SerialDevice> device = makeserialdevice(ports);
+    const std::unique_ptr<SerialDevice> device = makeserialdevice(run.ports);
     device->setcancellation(&pacer.cancellation());
     const std::unique_ptr<VendorLibrary> vendor = vendorlibrary();
     vendor->setcancellation(&pacer.cancellation());
@@ -471,13 +413,13 @@ int main(int argc, char** argv) {
     Driver driver({recorder.device(), pacer, recorder.vendor(), recorder.listener()});
     if (const Reason why = session.take(driver)) refuse(why);
 
-    if (demo && stderristerminal())
+    if (run.demo && stderristerminal())
         print(Stream::err,
-              "demo: the simulated meter on " + demo->path() + " stands behind every port\n");
+              "demo: the simulated meter on " + run.demo->path() + " stands behind every port\n");
     const Usage before = measure();
     recorder.begin();
     FinishedReading reading = session.run(driver, device->describe(session.port()));
-    reading.report.demo = demo && reading.report.device == demo->path();
+    run.mark(reading.report);
     const Usage after = measure();
     progress.clear();
     if (std::getenv("METERREAD_BENCH"))
@@ -490,9 +432,11 @@ int main(int argc, char** argv) {
     else
         printlines(reading.fields);
     std::fflush(stdout);
-    const bool journalled = o.journal.empty() || writejournal(o.journal, reading.report);
+    const bool journalled = o.journal.empty() || kept(keepjournal(o.journal, reading.report));
+    // No one was asked: only a capture is replaced.
     const bool captured =
-        o.capture.empty() || writecapturefile(o.capture, capturereading(reading, recorder));
+        o.capture.empty() ||
+        kept(keepcapture(o.capture, capturereading(reading, recorder), Replace::ownkind));
     const int status = exitstatus(reading);
     // A journal or capture asked for and not written is a failure even of a good reading.
     return status == 0 && !(journalled && captured) ? 1 : status;

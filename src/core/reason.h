@@ -195,6 +195,7 @@ enum class Language { zh, en };
     X(journal_not_written_detail, "cannot write the journal {s}: {r}", "无法写入日志 %1：%2")                 \
     X(journal_not_written, "cannot write the journal {s}", "无法写入日志 %1")                                 \
     X(file_not_written, "cannot write {s}", "无法写入 %1")                                                    \
+    X(file_not_written_detail, "cannot write {s}: {r}", "无法写入 %1：%2")                                   \
     X(journal_not_ours,                                                                                       \
       "{s} is not a journal of this program (it does not begin with the journal's header); "                  \
       "nothing was added to it",                                                                              \
@@ -207,6 +208,9 @@ enum class Language { zh, en };
       "它不是普通文件（是设备或管道）")                                                                       \
     X(file_permission_denied, "permission denied", "没有权限")                                                \
     X(file_read_only, "the file system is read-only", "文件系统是只读的")                                     \
+    X(file_marked_read_only, "the file is marked read-only", "文件被设为只读")                               \
+    X(file_not_capture, "it is not a capture of this program; it was left as it is",                          \
+      "它不是本程序的抓包，保持原样")                                                                         \
     X(file_disk_full, "the disk is full", "磁盘已满")                                                         \
     X(journal_not_read, "cannot read the journal {s}", "无法读取日志 %1")                                     \
     X(not_a_journal, "{s} is not a journal: it does not begin with the journal's header",                     \

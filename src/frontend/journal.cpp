@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frontend/journal.h"
 
+#include "core/utf8path.h"
 #include "core/utf8text.h"
+#include "files/files.h"
+#include "frontend/recordview.h"
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <utility>
 
 namespace meter {
@@ -22,19 +25,126 @@ constexpr std::string_view names[journalfields] = {
     "status", "reason", "sent", "received", "reason_code"};
 constexpr std::size_t none = journalfields;
 
+// The first characters of a text a spreadsheet would take for a formula.
+constexpr const char* formulastart = "=+-@\t\r";
+
 // The writer puts an apostrophe before a text a spreadsheet would take for a formula; the text
 // itself is what follows it.
 std::string unguarded(std::string text) {
-    if (text.size() >= 2 && text.front() == '\'' && std::strchr("=+-@\t\r", text[1]) != nullptr)
+    if (text.size() >= 2 && text.front() == '\'' && std::strchr(formulastart, text[1]) != nullptr)
         text.erase(0, 1);
     return text;
 }
 
-std::filesystem::path pathof(const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+// A quoted CSV field of `text` (already well-formed UTF-8), guarded against formulas unless it
+// is one of our own names or numbers.
+std::string field(const std::string& text, bool guard = true) {
+    std::string s = text;
+    if (guard && !s.empty() && std::strchr(formulastart, s.front()) != nullptr) s.insert(0, 1, '\'');
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+// The columns of a journal begun before reason_code.
+constexpr std::size_t oldcolumns = journalfields - 1;
+
+// The fields as a row, the last one left out for a journal of the old columns.
+std::string joinrow(const std::array<std::string, journalfields>& fields, bool withcode) {
+    std::string row;
+    for (std::size_t i = 0; i < (withcode ? fields.size() : oldcolumns); ++i) {
+        if (!row.empty()) row += ',';
+        row += fields[i];
+    }
+    return row + "\r\n";
+}
+
+std::string header(bool withcode) {
+    std::array<std::string, journalfields> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = field(std::string(names[i]), false);
+    return joinrow(fields, withcode);
+}
+
+std::string row(const ReadingReport& r, bool withcode) {
+    const RecordFields f = cutrecord(r.record);
+    return joinrow({field(owntext(r.time)), field(std::to_string(r.port), false),
+                    field(owntext(r.devicetext())), field(owntext(r.typetext)),
+                    field(std::to_string(r.code), false), field(linetext(f.total)),
+                    field(linetext(f.used)), field(linetext(f.unused)), field(linetext(f.pieces)),
+                    field(linetext(f.head)), field(linetext(r.record)),
+                    field(r.normal ? "normal" : "failure"), field(r.status()),
+                    field(owntext(r.reason)), field(linetext(r.sent)), field(linetext(r.received)),
+                    field(owntext(r.reasoncode), false)},
+                   withcode);
+}
+
+// What a journal's first bytes say it is.
+enum class Kind { empty, ours, old, notours };
+
+// The longest beginning judge() needs to see.
+std::size_t judgedlength() {
+    return byteordermark.size() + std::max(header(true).size(), header(false).size());
+}
+
+// A journal is ours when it begins, after its byte order mark, with our header or with that of
+// the columns before reason_code; anything else was written by someone else.
+Kind judge(std::string_view start) {
+    if (start.empty()) return Kind::empty;
+    if (start.substr(0, byteordermark.size()) == byteordermark)
+        start.remove_prefix(byteordermark.size());
+    const auto beginswith = [start](const std::string& head) {
+        return start.substr(0, head.size()) == head;
+    };
+    if (beginswith(header(true))) return Kind::ours;
+    if (beginswith(header(false))) return Kind::old;
+    return Kind::notours;
 }
 
 } // namespace
+
+std::string_view journalcolumn(JournalField f) {
+    return names[static_cast<std::size_t>(f)];
+}
+
+std::string csvheader() {
+    return header(true);
+}
+
+std::string csvrow(const ReadingReport& r) {
+    return row(r, true);
+}
+
+std::string csvfile(const ReadingReport& r) {
+    return std::string(byteordermark) + csvheader() + csvrow(r);
+}
+
+Reason appendjournal(const std::string& path, const ReadingReport& r) {
+    // What is there is judged under the lock, so that of programs appending at once only the
+    // first writes the header; a journal begun with the old columns keeps them.
+    const files::AppendResult done =
+        files::append(path, judgedlength(), [&](std::string_view start) -> std::optional<std::string> {
+            switch (judge(start)) {
+            case Kind::empty:
+                return std::string(byteordermark) + header(true) + row(r, true);
+            case Kind::ours:
+                return row(r, true);
+            case Kind::old:
+                return row(r, false);
+            case Kind::notours:
+                break;
+            }
+            return std::nullopt;
+        });
+    if (done.declined) return Reason(ReasonCode::journal_not_ours, path);
+    if (!done.cause) return {};
+    return Reason(done.opened ? ReasonCode::journal_not_written_detail
+                              : ReasonCode::journal_not_opened_detail,
+                  path, done.cause);
+}
 
 void JournalParser::feed(std::string_view bytes, std::vector<JournalRow>& out) {
     if (!started_) {
@@ -166,7 +276,7 @@ JournalUpdate JournalFile::update() {
     JournalUpdate result;
     // The size of the beginning kept to tell a replaced file from a grown one.
     constexpr std::size_t startsize = 512;
-    std::ifstream in(pathof(path_), std::ios::binary);
+    std::ifstream in(utf8path(path_), std::ios::binary);
     if (!in) {
         result.error = Reason(ReasonCode::journal_not_read, path_);
         return result;

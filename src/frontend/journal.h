@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Reading the journal back: the CSV file appendjournal writes, a row a reading, read as it
-// grows. The file is only ever read. Its bytes are untrusted (a journal may be edited by hand,
-// cut off, or not a journal at all): fields are well-formed UTF-8 afterwards and bounded in
-// size, whatever the file holds.
+// The journal: a CSV file to which every reading appends one row, written and read back here
+// with one format (its columns, byte order mark and formula guard). A saved .csv reading is a
+// journal of one row. Reading it back only ever reads the file; its bytes are untrusted (a
+// journal may be edited by hand, cut off, or not a journal at all): fields are well-formed UTF-8
+// afterwards and bounded in size, whatever the file holds.
 #include "core/reason.h"
+#include "frontend/readingreport.h"
 
 #include <array>
 #include <cstddef>
@@ -37,6 +39,28 @@ enum class JournalField : std::size_t {
     reasoncode,
 };
 inline constexpr std::size_t journalfields = 17;
+
+// The header's name of a column ("reason_code").
+std::string_view journalcolumn(JournalField f);
+
+// CSV (RFC 4180: every field quoted, quotes doubled, CRLF line ends). The header names the
+// columns; a row holds one reading. The last column, reason_code, came after the others: a
+// journal begun before it keeps its columns (see appendjournal). A text a spreadsheet would
+// take for a formula gets a leading apostrophe, which the reader takes off again.
+std::string csvheader();
+std::string csvrow(const ReadingReport& r);
+// A whole file of one reading: UTF-8 byte order mark (so that spreadsheets read the Chinese
+// texts as UTF-8), header, row.
+std::string csvfile(const ReadingReport& r);
+
+// Appends one row to the journal at `path`, creating it (with byte order mark and header) when
+// it is missing or empty. A journal whose header is that of the columns before reason_code gets
+// rows of those columns, so that it stays one table. A file that does not begin with either
+// header, or that is no ordinary file, is never written to. The row goes out in a single write
+// to a file opened for appending, so rows from programs appending at once never interleave.
+// The folder is not created. Returns why it could not, in words that name the cause; empty on
+// success.
+Reason appendjournal(const std::string& path, const ReadingReport& r);
 
 struct JournalRow {
     std::array<std::string, journalfields> fields;

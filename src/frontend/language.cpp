@@ -68,4 +68,33 @@ std::string resultlabel(ResultField field, Language language) {
     return {};
 }
 
+namespace {
+
+// The types whose English name differs from the list text (the English window's list; its
+// translation says the same).
+struct TypeName {
+    std::string_view list;
+    std::string_view english;
+};
+constexpr TypeName englishnames[] = {
+    {"高速机", "high-speed machine"},
+    {"5400(4表头)", "5400 (4 heads)"},
+    {"5400(5表头)", "5400 (5 heads)"},
+};
+
+} // namespace
+
+std::string typeshown(std::string_view listtext, Language language) {
+    if (language == Language::en)
+        for (const TypeName& t : englishnames)
+            if (t.list == listtext) return std::string(t.english);
+    return std::string(listtext);
+}
+
+std::string listtextof(std::string_view name) {
+    for (const TypeName& t : englishnames)
+        if (t.english == name) return std::string(t.list);
+    return std::string(name);
+}
+
 } // namespace meter

@@ -29,4 +29,10 @@ std::optional<Language> chooselanguage(std::string_view option, EnvironmentLooku
 enum class ResultField { total, used, unused, pieces, head };
 std::string resultlabel(ResultField field, Language language);
 
+// A machine type's name as a window in `language` shows it: the list text ("5400(5表头)"), or
+// its English name ("5400 (5 heads)"). Files always keep the list text.
+std::string typeshown(std::string_view listtext, Language language);
+// The list text of a type's English name; the text itself when it is no English name.
+std::string listtextof(std::string_view name);
+
 } // namespace meter

@@ -1,25 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The demo meter on a pseudo-terminal of its own.
-#include "frontend/demo.h"
-
-#include "sim/meter.h"
+#include "frontend/demoline.h"
 #include "sim/ptyserver.h"
 
 namespace meter {
 
-struct Demo::Running {
-    sim::Meter meter{sim::Registers{}, sim::Faults{}};
-    sim::PtyServer server{meter};
-};
-
-Demo::Demo() : running_(std::make_unique<Running>()) {
-    running_->server.start();
-}
-
-Demo::~Demo() = default;
-
-std::string Demo::path() const {
-    return running_->server.path();
+std::unique_ptr<DemoLine> servedemo(sim::Meter& meter) {
+    return std::make_unique<ServedLine<sim::PtyServer>>(meter);
 }
 
 } // namespace meter

@@ -13,7 +13,8 @@ CaptureHeader captureheader(const FinishedReading& r) {
     h.code = r.report.code;
     if (const MachineType* row = findtype(h.code)) h.line = row->line;
     h.port = r.report.port;
-    h.device = r.report.device;
+    h.device = r.report.devicetext();
+    h.demo = r.report.demo;
     h.start = r.report.time;
     return h;
 }
@@ -49,7 +50,9 @@ ReplayedReading replaycapture(const Capture& capture, ReadingListener* listener)
         out.reading = session.run(driver, h.device);
     }
     out.reading.report.time = h.start;
+    out.reading.report.demo = h.demo;
     out.reading.elapsedms = replay.pacer().nowms();
+    out.reading.report.elapsedms = out.reading.elapsedms;
     out.outcome = captureoutcome(out.reading);
     out.outcome.ms = out.reading.elapsedms;
     out.difference = outcomedifference(capture.outcome, out.outcome);

@@ -2,6 +2,7 @@
 #include "frontend/readingsession.h"
 
 #include "core/machinetypes.h"
+#include "frontend/language.h"
 
 #include <charconv>
 
@@ -34,7 +35,7 @@ PortText portfromtext(const std::string& text) {
 }
 
 std::int16_t typefromtext(const std::string& text) {
-    if (const std::int16_t code = codefor(text)) return code;
+    if (const std::int16_t code = codefor(listtextof(text))) return code;
     const std::string t = trimmed(text);
     int value = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
@@ -44,17 +45,12 @@ std::int16_t typefromtext(const std::string& text) {
     return static_cast<std::int16_t>(value);
 }
 
-Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext) {
-    if (port > 8) return Reason(ReasonCode::port_above_8, port);
-    if (code == 0 || textfor(code).empty()) return Reason(ReasonCode::type_not_in_list, typetext);
-    return {};
-}
-
 Reason ReadingSession::check(const std::string& porttext, std::int16_t code,
                              const std::string& typetext) {
     const PortText p = portfromtext(porttext);
     if (p.refused) return p.refused;
-    if (Reason why = refusal(p.port, code, typetext)) return why;
+    // The port was refused above 8 as its text was read; the type must be in the list.
+    if (code == 0 || textfor(code).empty()) return Reason(ReasonCode::type_not_in_list, typetext);
     port_ = p.port;
     code_ = code;
     typetext_ = typetext;
@@ -84,12 +80,14 @@ FinishedReading ReadingSession::finish(const Driver& driver, std::string record,
     r.elapsedms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start_)
                       .count();
+    r.report.elapsedms = r.elapsedms;
     r.fields = cutrecord(record);
     ReadingReport& report = r.report;
     report.time = localtimestamp(started_);
     report.port = port_;
     report.device = device_;
-    report.typetext = typetext_;
+    // The list text, whatever the language the type was named in.
+    report.typetext = textfor(code_);
     report.code = code_;
     report.record = std::move(record);
     report.normal = outcome.normal();

@@ -23,13 +23,9 @@ struct PortText {
 };
 PortText portfromtext(const std::string& text);
 
-// The machine type a text names: a list text, or a code written as a number (trimmed); 0 for
-// none.
+// The machine type a text names: a list text, its English name ("5400 (5 heads)"), or a code
+// written as a number (trimmed); 0 for none.
 std::int16_t typefromtext(const std::string& text);
-
-// Why initport would refuse the pair: a port above 8, or a machine type not in the list
-// (`typetext` is the text that named it). None when it would take it.
-Reason refusal(std::int16_t port, std::int16_t code, const std::string& typetext);
 
 // A reading that has ended: what the files keep, and how it ended in full.
 struct FinishedReading {

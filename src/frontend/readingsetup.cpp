@@ -2,8 +2,10 @@
 #include "frontend/readingsetup.h"
 
 #include "acquire/hostedvendorlibrary.h"
+#include "core/machinetypes.h"
 #include "frontend/installpaths.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -39,6 +41,37 @@ Reason applydevices(PortMap& map, const std::vector<std::string>& entries) {
     return {};
 }
 
+RunStart startrun(bool demo, const std::vector<std::string>& devices) {
+    RunStart run;
+    try {
+        run.ports = PortMap::fromenvironment();
+    } catch (const PortMapError& e) {
+        run.refused = e.reason();
+        return run;
+    }
+    // The values are checked before the demo starts, and put over it after: the demo meter
+    // stands behind every port but those --device names.
+    PortMap given;
+    if ((run.refused = applydevices(given, devices))) return run;
+    if (demo) {
+        try {
+            run.demo = std::make_unique<Demo>();
+            run.demo->mapallports(run.ports);
+        } catch (const sim::ServerError& e) {
+            run.demofailed = e.reason();
+        } catch (const std::exception& e) {
+            run.demofailed = Reason(ReasonCode::system_message, e.what());
+        }
+        if (run.demofailed) {
+            run.demo.reset();
+            return run;
+        }
+    }
+    applydevices(run.ports, devices);
+    exportports(run.ports);
+    return run;
+}
+
 void exportports(const PortMap& map) {
     const std::string text = map.overridestext();
 #ifdef _WIN32
@@ -49,16 +82,22 @@ void exportports(const PortMap& map) {
 }
 
 std::string progresstext(const std::string& typetext, const std::string& waiting,
-                         std::int64_t elapsedms, Language language) {
-    const std::string seconds = std::to_string(elapsedms / 1000);
-    if (language == Language::en) {
-        std::string text = "reading " + typetext;
-        if (!waiting.empty()) text += ": waiting for " + registertext(waiting, language);
-        return text + " (" + seconds + " s)";
-    }
-    std::string text = "正在读取 " + typetext;
-    if (!waiting.empty()) text += "：等待 " + waiting;
-    return text + "（" + seconds + " 秒）";
+                         std::int64_t waitedms, Language language, std::int64_t limitms) {
+    const bool en = language == Language::en;
+    std::string text = (en ? "Reading " : "正在读取 ") + typetext;
+    if (!waiting.empty())
+        text += (en ? ": waiting for " : "：等待 ") + registertext(waiting, language);
+    std::string seconds = std::to_string(waitedms / 1000);
+    // The poll that reaches the limit still takes its interval: never show more than the most.
+    if (!waiting.empty() && limitms > 0)
+        seconds = std::to_string(std::min(waitedms, limitms) / 1000) + " / " +
+                  std::to_string(limitms / 1000);
+    return text + (en ? " (" + seconds + " s)" : "（" + seconds + " 秒）");
+}
+
+std::int64_t waitlimitms(std::int16_t code) {
+    const MachineType* type = findtype(code);
+    return type ? type->waitlimitms() : 0;
 }
 
 } // namespace meter

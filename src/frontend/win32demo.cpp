@@ -2,28 +2,16 @@
 // The demo meter on a named pipe of this process, \\.\pipe\meterreader-demo-<process id>: the
 // serial device opens it as it opens a COM port, and so does the vendor library in its helper
 // program, which is started with the port map in its environment.
-#include "frontend/demo.h"
-
-#include "sim/meter.h"
+#include "frontend/demoline.h"
 #include "sim/pipeserver.h"
 
 #include <windows.h>
 
 namespace meter {
 
-struct Demo::Running {
-    sim::Meter meter{sim::Registers{}, sim::Faults{}};
-    sim::PipeServer server{meter, "meterreader-demo-" + std::to_string(GetCurrentProcessId())};
-};
-
-Demo::Demo() : running_(std::make_unique<Running>()) {
-    running_->server.start();
-}
-
-Demo::~Demo() = default;
-
-std::string Demo::path() const {
-    return running_->server.path();
+std::unique_ptr<DemoLine> servedemo(sim::Meter& meter) {
+    return std::make_unique<ServedLine<sim::PipeServer>>(
+        meter, "meterreader-demo-" + std::to_string(GetCurrentProcessId()));
 }
 
 } // namespace meter

@@ -6,6 +6,7 @@
 #include "app/journalview.h"
 #include "app/language.h"
 #include "app/progress.h"
+#include "app/settings.h"
 #include "app/statustext.h"
 #include "capture/capture.h"
 #include "frontend/demo.h"
@@ -218,37 +219,21 @@ class Form1Test : public QObject {
     }
     void init() { AppSettings().clear(); }
 
-    void openedWindowShowsDefaultChoicesTextsAndLayout() {
+    // The panel of the operator's controls fills the window, which grows it and never shrinks
+    // it below the layout.
+    void openedWindowHoldsThePanelAndOffersItsMenus() {
         Fixture f;
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-        QCOMPARE(f.form->Combo1()->count(), 8);
-        for (int i = 0; i < 8; ++i)
-            QCOMPARE(f.form->Combo1()->itemText(i), QString::number(i + 1));
-        const QStringList types{
-            QStringLiteral("pitneybows 950"), QStringLiteral("pitneybows spark"),
-            QStringLiteral("高速机"),         QStringLiteral("neopost"),
-            QStringLiteral("copote"),         QStringLiteral("5400(4表头)"),
-            QStringLiteral("5400(5表头)")};
-        QCOMPARE(f.form->Combo2()->count(), types.size());
-        for (int i = 0; i < types.size(); ++i) {
-            QCOMPARE(f.form->Combo2()->itemText(i), types[i]);
-            QVERIFY(f.form->Combo2()->toolTip().contains(QStringLiteral("\n  ") + types[i]));
-        }
-        QCOMPARE(f.form->Combo1()->currentText(), QStringLiteral("1"));
-        QCOMPARE(f.form->Combo2()->currentText(), QStringLiteral("pitneybows 950"));
-        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("开始"));
-        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("表头号："));
-        QCOMPARE(f.form->Label1()->text(), QStringLiteral("端口号："));
-        QCOMPARE(f.form->Label2()->text(), QStringLiteral("机器类型："));
-        QCOMPARE(f.form->Label3()->text(), QStringLiteral("发送信息："));
-        QCOMPARE(f.form->Label4()->text(), QStringLiteral("接收信息："));
-        QVERIFY(f.form->txt_send()->toPlainText().isEmpty());
-        QVERIFY(f.form->txt_rece()->toPlainText().isEmpty());
+        QCOMPARE(f.form->centralWidget(), f.form->panel());
         QCOMPARE(QApplication::focusWidget(), f.form->cmd_begin());
-        QVERIFY(f.form->txt_send()->isReadOnly());
-        QVERIFY(f.form->txt_send()->textInteractionFlags() & Qt::TextSelectableByMouse);
         QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
-        QCOMPARE(f.form->lbl_total()->geometry(), QRect(376, 16, 265, 25));
+        const QSize start = f.form->size();
+        f.form->resize(start + QSize(640, 400));
+        QTRY_COMPARE(f.form->centralWidget()->size(), QSize(656 + 640, 566 + 400));
+        QCOMPARE(f.form->txt_rece()->geometry(), QRect(56, 448 + 200, 545 + 640, 97 + 200));
+        f.form->resize(200, 200);
+        QTest::qWait(50);
+        QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
         // Nothing to report before the first reading.
         for (QAction* a : {f.form->act_save(), f.form->act_pdf(), f.form->act_print()})
             QVERIFY(!a || !a->isEnabled());
@@ -263,7 +248,7 @@ class Form1Test : public QObject {
         });
         f.form->act_about()->trigger();
         QVERIFY(about.contains(QDir::toNativeSeparators(AppSettings().fileName())));
-        QVERIFY(about.contains(QDir::toNativeSeparators(Form1::defaultjournal())));
+        QVERIFY(about.contains(QDir::toNativeSeparators(JournalSettings::defaultfile())));
         // 帮助 → 使用说明 shows the user's guide.
         f.form->act_manual()->trigger();
         auto* manual = f.form->findChild<QDialog*>(QStringLiteral("manual"));
@@ -271,61 +256,6 @@ class Form1Test : public QObject {
         QVERIFY(manual->findChild<QTextBrowser*>()->toPlainText().startsWith(
             QStringLiteral("meterreader")));
         manual->close();
-    }
-
-    // At the default size every control sits where the layout puts it; any room beyond goes to
-    // the two traffic boxes, and the controls never overlap.
-    void enlargedWindowGivesTheRoomToTheTrafficBoxes() {
-        struct Place {
-            const char* name;
-            QRect at; // at the default size
-        };
-        const Place places[] = {
-            {"Label1", {88, 16, 97, 33}},      {"Label2", {80, 72, 89, 33}},
-            {"cmd_begin", {80, 120, 113, 33}}, {"lbl_biao", {376, 208, 265, 25}},
-            {"lbl_num", {376, 160, 265, 25}},  {"lbl_unuse", {376, 112, 265, 25}},
-            {"lbl_use", {376, 64, 265, 25}},   {"lbl_total", {376, 16, 265, 25}},
-            {"Combo1", {176, 16, 169, 21}},    {"Combo2", {176, 72, 169, 21}},
-            {"Label3", {40, 264, 97, 17}},     {"txt_send", {56, 288, 545, 97}},
-            {"Label4", {24, 408, 97, 25}},     {"txt_rece", {56, 448, 545, 97}},
-        };
-        Fixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
-        const QSize start = f.form->size();
-        QVERIFY(f.form->minimumSize().isValid());
-        // Extra width and height, and what each box gains in height.
-        struct Case {
-            int wider, taller, send, rece;
-        };
-        for (const Case& c : {Case{0, 0, 0, 0}, Case{300, 0, 0, 0}, Case{0, 201, 100, 101},
-                              Case{640, 400, 200, 200}}) {
-            f.form->resize(start + QSize(c.wider, c.taller));
-            QTRY_COMPARE(f.form->centralWidget()->size(), QSize(656 + c.wider, 566 + c.taller));
-            QList<QRect> taken;
-            for (const Place& p : places) {
-                const auto* w = f.form->centralWidget()->findChild<QWidget*>(QLatin1String(p.name));
-                QVERIFY2(w, p.name);
-                QRect want = p.at;
-                const QString name = QLatin1String(p.name);
-                if (name == QStringLiteral("txt_send")) want.adjust(0, 0, c.wider, c.send);
-                if (name == QStringLiteral("Label4")) want.translate(0, c.send);
-                if (name == QStringLiteral("txt_rece"))
-                    want.adjust(0, c.send, c.wider, c.send + c.rece);
-                QCOMPARE(w->geometry(), want);
-                QVERIFY2(f.form->centralWidget()->rect().contains(w->geometry()), p.name);
-                taken << w->geometry();
-            }
-            // What grows or moves overlaps nothing (the layout's own caption of the port list
-            // reaches under the list, as drawn).
-            for (const int moving : {11, 12, 13})
-                for (int i = 0; i < taken.size(); ++i)
-                    QVERIFY2(i == moving || !taken[i].intersects(taken[moving]),
-                             places[moving].name);
-        }
-        // Never smaller than the layout.
-        f.form->resize(200, 200);
-        QTest::qWait(50);
-        QCOMPARE(f.form->centralWidget()->size(), QSize(656, 566));
     }
 
     // Qt's own dialogs (OK, Cancel, the file dialog) speak the window's language where Qt's
@@ -501,7 +431,10 @@ class Form1Test : public QObject {
                      QString::fromStdString(value));
         }
         QCOMPARE(row.size(), std::size_t{17});
-        QCOMPARE(j.size(), 17);
+        // The JSON meterread prints: the row's members, whether it was a demo, its time taken.
+        QCOMPARE(j.size(), 19);
+        QCOMPARE(j[QStringLiteral("demo")].toBool(), false);
+        QVERIFY(j[QStringLiteral("elapsed_ms")].isDouble());
         QVERIFY(QDateTime::fromString(QString::fromStdString(row["time"]), Qt::ISODate).isValid());
         QCOMPARE(j[QStringLiteral("time")].toString(), QString::fromStdString(row["time"]));
         // The report, as PDF.
@@ -559,21 +492,6 @@ class Form1Test : public QObject {
               QStringLiteral("表头：0000000000")},
              QStringLiteral("读取失败"),
              true},
-            {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01234567",
-             1,
-             {QStringLiteral("总邮资：ABCDEFGHIJKL"), QStringLiteral("已用邮资：MNOPQRSTUVWX"),
-              QStringLiteral("未用邮资：YZabcdefghij"), QStringLiteral("总件数：klmnopqrst"),
-              QStringLiteral("表头：yz01234567")},
-             QStringLiteral("读取完成"),
-             false},
-            // Whatever the vendor library returns is shown as text, never as markup.
-            {"<b>1234</b>5<i>&amp;</i><u>x</u>9999<br>1234560000<s>0</s>12",
-             1,
-             {QStringLiteral("总邮资：<b>1234</b>5"), QStringLiteral("已用邮资：<i>&amp;</i>"),
-              QStringLiteral("未用邮资：<u>x</u>9999"), QStringLiteral("总件数：<br>123456"),
-              QStringLiteral("表头：<s>0</s>12")},
-             QStringLiteral("读取完成"),
-             false},
             {std::string(40, '9'),
              1,
              {QStringLiteral("总邮资：000000000000"), QStringLiteral("已用邮资：000000000000"),
@@ -736,20 +654,6 @@ class Form1Test : public QObject {
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('|'))));
     }
 
-    void emptyPortTextIgnoresStartAndStop() {
-        Fixture f;
-        f.choose(QString(), QStringLiteral("copote"));
-        f.click();
-        QVERIFY(f.vendor->calls.empty());
-        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("表头号："));
-        f.choose(QStringLiteral("2"), QStringLiteral("copote"));
-        QVERIFY(f.click());
-        f.choose(QString(), QStringLiteral("copote"));
-        f.click();
-        QCOMPARE(f.form->cmd_begin()->text(), QStringLiteral("结束"));
-        QCOMPARE(f.form->lbl_biao()->text(), QStringLiteral("表头：7777777777"));
-    }
-
     void chosenPortShowsItsDeviceInStatusBarAndTooltip() {
         Fixture f;
         f.choose(QStringLiteral("4"), QStringLiteral("copote"));
@@ -814,7 +718,7 @@ class Form1Test : public QObject {
         form->Combo1()->setEditText(QStringLiteral("3"));
         QVERIFY(device->full().contains(QString::fromLatin1(missingdevice)));
         QVERIFY(form->journalling());
-        QCOMPARE(form->journalfile(), Form1::defaultjournal());
+        QCOMPARE(form->journalfile(), JournalSettings::defaultfile());
     }
 
     // A journal that cannot be written: the reason in red on the status line, the reading
@@ -834,6 +738,8 @@ class Form1Test : public QObject {
             {dir.filePath(QStringLiteral("notes.txt/j.csv")),
              QStringLiteral("路径中有一部分不是文件夹")},
             {dir.path(), QStringLiteral("它是文件夹，不是文件")},
+            // A folder the user named is not made: the same rule as meterread's.
+            {dir.filePath(QStringLiteral("missing/j.csv")), QStringLiteral("文件夹不存在")},
         };
         for (const auto& c : cases) {
             Fixture f;
@@ -854,6 +760,7 @@ class Form1Test : public QObject {
             QCOMPARE(csvreading(slurp(saved))["head"], std::string("0012345678"));
         }
         QCOMPARE(slurp(notes), QByteArray("shopping list\n"));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
     }
 
     // In a demo the picker says the demo meter stands behind the port, and what is picked

@@ -71,6 +71,11 @@ std::vector<SheetCase> sheetcases() {
     nodata.code = 12;
     nodata.record.clear();
     nodata.reason = "no data";
+    ReadingReport demo = pitney();
+    demo.device = "/dev/pts/0";
+    demo.demo = true;
+    demo.typetext = "5400(5表头)";
+    demo.code = 13;
     ReadingReport spark = pitney();
     spark.typetext = "pitneybows spark";
     spark.code = 22;
@@ -119,6 +124,15 @@ std::vector<SheetCase> sheetcases() {
          {},
          {"邮资表读数报告（续）", "接收信息：（续）", "7E 7E"},
          0},
+        // A demo says so on its sheet, and never names its pseudo-terminal.
+        {"a demo", demo, {}, {"演示：模拟的邮资表，不是真实的读数", "3 → 演示（模拟的邮资表）"}, 1},
+        {"a demo in English, the type as the English list names it",
+         demo,
+         {},
+         {"DEMO: a simulated meter, not a real reading", "3 → demo (simulated meter)",
+          "5400 (5 heads) (code 13)"},
+         1,
+         true},
         {"in English",
          failed,
          QStringLiteral("no reply"),
@@ -154,6 +168,7 @@ TEST(ReportSheet, PdfHoldsEveryPartAndRenders) {
                 EXPECT_TRUE(
                     text->contains(QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(pages)));
         }
+        EXPECT_FALSE(text->contains(QStringLiteral("/dev/pts/0")));
         if (c.english) {
             EXPECT_FALSE(text->contains(
                 QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"))))

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -233,35 +234,61 @@ TEST(MeterRead, Help_InTheLanguageAsked) {
 TEST(MeterRead, JournalNotWritten_ExitsWithOneAfterTheReading) {
     QTemporaryDir dir;
     const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    const QString journal = dir.filePath(QStringLiteral("j.csv"));
+    const QString readonly = dir.filePath(QStringLiteral("old.jsonl"));
     {
         QFile f(notes);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("shopping list\n");
     }
+    // A journal of one reading, and a capture marked read-only.
+    ASSERT_EQ(meterread({QStringLiteral("--demo"), QStringLiteral("--journal"), journal,
+                         QStringLiteral("--capture"), readonly})
+                  .exitcode,
+              0);
+    QFile::setPermissions(readonly, QFileDevice::ReadOwner);
+    const auto content = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray journalbefore = content(journal);
+    const QByteArray readonlybefore = content(readonly);
     const struct {
         QString journal;
         const char* lang;
         const char* says;
         const char* option = "--journal";
+        QStringList more = {};
     } cases[] = {
         {dir.filePath(QStringLiteral("missing/j.csv")), "en", ": the folder does not exist"},
         {dir.path(), "zh", "：它是文件夹，不是文件"},
         {notes, "zh", "不是本程序的日志"},
         {dir.filePath(QStringLiteral("missing/c.jsonl")), "zh", "无法写入抓包", "--capture"},
+        // A capture never takes the place of anything but a capture.
+        {notes, "zh", "它不是本程序的抓包", "--capture"},
+        {QStringLiteral("/dev/null"), "en", "not an ordinary file", "--capture"},
+        {dir.path(), "en", "it is a folder, not a file", "--capture"},
+        {readonly, "en", "the file is marked read-only", "--capture"},
+        {journal, "en", "it is not a capture of this program", "--capture",
+         {QStringLiteral("--journal"), journal}},
     };
     for (const auto& c : cases) {
-        const ReadRun r =
-            meterread({QStringLiteral("--demo"), QStringLiteral("--type"), QStringLiteral("51"),
-                       QStringLiteral("--lang"), QString::fromUtf8(c.lang),
-                       QString::fromUtf8(c.option), c.journal});
+        const ReadRun r = meterread(QStringList{QStringLiteral("--demo"), QStringLiteral("--type"),
+                                                QStringLiteral("51"), QStringLiteral("--lang"),
+                                                QString::fromUtf8(c.lang),
+                                                QString::fromUtf8(c.option), c.journal} +
+                                    c.more);
         EXPECT_EQ(r.exitcode, 1) << c.journal.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral("0000123456"))) << r.out.toStdString();
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("meterread: "))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says))) << r.err.toStdString();
     }
-    QFile f(notes);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("shopping list\n"));
+    EXPECT_EQ(content(notes), QByteArray("shopping list\n"));
+    EXPECT_EQ(content(readonly), readonlybefore);
+    // The journal got one more row, and kept all it had.
+    EXPECT_TRUE(content(journal).startsWith(journalbefore));
+    EXPECT_EQ(content(journal).count("\r\n"), journalbefore.count("\r\n") + 1);
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/null")).isFile());
 }
 
 // In a demo, --device still puts its device behind the ports it names; only readings of the
@@ -280,6 +307,38 @@ TEST(MeterRead, DemoWithDevice_ReadsThatDeviceAndMarksOnlyDemoReadings) {
         EXPECT_EQ(r.exitcode, 0) << c.port << r.err.toStdString();
         EXPECT_EQ(r.json[QStringLiteral("demo")].toBool(), c.demo) << c.port;
         EXPECT_EQ(r.json[QStringLiteral("device")].toString() == sim.path(), !c.demo) << c.port;
+    }
+}
+
+// Files, the JSON and captures name a type by its list text, whatever the language it was
+// named in; a demo reading says so in the JSON and the capture, with the device "demo".
+TEST(MeterRead, TypeByListTextAndDemoMarked_InJsonAndCapture) {
+    QTemporaryDir dir;
+    const struct {
+        const char* lang;
+        const char* type;
+        const char* listtext;
+    } cases[] = {
+        {"en", "5400 (5 heads)", "5400(5表头)"},
+        {"en", "high-speed machine", "高速机"},
+        {"zh", "5400(4表头)", "5400(4表头)"},
+    };
+    for (const auto& c : cases) {
+        const QString capture = dir.filePath(QString::fromUtf8(c.type) + QStringLiteral(".jsonl"));
+        const ReadRun r = meterread({QStringLiteral("--demo"), QStringLiteral("--json"),
+                                     QStringLiteral("--lang"), QString::fromUtf8(c.lang),
+                                     QStringLiteral("--type"), QString::fromUtf8(c.type),
+                                     QStringLiteral("--capture"), capture});
+        ASSERT_EQ(r.exitcode, 0) << c.type << r.err.toStdString();
+        EXPECT_EQ(r.json[QStringLiteral("type")].toString(), QString::fromUtf8(c.listtext));
+        EXPECT_EQ(r.json[QStringLiteral("device")].toString(), QStringLiteral("demo"));
+        EXPECT_TRUE(r.json[QStringLiteral("demo")].toBool());
+        QFile f(capture);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QJsonObject header = QJsonDocument::fromJson(f.readLine()).object();
+        EXPECT_EQ(header[QStringLiteral("type")].toString(), QString::fromUtf8(c.listtext));
+        EXPECT_EQ(header[QStringLiteral("device")].toString(), QStringLiteral("demo"));
+        EXPECT_TRUE(header[QStringLiteral("demo")].toBool()) << c.type;
     }
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Windows only: the journal and a saved reading under any folder name, through the wide calls.
 #include "core/utf8path.h"
-#include "frontend/readingreport.h"
+#include "frontend/journal.h"
+#include "frontend/keeping.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(ReadingReportWin32, ChinesePaths_WrittenUnderTheirOwnNames) {
         kept << notes.rdbuf();
         EXPECT_EQ(kept.str(), "shopping list\r\n");
     }
-    EXPECT_TRUE(writefile(folder + "\\读数.json", jsontext(r)).empty());
+    EXPECT_TRUE(savereading(folder + "\\读数.json", r).empty());
     EXPECT_TRUE(fs::is_regular_file(dir / utf8path("读数.json")));
     fs::remove_all(dir);
 }

@@ -47,10 +47,12 @@ TEST(ReadingSession, PortAndTypeChecks_RefuseAsBothFrontEndsSayIt) {
             EXPECT_EQ(session.port(), c.port) << c.porttext;
         }
     }
-    // The command line names a type by its list text or its code.
+    // The command line names a type by its list text, its English name or its code.
     const std::pair<const char*, std::int16_t> types[] = {
-        {"pitneybows 950", 21}, {"5400(5表头)", 13}, {" 21 ", 21}, {"14", 14}, {"-2", -2},
-        {"Neopost", 0},         {"70000", 0},        {"", 0},      {"2 1", 0},
+        {"pitneybows 950", 21}, {"5400(5表头)", 13}, {" 21 ", 21},   {"14", 14},
+        {"-2", -2},             {"Neopost", 0},      {"70000", 0},   {"", 0},
+        {"2 1", 0},             {"5400 (5 heads)", 13}, {"high-speed machine", 31},
+        {"5400 (4 heads)", 12}, {"5400 (4 heads) ", 0},
     };
     for (const auto& [text, code] : types)
         EXPECT_EQ(typefromtext(text), code) << text;
@@ -70,6 +72,10 @@ TEST(ReadingSession, Run_HandsBackTheWholeReading) {
     Driver driver({device, pacer, vendor});
 
     ReadingSession session;
+    // The report names the type by its list text, whatever language the window showed it in.
+    ASSERT_FALSE(session.choose(driver, "3", 13, "5400 (5 heads)"));
+    EXPECT_EQ(session.typetext(), "5400 (5 heads)");
+    EXPECT_EQ(session.finish(driver, "", {}).report.typetext, "5400(5表头)");
     ASSERT_FALSE(session.choose(driver, "3", 51, "copote"));
     const std::time_t before = std::time(nullptr);
     const FinishedReading r = session.run(driver, "the vendor library");

@@ -4,6 +4,7 @@
 // does not follow is answered as recorded and the difference is said.
 #include "capture/capture.h"
 #include "core/hexecho.h"
+#include "files/files.h"
 #include "support/e2e.h"
 
 #include <QJsonObject>
@@ -105,7 +106,7 @@ TEST(MeterSimReplay, ReaderSendsOtherBytes_SaysWhereAndAnswersAsRecorded) {
             was = e.bytes[1];
             e.bytes[1] ^= 0xFF;
         }
-    ASSERT_TRUE(writecapture(file.toStdString(), *read.capture).empty());
+    ASSERT_TRUE(files::replace(file.toStdString(), capturetext(*read.capture)).empty());
     const std::string sent = hexpair(was),
                       recordedbyte = hexpair(static_cast<std::uint8_t>(was ^ 0xFF));
     const struct {
