@@ -30,23 +30,24 @@ AppSettings::AppSettings()
 JournalSettings::JournalSettings() : on_(AppSettings().value(key(journalon), false).toBool()) {}
 
 QString JournalSettings::file() const {
-    if (fixed()) return fixed_;
+    if (fixed_) return fixedfile_;
     return AppSettings().value(key(journalpath), defaultfile()).toString();
 }
 
 void JournalSettings::fix(const QString& path) {
-    fixed_ = QFileInfo(path).absoluteFilePath();
+    fixed_ = true;
+    fixedfile_ = QFileInfo(path).absoluteFilePath();
     on_ = true;
 }
 
 void JournalSettings::turn(bool on) {
     on_ = on;
-    if (!fixed()) AppSettings().setValue(key(journalon), on);
+    if (!fixed_) AppSettings().setValue(key(journalon), on);
 }
 
 void JournalSettings::choose(const QString& path) {
-    if (fixed())
-        fixed_ = QFileInfo(path).absoluteFilePath();
+    if (fixed_)
+        fixedfile_ = QFileInfo(path).absoluteFilePath();
     else
         AppSettings().setValue(key(journalpath), path);
     turn(true);

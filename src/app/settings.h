@@ -27,7 +27,7 @@ class JournalSettings {
     bool on() const { return on_; }
     // This run's journal, else the one remembered, else the default.
     QString file() const;
-    bool fixed() const { return !fixed_.isEmpty(); }
+    bool fixed() const { return fixed_; }
     // The journal of this run, turned on.
     void fix(const QString& path);
     // The operator turns the journal on or off.
@@ -40,7 +40,8 @@ class JournalSettings {
 
   private:
     bool on_ = false;
-    QString fixed_; // absolute
+    bool fixed_ = false;
+    QString fixedfile_; // absolute
 };
 
 // The devices the operator put behind port numbers, as remembered.
