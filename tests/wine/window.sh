@@ -101,9 +101,9 @@ PY
     done
     return 1
 }
-closewindow() {
+closewindow() { # [TENTHS]: how long the window may take to go, 5 s unless told
     key alt+F4 || true
-    for _ in $(seq 50); do
+    for _ in $(seq "${1:-50}"); do
         kill -0 "$winpid" 2>/dev/null || break
         sleep 0.1
     done
@@ -192,9 +192,9 @@ if startwindow "$out/window.csv"; then
     sleep 2
     pgrep -f 'cpedfm-host.exe' >/dev/null || fail "no helper ran during the copote reading"
     closed=$(date +%s%N)
-    closewindow
-    # Under emulation the helper may still be starting, which Wine does not cut short: it may
-    # take that long to go too.
+    # Under emulation the helper may still be starting, which Wine does not cut short: the
+    # window, which ends the reading before it goes, and the helper may take that long to go.
+    closewindow $((50 + 10 * ${METERREADER_WINE32_START:-0}))
     for _ in $(seq $((30 + 10 * ${METERREADER_WINE32_START:-0}))); do
         pgrep -f 'meterreader.exe|cpedfm-host.exe' >/dev/null || break
         sleep 0.1
