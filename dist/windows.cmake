@@ -81,6 +81,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     if(nsis64)
         set(CPACK_METERREADER_NSIS64 ON)
         set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+        # NSIS's $PROGRAMFILES is the 32-bit folder even for a 64-bit installer.
+        set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     elseif(MAKENSIS)
         message(WARNING "${MAKENSIS} has no 64-bit (amd64-unicode) stubs: no installer can be "
             "made for the 64-bit programs, only the ZIP. Debian's nsis has them.")
