@@ -81,8 +81,11 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     if(nsis64)
         set(CPACK_METERREADER_NSIS64 ON)
         set(CPACK_NSIS_DEFINES "Target amd64-unicode")
-        # NSIS's $PROGRAMFILES is the 32-bit folder even for a 64-bit installer.
-        set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+        # In a 64-bit installer $PROGRAMFILES is the 64-bit Program Files. Not $PROGRAMFILES64:
+        # CPack's script names the folder before it sets the target, and makensis then reads
+        # it as a 32-bit installer's "the other view", which in the 64-bit installer is
+        # Program Files (x86) wherever that exists (every 64-bit Windows).
+        set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
     elseif(MAKENSIS)
         message(WARNING "${MAKENSIS} has no 64-bit (amd64-unicode) stubs: no installer can be "
             "made for the 64-bit programs, only the ZIP. Debian's nsis has them.")
