@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds and runs every test: the plain build, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzzer.
-# FUZZ_SECONDS (default 20) sets the length of each fuzzer run; 0 skips them.
+# FUZZ_SECONDS (default 20) sets the length of each fuzzer run; 0 skips them. The fuzzers run
+# as many at once as there are processors (FUZZ_JOBS to choose).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -20,6 +21,6 @@ if [ "$seconds" != 0 ]; then
     echo "== fuzz"
     cmake --preset fuzz >/dev/null
     cmake --build --preset fuzz
-    scripts/fuzz.sh "$seconds"
+    FUZZ_JOBS=${FUZZ_JOBS:-$jobs} scripts/fuzz.sh "$seconds"
 fi
 echo "== all tests passed"
