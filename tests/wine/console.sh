@@ -53,17 +53,21 @@ echo "$json" | jq -r .time | grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9
     fail "time without its UTC offset: $(echo "$json" | jq -r .time)"
 
 echo "== meterread.exe under wine: in a console"
-# The probe's report, without the carriage returns of the console's lines.
+# The probe's report, without the carriage returns of the console's lines. The first console of
+# a Wine session can take long to come up on a loaded machine: the probe has two minutes.
 probe() {
-    DISPLAY=$probedisplay timeout 60 scripts/wine.sh "$consoleprobe" "$@" | tr -d '\r' || true
+    DISPLAY=$probedisplay timeout 120 scripts/wine.sh "$consoleprobe" "$@" | tr -d '\r' || true
 }
 for cp in 936 1252; do
     startsim --type 31
     out=$(probe --codepage "$cp" --after 8000 -- "$dist/meterread.exe" --port 1 --type 高速机)
     stopsim
+    grep -q '^exit ' <<<"$out" || fail "code page $cp: the probe gave no report within 120 s"
+    missing=0
     while IFS= read -r want; do
-        grep -qxF "$want" <<<"$out" || fail "code page $cp: the console lacks \"$want\""
+        grep -qxF "$want" <<<"$out" || { fail "code page $cp: the console lacks \"$want\""; missing=1; }
     done <<<"$linux"
+    [ "$missing" = 0 ] || head -n 20 <<<"$out" | sed 's/^/   | /' >&2
     echo "   code page $cp: $(sed -n '/^-- screen at end/,$p' <<<"$out" | grep -c '：') result lines"
 done
 
