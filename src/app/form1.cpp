@@ -116,12 +116,12 @@ void Form1::createmenus() {
     act_cancel_ = item(reading, tr("取消"), this, &Form1::cancelreading, "act_cancel",
                        QKeySequence(Qt::Key_Escape));
     // A verified reading: the same reading twice, good only when both agree.
-    act_verify_ = item(reading, tr("核对读取（读两次）"), this, &Form1::turnverify, "act_verify");
+    act_verify_ = reading->addAction(tr("核对读取（读两次）"));
+    act_verify_->setObjectName(QStringLiteral("act_verify"));
     act_verify_->setCheckable(true);
-    {
-        const QSignalBlocker quiet(act_verify_);
-        act_verify_->setChecked(verifiedreadings());
-    }
+    act_verify_->setChecked(verifiedreadings());
+    // However it is checked, the status line and the settings follow.
+    connect(act_verify_, &QAction::toggled, this, &Form1::turnverify);
     status_.showmode(act_verify_->isChecked() ? tr("核对读取：读两次") : QString());
     QMenu* device = menuBar()->addMenu(tr("设备(&D)"));
     act_device_ = item(device, tr("选择设备…"), this, &Form1::pickdevice, "act_device");

@@ -1127,6 +1127,8 @@ class Form1Test : public QObject {
             QVERIFY(saved);
             return;
         }
+        // METERREADER_SCREENSHOT_VERIFY=1: with 读取 → 核对读取（读两次） on.
+        if (qgetenv("METERREADER_SCREENSHOT_VERIFY") == "1") form.act_verify()->setChecked(true);
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin(), Qt::LeftButton);
         if (state == QStringLiteral("reading")) {
