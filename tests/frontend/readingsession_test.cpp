@@ -172,6 +172,28 @@ TEST(ReadingSession, Verified_StillMeterAgrees_MeterInUseFailsNamingTheRegister)
     }
 }
 
+// Cancelling during either reading cancels the whole: during the first, no second runs.
+TEST(ReadingSession, Verified_CancelledDuringEitherReading_CancelsTheWhole) {
+    for (const bool second : {false, true}) {
+        SCOPED_TRACE(second ? "during the second" : "during the first");
+        testing::VirtualStation st;
+        st.play(21);
+        ReadingSession session;
+        ASSERT_FALSE(session.choose(st.driver, "1", 21, "pitneybows 950"));
+        if (!second) st.pacer.cancelat(250);
+        int between = 0;
+        const FinishedReading r = session.run(st.driver, "dev", true, [&] {
+            ++between;
+            st.pacer.cancelat(st.pacer.nowms() + 250);
+        });
+        EXPECT_EQ(between, second ? 1 : 0);
+        EXPECT_TRUE(r.outcome.cancelled());
+        EXPECT_EQ(r.report.status(), "failed");
+        EXPECT_EQ(r.report.verified, std::optional<bool>(false));
+        EXPECT_FALSE(st.device.isopen());
+    }
+}
+
 ReadingPass pass(std::string record, Outcome outcome = {}) {
     return {std::move(record), std::move(outcome), " 1 2,", " 3 4,"};
 }
