@@ -113,8 +113,6 @@ class Meter : public Responder {
     // The registers the meter shows from its second reading on, one set per reading; the last
     // stays. Until then, or when empty, the registers (and the in-use fault) apply.
     void laterreadings(std::vector<Registers> later) { later_ = std::move(later); }
-    // The readings begun so far (a request answered already came again).
-    int readings() const { return readings_; }
     // Every reason a family played cannot show the registers, one per line; empty when all can.
     std::string cannotshow() const;
     int requests() const { return requests_; }
