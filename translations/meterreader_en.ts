@@ -577,4 +577,26 @@ Journal: %3</translation>
         <translation>Page %1 of %2</translation>
     </message>
 </context>
+<context>
+    <name>meter::Form1</name>
+    <message>
+        <source>核对读取（读两次）</source>
+        <translation>Verify Reading (Read Twice)</translation>
+    </message>
+    <message>
+        <source>核对读取：读两次</source>
+        <translation>Verified reading: read twice</translation>
+    </message>
+    <message>
+        <source>；已核对：两次读取一致</source>
+        <translation>; verified: both readings agree</translation>
+    </message>
+</context>
+<context>
+    <name>meter::ReportSheet</name>
+    <message>
+        <source>已核对：两次读取一致</source>
+        <translation>Verified: both readings agree</translation>
+    </message>
+</context>
 </TS>

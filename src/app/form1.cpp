@@ -115,6 +115,14 @@ void Form1::createmenus() {
     QMenu* reading = menuBar()->addMenu(tr("读取(&R)"));
     act_cancel_ = item(reading, tr("取消"), this, &Form1::cancelreading, "act_cancel",
                        QKeySequence(Qt::Key_Escape));
+    // A verified reading: the same reading twice, good only when both agree.
+    act_verify_ = reading->addAction(tr("核对读取（读两次）"));
+    act_verify_->setObjectName(QStringLiteral("act_verify"));
+    act_verify_->setCheckable(true);
+    act_verify_->setChecked(verifiedreadings());
+    // However it is checked, the status line and the settings follow.
+    connect(act_verify_, &QAction::toggled, this, &Form1::turnverify);
+    status_.showmode(act_verify_->isChecked() ? tr("核对读取：读两次") : QString());
     QMenu* device = menuBar()->addMenu(tr("设备(&D)"));
     act_device_ = item(device, tr("选择设备…"), this, &Form1::pickdevice, "act_device");
 
@@ -155,21 +163,26 @@ void Form1::startreading(const QString& port, std::int16_t code, const QString& 
     waited_.start();
     progress_.start();
     showprogress();
-    runner_.start();
+    runner_.start(act_verify_->isChecked());
+}
+
+void Form1::turnverify(bool on) {
+    rememberverifiedreadings(on);
+    status_.showmode(on ? tr("核对读取：读两次") : QString());
 }
 
 void Form1::cancelreading() {
     if (reading_) runner_.cancel();
 }
 
-void Form1::onfinished(const QString& record, const Outcome& outcome) {
+void Form1::onfinished(const ReadingPasses& passes) {
     progress_.stop();
     status_.hideprogress();
     reading_ = false;
     panel_->setbusy(false);
     act_cancel_->setEnabled(false);
     act_device_->setEnabled(static_cast<bool>(makedevice_));
-    FinishedReading r = session_.finish(runner_.driver(), record.toLatin1().toStdString(), outcome);
+    FinishedReading r = session_.finish(passes);
     markdemo(r.report, demodevice_);
     last_ = r.report;
     lastreason_ = r.outcome.reason;
@@ -190,6 +203,7 @@ void Form1::onfinished(const QString& record, const Outcome& outcome) {
         look = Look::warning;
     } else {
         text = tr("读取完成（%1 秒）").arg(seconds);
+        if (r.report.verified.value_or(false)) text += tr("；已核对：两次读取一致");
     }
     panel_->showrecord(r.fields, look != Look::plain);
 

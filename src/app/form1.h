@@ -101,6 +101,10 @@ class Form1 : public QMainWindow {
     QAction* act_copy() const { return act_copy_; }
     QAction* act_cancel() const { return act_cancel_; }
     QAction* act_device() const { return act_device_; }
+    // 读取 → 核对读取（读两次）: checkable, remembered.
+    QAction* act_verify() const { return act_verify_; }
+    // The mode shown on the status line (the verified reading while it is on); empty for none.
+    QString statusmode() const { return status_.mode(); }
     QProgressBar* progressbar() const { return status_.progressbar(); }
 
   signals:
@@ -121,7 +125,8 @@ class Form1 : public QMainWindow {
     void createmenus();
     void connectreading();
     void startreading(const QString& port, std::int16_t code, const QString& typetext);
-    void onfinished(const QString& record, const Outcome& outcome);
+    void onfinished(const ReadingPasses& passes);
+    void turnverify(bool on);
     void showdevice();
     void showprogress();
     void clearresult();
@@ -147,6 +152,7 @@ class Form1 : public QMainWindow {
     QAction* act_copy_ = nullptr;
     QAction* act_cancel_ = nullptr;
     QAction* act_device_ = nullptr;
+    QAction* act_verify_ = nullptr;
 
     ReadingRunner runner_;
     MeterPanel* panel_;

@@ -10,6 +10,7 @@ ReadingRunner::ReadingRunner(std::unique_ptr<SerialDevice> device,
     : device_(std::move(device)), vendor_(std::move(vendor)), families_(std::move(families)) {
     // The outcome crosses from the reading's thread to the window's.
     qRegisterMetaType<Outcome>();
+    qRegisterMetaType<ReadingPasses>();
     vendor_->setcancellation(&pacer_.cancellation());
     replacedevice(std::move(device_));
     thread_.setObjectName(QStringLiteral("reading"));
@@ -37,8 +38,9 @@ void ReadingRunner::cancel() {
     pacer_.cancel();
 }
 
-void ReadingRunner::start() {
+void ReadingRunner::start(bool verify) {
     cancelled_ = false;
+    verify_ = verify;
     pacer_.reset();
     if (!thread_.isRunning()) {
         // The first reading, or the first since shutdown() (the window was closed and shown
@@ -62,15 +64,22 @@ void ReadingRunner::shutdown() {
 
 void ReadingRunner::run() {
     recorder_->begin();
-    const std::string record = driver_->Getregisters();
-    Outcome outcome = driver_->outcome();
+    ReadingPasses passes = readingpasses(*driver_, verify_, [this] {
+        recorder_->again();
+        // Between two exchanges on the line; the vendor library's readings show none.
+        if (driver_->link().txtsend().empty() && driver_->link().txtrece().empty()) return;
+        const QString separator = QString::fromLatin1(passseparator.data(),
+                                                      static_cast<qsizetype>(passseparator.size()));
+        emit echosent(separator);
+        emit echoreceived(separator);
+    });
     // Whatever the cancelled wait reported, the reading ended because the operator asked.
+    Outcome& outcome = passes.second ? passes.second->outcome : passes.first.outcome;
     if (cancelled_ && !outcome.normal()) {
         outcome.end = Outcome::End::cancelled;
         outcome.reason = operatorcancelled;
     }
-    emit finished(QString::fromLatin1(record.data(), static_cast<qsizetype>(record.size())),
-                  outcome);
+    emit finished(passes);
 }
 
 void ReadingRunner::sent(std::string_view text) {

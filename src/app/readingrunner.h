@@ -7,6 +7,7 @@
 #include "acquire/driver.h"
 #include "acquire/pacer.h"
 #include "capture/recorder.h"
+#include "frontend/readingsession.h"
 
 #include <QMetaType>
 #include <QObject>
@@ -31,8 +32,10 @@ class ReadingRunner : public QObject, public ReadingListener {
     // Used by the window between readings only (initport); the running reading has it alone.
     Driver& driver() { return *driver_; }
 
-    // Starts Getregisters on the reading thread, starting the thread when it is not running.
-    void start();
+    // Starts Getregisters on the reading thread, starting the thread when it is not running;
+    // `verify`: a verified reading (the same reading twice, the traffic of the second after
+    // the separator).
+    void start(bool verify = false);
     // Ends a running reading at its next poll and ends the thread; for closing the window. A
     // later start() starts a new thread.
     void shutdown();
@@ -50,9 +53,9 @@ class ReadingRunner : public QObject, public ReadingListener {
     void echosent(const QString& text);
     void echoreceived(const QString& text);
     void waitingon(const QString& what);
-    // The reading has ended with `record` (Latin-1) and `outcome`, a cancel by the operator
-    // included.
-    void finished(const QString& record, const meter::Outcome& outcome);
+    // The reading has ended, a cancel by the operator included: its pass, or both of a
+    // verified reading.
+    void finished(const meter::ReadingPasses& passes);
 
   private:
     void run();
@@ -67,6 +70,7 @@ class ReadingRunner : public QObject, public ReadingListener {
     std::unique_ptr<CaptureRecorder> recorder_;
     std::unique_ptr<Driver> driver_;
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> verify_{false};
     QThread thread_;
     QObject* worker_ = nullptr; // lives on thread_ while it runs; runs the readings
 };
@@ -74,3 +78,4 @@ class ReadingRunner : public QObject, public ReadingListener {
 } // namespace meter
 
 Q_DECLARE_METATYPE(meter::Outcome)
+Q_DECLARE_METATYPE(meter::ReadingPasses)

@@ -140,6 +140,8 @@ class Layout {
         detail(formtext("端口号："), port);
         detail(ReportSheet::tr("时间："), shownstamp(utf8(r.time)));
         detail(ReportSheet::tr("状态："), status);
+        // A verified reading whose two readings agreed says so under its status.
+        if (r.verified.value_or(false)) detail(QString(), ReportSheet::tr("已核对：两次读取一致"));
         if (!sheet_.reason.isEmpty()) detail(ReportSheet::tr("原因："), sheet_.reason);
         y_ += mm(2);
         rule(y_);

@@ -12,6 +12,7 @@ namespace {
 const char* const journalon = "journal/on";
 const char* const journalpath = "journal/file";
 const char* const devicegroup = "devices";
+const char* const verifykey = "reading/verify";
 
 QString key(const char* name) {
     return QString::fromLatin1(name);
@@ -56,6 +57,14 @@ void JournalSettings::choose(const QString& path) {
 QString JournalSettings::defaultfile() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
         .filePath(QStringLiteral("journal.csv"));
+}
+
+bool verifiedreadings() {
+    return AppSettings().value(key(verifykey), false).toBool();
+}
+
+void rememberverifiedreadings(bool on) {
+    AppSettings().setValue(key(verifykey), on);
 }
 
 std::map<int, QString> saveddevices() {

@@ -44,6 +44,10 @@ class JournalSettings {
     QString fixedfile_; // absolute
 };
 
+// Whether readings are verified (read twice, good only when both agree), as remembered.
+bool verifiedreadings();
+void rememberverifiedreadings(bool on);
+
 // The devices the operator put behind port numbers, as remembered.
 std::map<int, QString> saveddevices();
 // Remembers `path` behind `port`; an empty path forgets the choice (the port's default).

@@ -14,7 +14,8 @@ namespace meter {
 
 StatusLine::StatusLine(QStatusBar* bar, int devicewidth)
     : bar_(bar), icon_(new QLabel(bar)), text_(new StatusText(Qt::ElideRight, bar)),
-      progressbar_(new QProgressBar(bar)), device_(new StatusText(Qt::ElideMiddle, bar)) {
+      progressbar_(new QProgressBar(bar)), device_(new StatusText(Qt::ElideMiddle, bar)),
+      mode_(new QLabel(bar)) {
     icon_->setObjectName(QStringLiteral("statusicon"));
     text_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     text_->setObjectName(QStringLiteral("status"));
@@ -27,6 +28,9 @@ StatusLine::StatusLine(QStatusBar* bar, int devicewidth)
     device_->setMaximumWidth(devicewidth);
     bar->addWidget(icon_);
     bar->addWidget(text_, 1);
+    mode_->setObjectName(QStringLiteral("mode"));
+    mode_->hide();
+    bar->addPermanentWidget(mode_);
     bar->addPermanentWidget(progressbar_);
     bar->addPermanentWidget(device_);
     bar->setSizeGripEnabled(false);
@@ -71,6 +75,15 @@ void StatusLine::hideprogress() {
 
 void StatusLine::showdevice(const QString& text) {
     device_->setfull(text);
+}
+
+void StatusLine::showmode(const QString& text) {
+    mode_->setText(text);
+    mode_->setVisible(!text.isEmpty());
+}
+
+QString StatusLine::mode() const {
+    return mode_->isVisible() ? mode_->text() : QString();
 }
 
 } // namespace meter

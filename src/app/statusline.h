@@ -31,6 +31,9 @@ class StatusLine {
     void showprogress(std::int64_t waitedms, std::int64_t limitms);
     void hideprogress();
     void showdevice(const QString& text);
+    // A mode the readings are in (empty: none), shown for as long as it holds.
+    void showmode(const QString& text);
+    QString mode() const;
     QProgressBar* progressbar() const { return progressbar_; }
 
   private:
@@ -39,6 +42,7 @@ class StatusLine {
     StatusText* text_;
     QProgressBar* progressbar_;
     StatusText* device_;
+    QLabel* mode_;
 };
 
 } // namespace meter

@@ -192,6 +192,11 @@ class Fields {
     }
 
     bool has(const char* name) const { return j_.contains(name); }
+    std::optional<const json*> find(const char* name) const {
+        const auto it = j_.find(name);
+        if (it == j_.end()) return std::nullopt;
+        return &*it;
+    }
 
     std::optional<Reason> reason(const char* name) {
         const auto it = j_.find(name);
@@ -262,6 +267,13 @@ std::optional<CaptureHeader> headerof(const json& j, Fields& f) {
             return std::nullopt;
         }
         h.demo = demo->get<bool>();
+    }
+    if (const auto verify = j.find("verify"); verify != j.end() && h.version >= 2) {
+        if (!verify->is_boolean()) {
+            f.bad("verify");
+            return std::nullopt;
+        }
+        h.verify = verify->get<bool>();
     }
     if (!findtype(h.code)) {
         f.fail(Reason(ReasonCode::capture_unknown_type, 1, h.code));
@@ -351,6 +363,13 @@ std::optional<CaptureOutcome> outcomeof(std::int64_t ms, Fields& f) {
     auto sent = f.bytes("sent");
     auto received = f.bytes("received");
     if (!f.why().empty()) return std::nullopt;
+    if (const auto verified = f.find("verified")) {
+        if (!(*verified)->is_boolean()) {
+            f.bad("verified");
+            return std::nullopt;
+        }
+        o.verified = (*verified)->get<bool>();
+    }
     if (!oneof(ends, *end)) f.bad("end");
     if (!oneof(statuses, *status)) f.bad("status");
     if (!f.why().empty()) return std::nullopt;
@@ -379,7 +398,7 @@ std::optional<CaptureEvent::Kind> eventkind(std::string_view name) {
 std::string capturetext(const Capture& capture) {
     using Kind = CaptureEvent::Kind;
     const CaptureHeader& h = capture.header;
-    std::string out = dump({
+    json header = {
         {"format", captureformat},
         {"version", h.version},
         {"program", h.program},
@@ -390,8 +409,10 @@ std::string capturetext(const Capture& capture) {
         {"device", h.device},
         {"demo", h.demo},
         {"start", h.start},
-    });
-    for (const CaptureEvent& e : capture.events) {
+    };
+    if (h.verify) header["verify"] = true;
+    std::string out = dump(header);
+    const auto eventline = [&out](const CaptureEvent& e) {
         json j = {{"ms", e.ms}, {"event", eventname(e.kind)}};
         switch (e.kind) {
         case Kind::tx:
@@ -417,9 +438,14 @@ std::string capturetext(const Capture& capture) {
             break;
         }
         out += dump(j);
+    };
+    for (const CaptureEvent& e : capture.events) eventline(e);
+    if (capture.again) {
+        out += dump({{"ms", capture.againms}, {"event", "again"}});
+        for (const CaptureEvent& e : capture.second) eventline(e);
     }
     const CaptureOutcome& o = capture.outcome;
-    out += dump({
+    json outcome = {
         {"ms", o.ms},
         {"event", "outcome"},
         {"end", o.end},
@@ -429,8 +455,9 @@ std::string capturetext(const Capture& capture) {
         {"record", latin1toutf8(o.record)},
         {"sent", latin1toutf8(o.sent)},
         {"received", latin1toutf8(o.received)},
-    });
-    return out;
+    };
+    if (o.verified) outcome["verified"] = *o.verified;
+    return out + dump(outcome);
 }
 
 CaptureRead parsecapture(std::string_view text) {
@@ -483,11 +510,18 @@ CaptureRead parsecapture(std::string_view text) {
             outcome = true;
             continue;
         }
+        // The second reading of a verified one begins.
+        if (*name == "again" && capture.header.verify) {
+            if (capture.again) return failed(Reason(ReasonCode::capture_again_twice, number));
+            capture.again = true;
+            capture.againms = *ms;
+            continue;
+        }
         const std::optional<CaptureEvent::Kind> kind = eventkind(*name);
         if (!kind) return failed(Reason(ReasonCode::capture_unknown_event, number, *name));
         std::optional<CaptureEvent> e = eventof(*kind, *ms, f, number);
         if (!e) return failed(f.why());
-        capture.events.push_back(std::move(*e));
+        (capture.again ? capture.second : capture.events).push_back(std::move(*e));
     }
     if (number == 0) return failed(Reason(ReasonCode::capture_not_capture, 1));
     if (!outcome) return failed(Reason(ReasonCode::capture_truncated, number));

@@ -19,13 +19,16 @@
 namespace meter {
 
 inline constexpr std::string_view captureformat = "meterreader-capture";
-// The version this program writes, and the newest it reads.
-inline constexpr int captureversion = 1;
+// The newest version this program reads and writes. A capture of a single reading is written
+// as version 1, which every reader of captures takes; one of a verified reading (asked to be
+// read twice) as version 2.
+inline constexpr int captureversion = 2;
+inline constexpr int captureversionsingle = 1;
 // A file larger than this is not read.
 inline constexpr std::size_t capturemaxbytes = 16u * 1024 * 1024;
 
 struct CaptureHeader {
-    int version = captureversion;
+    int version = captureversionsingle;
     std::string program;  // the version of the program that made it
     std::string typetext; // the machine type as chosen
     std::int16_t code = 0;
@@ -35,6 +38,7 @@ struct CaptureHeader {
     std::string device; // what stood behind the port: "demo" for the built-in simulated meter
     bool demo = false;  // read from the built-in simulated meter (absent before: false)
     std::string start;  // when the reading started, ISO 8601 local time with its offset
+    bool verify = false; // asked to be verified: read twice, good only when both agree (v2)
 
     bool operator==(const CaptureHeader&) const = default;
 };
@@ -71,13 +75,18 @@ struct CaptureOutcome {
     std::string record;     // the register record, as bytes
     std::string sent;       // the two traffic texts, as the window's boxes show them
     std::string received;
+    std::optional<bool> verified; // for a reading asked to be verified: whether both agreed
 
     bool operator==(const CaptureOutcome&) const = default;
 };
 
 struct Capture {
     CaptureHeader header;
-    std::vector<CaptureEvent> events;
+    std::vector<CaptureEvent> events; // the reading's exchange; a verified one's first
+    // A verified reading that read again: the second exchange, its times since the first began.
+    bool again = false;
+    std::int64_t againms = 0; // when the second began
+    std::vector<CaptureEvent> second;
     CaptureOutcome outcome;
 
     bool operator==(const Capture&) const = default;

@@ -17,7 +17,13 @@ CaptureRecorder::CaptureRecorder(SerialDevice& device, VendorLibrary& vendor, co
 
 void CaptureRecorder::begin() {
     events_.clear();
+    again_.reset();
     start_ = pacer_.nowms();
+}
+
+void CaptureRecorder::again() {
+    again_ = events_.size();
+    againms_ = std::max(elapsedms(), events_.empty() ? 0 : events_.back().ms);
 }
 
 std::int64_t CaptureRecorder::elapsedms() const {
@@ -26,8 +32,17 @@ std::int64_t CaptureRecorder::elapsedms() const {
 }
 
 Capture CaptureRecorder::capture(CaptureHeader header, CaptureOutcome outcome) const {
-    Capture c{std::move(header), events_, std::move(outcome)};
+    Capture c;
+    c.header = std::move(header);
+    c.outcome = std::move(outcome);
     c.outcome.ms = std::max(elapsedms(), events_.empty() ? 0 : events_.back().ms);
+    const std::size_t split = again_ ? *again_ : events_.size();
+    c.events.assign(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(split));
+    if (again_) {
+        c.again = true;
+        c.againms = againms_;
+        c.second.assign(events_.begin() + static_cast<std::ptrdiff_t>(split), events_.end());
+    }
     return c;
 }
 

@@ -12,6 +12,7 @@
 #include "vendorapi/vendorlibrary.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace meter {
@@ -31,11 +32,13 @@ class CaptureRecorder {
 
     // A reading begins now: what was kept of the last one goes.
     void begin();
+    // The second reading of a verified one begins now: what follows is its exchange.
+    void again();
     // The events kept since begin(), and the milliseconds since then.
     const std::vector<CaptureEvent>& events() const { return events_; }
     std::int64_t elapsedms() const;
     // The capture of the reading: `header` and `outcome` as the front end knows them, the events
-    // kept; the outcome's time is now.
+    // kept (split at again(), when it was called); the outcome's time is now.
     Capture capture(CaptureHeader header, CaptureOutcome outcome) const;
 
   private:
@@ -84,6 +87,8 @@ class CaptureRecorder {
     PollTap listener_;
     std::int64_t start_ = 0;
     std::vector<CaptureEvent> events_;
+    std::optional<std::size_t> again_; // where the second reading's events begin
+    std::int64_t againms_ = 0;
 };
 
 } // namespace meter

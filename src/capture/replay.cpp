@@ -24,10 +24,23 @@ bool iscancel(const Reason& why) {
 CaptureReplay::CaptureReplay(const Capture& capture, ReadingListener* listener)
     : capture_(capture), device_(*this), vendor_(*this), pacer_(*this),
       listener_(listener, [this](std::int64_t count) { poll_ = count; }) {
+    load(capture.events, !capture.again);
+}
+
+void CaptureReplay::again() {
+    chunks_.clear();
+    failures_.clear();
+    calls_.clear();
+    poll_ = 0;
+    cancelafter_ = -1;
+    load(capture_.second, true);
+}
+
+void CaptureReplay::load(const std::vector<CaptureEvent>& events, bool last) {
     using Kind = CaptureEvent::Kind;
     std::int64_t poll = 0;
     bool cancelheld = false;
-    for (const CaptureEvent& e : capture.events) {
+    for (const CaptureEvent& e : events) {
         switch (e.kind) {
         case Kind::poll:
             poll = e.count;
@@ -48,7 +61,7 @@ CaptureReplay::CaptureReplay(const Capture& capture, ReadingListener* listener)
             break;
         }
     }
-    if (capture.outcome.end == "cancelled" && !cancelheld) cancelafter_ = poll;
+    if (last && capture_.outcome.end == "cancelled" && !cancelheld) cancelafter_ = poll;
 }
 
 Reason CaptureReplay::firstwritedifference() const {

@@ -20,6 +20,8 @@ class CaptureReplay {
   public:
     // `capture` must outlive the replay. `listener` (may be null) hears the replayed reading.
     explicit CaptureReplay(const Capture& capture, ReadingListener* listener = nullptr);
+    // The second reading of a verified capture begins: its exchange is played from here on.
+    void again();
     CaptureReplay(const CaptureReplay&) = delete;
     CaptureReplay& operator=(const CaptureReplay&) = delete;
 
@@ -29,7 +31,7 @@ class CaptureReplay {
     Pacer& pacer() { return pacer_; }
     ReadingListener* listener() { return &listener_; }
 
-    // The bytes the replayed reading wrote, one entry per write.
+    // The bytes the replayed reading wrote, one entry per write (of both readings).
     const std::vector<Bytes>& writes() const { return device_.writes; }
     // The first write that differs from the recorded one: which write (1, 2, ...) and at which
     // byte (1, 2, ...); none while every write so far is the recorded one.
@@ -87,6 +89,8 @@ class CaptureReplay {
         std::int64_t now_ = 0;
     };
 
+    // Takes the recorded exchange of one reading; `last`: the reading's end is the capture's.
+    void load(const std::vector<CaptureEvent>& events, bool last);
     // Throws the recorded failure of device call `call` when the replay has reached it.
     void failifrecorded(std::string_view call);
     // The chunks readable now, their bytes in order.

@@ -36,7 +36,8 @@ using namespace meter;
 
 const char* const usage =
     R"USAGE(usage: meterread [--port TEXT] [--type TEXT] [--device N=PATH]... [--json] [--demo]
-                 [--lang zh|en] [--journal FILE] [--capture FILE] [--help] [--version]
+                 [--verify] [--lang zh|en] [--journal FILE] [--capture FILE] [--help]
+                 [--version]
        meterread --replay FILE [--check] [--json] [--lang zh|en]
 Reads the registers of a postage meter on a serial port and prints them.
 
@@ -52,6 +53,9 @@ const char* const usagetail =
                    "nodata" (the reading ended normally without register values) or "failed"
   --demo           read the built-in simulated meter, which stands behind every port but
                    those --device names; the JSON says "demo": true, files say device "demo"
+  --verify         read twice and accept the values only when both readings agree; a
+                   difference fails the reading, naming the register and both values; the
+                   JSON gains "verified", files a last column
   --lang zh|en     language of the messages and result lines (default: the system's locale,
                    Chinese unless it is English); the JSON keys and its "reason" (English) stay
   --journal FILE   append the reading, good or not, to FILE as one CSV row (UTF-8, header
@@ -76,7 +80,8 @@ Either ends a running reading, which is reported as cancelled.
 // The same in Chinese, for a Chinese --lang or locale.
 const char* const usagezh =
     R"USAGE(用法：meterread [--port 文本] [--type 文本] [--device N=路径]... [--json] [--demo]
-                 [--lang zh|en] [--journal 文件] [--capture 文件] [--help] [--version]
+                 [--verify] [--lang zh|en] [--journal 文件] [--capture 文件] [--help]
+                 [--version]
        meterread --replay 文件 [--check] [--json] [--lang zh|en]
 读取串口上邮资表的寄存器并打印出来。
 
@@ -92,6 +97,8 @@ const char* const usagetailzh =
                    "nodata"（读取正常结束但没有寄存器值）或 "failed"
   --demo           读取内置的模拟邮资表，它连在每个端口后面（--device 指定的端口除外）；
                    JSON 中有 "demo": true，文件中的设备写作 "demo"
+  --verify         核对读取：读两次，两次一致才接受读数；不一致时读取失败，并给出不一致
+                   的寄存器和两个数值；JSON 中多一个 "verified"，文件中多最后一列
   --lang zh|en     消息和结果行的语言（默认按系统的区域设置：英语时为英语，否则为中文）；
                    JSON 的键和其中的 "reason"（英文）不变
   --journal 文件   把这次读取（无论成败）作为一行 CSV 追加到“文件”（UTF-8，新文件先写
@@ -241,6 +248,7 @@ struct Options {
     std::vector<std::string> devices;
     bool json = false;
     bool demo = false;
+    bool verify = false;
     std::string lang;
     std::string journal;
     std::string capture;
@@ -273,6 +281,7 @@ Options parse(const std::vector<std::string>& arguments) {
     app.add_option("--device", o.devices);
     app.add_flag("--json", o.json);
     app.add_flag("--demo", o.demo);
+    app.add_flag("--verify", o.verify);
     app.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--journal", o.journal)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--capture", o.capture)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -302,6 +311,9 @@ Options parse(const std::vector<std::string>& arguments) {
     }
     if (!o.replay.empty() && !o.capture.empty())
         refuse(Reason(ReasonCode::options_together, "--capture", "--replay"));
+    // A capture says itself whether its reading was verified.
+    if (!o.replay.empty() && o.verify)
+        refuse(Reason(ReasonCode::options_together, "--verify", "--replay"));
     if (o.check && o.replay.empty())
         refuse(Reason(ReasonCode::option_needs_option, "--check", "--replay"));
     return o;
@@ -322,6 +334,11 @@ void printlines(const RecordFields& f) {
     line(ResultField::unused, f.unused);
     line(ResultField::pieces, f.pieces);
     line(ResultField::head, f.head);
+}
+
+// The line under the values of a reading both of whose readings agreed.
+void printverified(const FinishedReading& r) {
+    if (r.report.verified.value_or(false)) print(Stream::out, verifiedline(language) + "\n");
 }
 
 // Says why a file asked for was not written; false when it was not.
@@ -359,10 +376,12 @@ int replay(const Options& o) {
         quit((read.why.code() == ReasonCode::capture_not_opened ? "" : o.replay + ": ") +
              read.why.text(language));
     const ReplayedReading replayed = replaycapture(*read.capture);
-    if (o.json)
+    if (o.json) {
         printjson(replayed.reading);
-    else
+    } else {
         printlines(replayed.reading.fields);
+        printverified(replayed.reading);
+    }
     std::fflush(stdout);
     if (!o.check) return exitstatus(replayed.reading);
     const bool zh = language == Language::zh;
@@ -418,7 +437,8 @@ int main(int argc, char** argv) {
               "demo: the simulated meter on " + run.demo->path() + " stands behind every port\n");
     const Usage before = measure();
     recorder.begin();
-    FinishedReading reading = session.run(driver, device->describe(session.port()));
+    FinishedReading reading = session.run(driver, device->describe(session.port()), o.verify,
+                                          [&recorder] { recorder.again(); });
     run.mark(reading.report);
     const Usage after = measure();
     progress.clear();
@@ -427,10 +447,12 @@ int main(int argc, char** argv) {
                      static_cast<long long>(after.wallms - before.wallms),
                      static_cast<long long>(after.cpums - before.cpums), after.maxrsskb);
 
-    if (o.json)
+    if (o.json) {
         printjson(reading);
-    else
+    } else {
         printlines(reading.fields);
+        printverified(reading);
+    }
     std::fflush(stdout);
     const bool journalled = o.journal.empty() || kept(keepjournal(o.journal, reading.report));
     // No one was asked: only a capture is replaced.

@@ -37,6 +37,9 @@ enum class Language { zh, en };
       "读到的记录有 %1 个字符，而不是 56 个")                                                                 \
     X(internal_error, "internal error: {s}", "内部错误：%1")                                                  \
     X(internal_error_unknown, "internal error", "内部错误")                                                   \
+    /* A verified reading: the same reading twice, good only when both records agree. */                      \
+    X(readings_differ, "the two readings' {g} differ: {s} / {s}", "两次读取的%1不一致：%2 / %3")               \
+    X(second_reading_failed, "the second reading: {r}", "第二次读取：%1")                                     \
     /* Refused before a reading. */                                                                           \
     X(port_above_8, "port {n} is above 8", "端口 %1 大于 8")                                                  \
     X(type_not_in_list, "machine type \"{s}\" is not in the list", "机器类型 \"%1\" 不在列表中")              \
@@ -238,6 +241,8 @@ enum class Language { zh, en };
     X(capture_time_backwards, "line {n}: the time goes back from {n} ms to {n} ms",                           \
       "第 %1 行：时间从 %2 毫秒倒退到 %3 毫秒")                                                               \
     X(capture_unknown_event, "line {n}: unknown event \"{s}\"", "第 %1 行：未知的事件 \"%2\"")                \
+    X(capture_again_twice, "line {n}: a second \"again\" line (a capture holds two readings at most)",          \
+      "第 %1 行：第二个 \"again\" 行（一个抓包最多记录两次读取）")                                            \
     X(capture_after_outcome, "line {n}: the capture goes on after its outcome line",                          \
       "第 %1 行：抓包在结果行之后还有内容")                                                                   \
     X(capture_write_differs, "write {n} differs from the recorded one at byte {n}",                          \

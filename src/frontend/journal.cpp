@@ -22,7 +22,7 @@ constexpr std::string_view byteordermark = "\xEF\xBB\xBF";
 constexpr std::string_view names[journalfields] = {
     "time", "port",   "device", "type",     "code",       "total",
     "used", "unused", "pieces", "head",     "record",     "end",
-    "status", "reason", "sent", "received", "reason_code"};
+    "status", "reason", "sent", "received", "reason_code", "verified"};
 constexpr std::size_t none = journalfields;
 
 // The first characters of a text a spreadsheet would take for a formula.
@@ -49,27 +49,31 @@ std::string field(const std::string& text, bool guard = true) {
     return out + '"';
 }
 
-// The columns of a journal begun before reason_code.
-constexpr std::size_t oldcolumns = journalfields - 1;
+// The columns of a journal as begun: before reason_code, before verified, or all of today's.
+enum class Columns : std::size_t {
+    old = journalfields - 2,
+    withcode = journalfields - 1,
+    all = journalfields,
+};
 
-// The fields as a row, the last one left out for a journal of the old columns.
-std::string joinrow(const std::array<std::string, journalfields>& fields, bool withcode) {
+// The fields as a row, those after the journal's columns left out.
+std::string joinrow(const std::array<std::string, journalfields>& fields, Columns columns) {
     std::string row;
-    for (std::size_t i = 0; i < (withcode ? fields.size() : oldcolumns); ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(columns); ++i) {
         if (!row.empty()) row += ',';
         row += fields[i];
     }
     return row + "\r\n";
 }
 
-std::string header(bool withcode) {
+std::string header(Columns columns) {
     std::array<std::string, journalfields> fields;
     for (std::size_t i = 0; i < fields.size(); ++i)
         fields[i] = field(std::string(names[i]), false);
-    return joinrow(fields, withcode);
+    return joinrow(fields, columns);
 }
 
-std::string row(const ReadingReport& r, bool withcode) {
+std::string row(const ReadingReport& r, Columns columns) {
     const RecordFields f = cutrecord(r.record);
     return joinrow({field(owntext(r.time)), field(std::to_string(r.port), false),
                     field(owntext(r.devicetext())), field(owntext(r.typetext)),
@@ -78,30 +82,31 @@ std::string row(const ReadingReport& r, bool withcode) {
                     field(linetext(f.head)), field(linetext(r.record)),
                     field(r.normal ? "normal" : "failure"), field(r.status()),
                     field(owntext(r.reason)), field(linetext(r.sent)), field(linetext(r.received)),
-                    field(owntext(r.reasoncode), false)},
-                   withcode);
+                    field(owntext(r.reasoncode), false),
+                    field(r.verified ? (*r.verified ? "true" : "false") : "", false)},
+                   columns);
 }
 
-// What a journal's first bytes say it is.
-enum class Kind { empty, ours, old, notours };
+constexpr Columns generations[] = {Columns::all, Columns::withcode, Columns::old};
 
 // The longest beginning judge() needs to see.
 std::size_t judgedlength() {
-    return byteordermark.size() + std::max(header(true).size(), header(false).size());
+    std::size_t longest = 0;
+    for (const Columns c : generations) longest = std::max(longest, header(c).size());
+    return byteordermark.size() + longest;
 }
 
 // A journal is ours when it begins, after its byte order mark, with our header or with that of
-// the columns before reason_code; anything else was written by someone else.
-Kind judge(std::string_view start) {
-    if (start.empty()) return Kind::empty;
+// the columns of an earlier version; anything else was written by someone else. Its columns,
+// or none.
+std::optional<Columns> judge(std::string_view start) {
     if (start.substr(0, byteordermark.size()) == byteordermark)
         start.remove_prefix(byteordermark.size());
-    const auto beginswith = [start](const std::string& head) {
-        return start.substr(0, head.size()) == head;
-    };
-    if (beginswith(header(true))) return Kind::ours;
-    if (beginswith(header(false))) return Kind::old;
-    return Kind::notours;
+    for (const Columns c : generations) {
+        const std::string head = header(c);
+        if (start.substr(0, head.size()) == head) return c;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -111,11 +116,11 @@ std::string_view journalcolumn(JournalField f) {
 }
 
 std::string csvheader() {
-    return header(true);
+    return header(Columns::all);
 }
 
 std::string csvrow(const ReadingReport& r) {
-    return row(r, true);
+    return row(r, Columns::all);
 }
 
 std::string csvfile(const ReadingReport& r) {
@@ -127,16 +132,9 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
     // first writes the header; a journal begun with the old columns keeps them.
     const files::AppendResult done =
         files::append(path, judgedlength(), [&](std::string_view start) -> std::optional<std::string> {
-            switch (judge(start)) {
-            case Kind::empty:
-                return std::string(byteordermark) + header(true) + row(r, true);
-            case Kind::ours:
-                return row(r, true);
-            case Kind::old:
-                return row(r, false);
-            case Kind::notours:
-                break;
-            }
+            if (start.empty())
+                return std::string(byteordermark) + header(Columns::all) + row(r, Columns::all);
+            if (const std::optional<Columns> columns = judge(start)) return row(r, *columns);
             return std::nullopt;
         });
     if (done.declined) return Reason(ReasonCode::journal_not_ours, path);

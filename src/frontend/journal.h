@@ -18,7 +18,8 @@
 namespace meter {
 
 // The journal's columns, in the order of the header written today. A journal begun before
-// reason_code lacks that column; columns are found by the header's names.
+// reason_code lacks that column and those after it, one begun before verified lacks that one;
+// columns are found by the header's names.
 enum class JournalField : std::size_t {
     time,
     port,
@@ -37,15 +38,17 @@ enum class JournalField : std::size_t {
     sent,
     received,
     reasoncode,
+    verified,
 };
-inline constexpr std::size_t journalfields = 17;
+inline constexpr std::size_t journalfields = 18;
 
 // The header's name of a column ("reason_code").
 std::string_view journalcolumn(JournalField f);
 
 // CSV (RFC 4180: every field quoted, quotes doubled, CRLF line ends). The header names the
-// columns; a row holds one reading. The last column, reason_code, came after the others: a
-// journal begun before it keeps its columns (see appendjournal). A text a spreadsheet would
+// columns; a row holds one reading. The last columns came after the others (reason_code, then
+// verified: "true" or "false" for a reading asked to be verified, else empty): a journal begun
+// before one of them keeps its columns (see appendjournal). A text a spreadsheet would
 // take for a formula gets a leading apostrophe, which the reader takes off again.
 std::string csvheader();
 std::string csvrow(const ReadingReport& r);
@@ -54,8 +57,8 @@ std::string csvrow(const ReadingReport& r);
 std::string csvfile(const ReadingReport& r);
 
 // Appends one row to the journal at `path`, creating it (with byte order mark and header) when
-// it is missing or empty. A journal whose header is that of the columns before reason_code gets
-// rows of those columns, so that it stays one table. A file that does not begin with either
+// it is missing or empty. A journal whose header is that of the columns before reason_code or
+// before verified gets rows of those columns, so that it stays one table. A file that does not begin with either
 // header, or that is no ordinary file, is never written to. The row goes out in a single write
 // to a file opened for appending, so rows from programs appending at once never interleave.
 // The folder is not created. Returns why it could not, in words that name the cause; empty on

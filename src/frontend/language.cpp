@@ -68,6 +68,10 @@ std::string resultlabel(ResultField field, Language language) {
     return {};
 }
 
+std::string verifiedline(Language language) {
+    return language == Language::zh ? "已核对：两次读取一致" : "Verified: both readings agree";
+}
+
 namespace {
 
 // The types whose English name differs from the list text (the English window's list; its

@@ -29,6 +29,9 @@ std::optional<Language> chooselanguage(std::string_view option, EnvironmentLooku
 enum class ResultField { total, used, unused, pieces, head };
 std::string resultlabel(ResultField field, Language language);
 
+// The line under the values of a verified reading both of whose readings agreed.
+std::string verifiedline(Language language);
+
 // A machine type's name as a window in `language` shows it: the list text ("5400(5表头)"), or
 // its English name ("5400 (5 heads)"). Files always keep the list text.
 std::string typeshown(std::string_view listtext, Language language);

@@ -16,6 +16,9 @@ CaptureHeader captureheader(const FinishedReading& r) {
     h.device = r.report.devicetext();
     h.demo = r.report.demo;
     h.start = r.report.time;
+    // A verified reading's two exchanges need the version that holds them.
+    h.verify = r.report.verified.has_value();
+    h.version = h.verify ? captureversion : captureversionsingle;
     return h;
 }
 
@@ -28,6 +31,7 @@ CaptureOutcome captureoutcome(const FinishedReading& r) {
     o.record = r.report.record;
     o.sent = r.report.sent;
     o.received = r.report.received;
+    o.verified = r.report.verified;
     return o;
 }
 
@@ -47,7 +51,7 @@ ReplayedReading replaycapture(const Capture& capture, ReadingListener* listener)
         out.reading.report.setreason(why);
         out.reading.report.normal = false;
     } else {
-        out.reading = session.run(driver, h.device);
+        out.reading = session.run(driver, h.device, h.verify, [&replay] { replay.again(); });
     }
     out.reading.report.time = h.start;
     out.reading.report.demo = h.demo;

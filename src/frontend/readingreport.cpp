@@ -52,7 +52,7 @@ std::string owntext(std::string_view text) {
 std::string jsontext(const ReadingReport& r, int indent) {
     const RecordFields f = cutrecord(r.record);
     // Members in the order of their names, as meterread has always printed them.
-    const nlohmann::json j = {
+    nlohmann::json j = {
         {"code", r.code},
         {"demo", r.demo},
         {"device", owntext(r.devicetext())},
@@ -73,6 +73,7 @@ std::string jsontext(const ReadingReport& r, int indent) {
         {"unused", linetext(f.unused)},
         {"used", linetext(f.used)},
     };
+    if (r.verified) j["verified"] = *r.verified;
     return j.dump(indent < 0 ? -1 : indent) + "\n";
 }
 

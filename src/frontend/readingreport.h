@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,19 +26,23 @@ struct ReadingReport {
     std::string reasoncode; // the reason's stable name ("no_reply"); empty for none
     bool demo = false;      // read from the built-in simulated meter, not a real one
     std::int64_t elapsedms = 0; // how long the reading took
+    // Asked to be verified (read twice): whether both readings agreed. None when not asked.
+    std::optional<bool> verified{};
 
     // The device as the files keep it: "demo" for the simulated meter, whose device is made
     // anew for every run.
     std::string devicetext() const { return demo ? "demo" : device; }
 
-    // Both texts of the reason from `why`. The hint added to a reading that never got a byte
-    // does not change its code: scripts key on the code of what went wrong ("no_reply").
+    // Both texts of the reason from `why`. The hint added to a reading that never got a byte,
+    // and the note that it was the second of a verified reading, do not change its code:
+    // scripts key on the code of what went wrong ("no_reply").
     void setreason(const Reason& why) {
         reason = why.english();
         const Reason* keyed = &why;
-        if (why.code() == ReasonCode::nothing_received && !why.parts().empty() &&
-            why.parts().front().nested)
-            keyed = why.parts().front().nested.get();
+        while ((keyed->code() == ReasonCode::nothing_received ||
+                keyed->code() == ReasonCode::second_reading_failed) &&
+               !keyed->parts().empty() && keyed->parts().front().nested)
+            keyed = keyed->parts().front().nested.get();
         reasoncode = std::string(keyed->name());
     }
 
@@ -49,7 +54,8 @@ struct ReadingReport {
 std::string localtimestamp(std::time_t when);
 
 // The reading as one JSON object, the same for every caller (meterread --json, a saved .json
-// file): the report's fields, the five values, the status, "demo" and "elapsed_ms". Texts from
+// file): the report's fields, the five values, the status, "demo", "elapsed_ms", and "verified"
+// when the reading was asked to be verified. Texts from
 // the line (the record, the values, the traffic) are read as Latin-1, the others are cleaned
 // to well-formed UTF-8. `indent` < 0 gives one line, else one member a line.
 std::string jsontext(const ReadingReport& r, int indent = 2);

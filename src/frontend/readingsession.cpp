@@ -76,7 +76,12 @@ void ReadingSession::begin(std::string device) {
 
 FinishedReading ReadingSession::finish(const Driver& driver, std::string record,
                                        Outcome outcome) const {
+    return finishpass(lastpass(driver, std::move(record)), std::move(outcome));
+}
+
+FinishedReading ReadingSession::finishpass(const ReadingPass& pass, Outcome outcome) const {
     FinishedReading r;
+    const std::string& record = pass.record;
     r.elapsedms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start_)
                       .count();
@@ -89,20 +94,96 @@ FinishedReading ReadingSession::finish(const Driver& driver, std::string record,
     // The list text, whatever the language the type was named in.
     report.typetext = textfor(code_);
     report.code = code_;
-    report.record = std::move(record);
+    report.record = record;
     report.normal = outcome.normal();
     // Files keep the reason in English, whatever the front end's language.
     report.setreason(outcome.reason);
-    report.sent = driver.link().txtsend();
-    report.received = driver.link().txtrece();
+    report.sent = pass.sent;
+    report.received = pass.received;
     r.outcome = std::move(outcome);
     return r;
 }
 
-FinishedReading ReadingSession::run(Driver& driver, std::string device) {
+FinishedReading ReadingSession::finish(const ReadingPasses& passes) const {
+    const ReadingPass& first = passes.first;
+    if (!passes.second) {
+        FinishedReading r = finishpass(first, first.outcome);
+        if (passes.verify) r.report.verified = false;
+        return r;
+    }
+    const ReadingPass& second = *passes.second;
+    Outcome outcome = first.outcome;
+    if (second.outcome.cancelled()) {
+        outcome = second.outcome;
+    } else if (!second.outcome.normal()) {
+        outcome = {Outcome::End::failure,
+                   Reason(ReasonCode::second_reading_failed, second.outcome.reason)};
+    } else if (Reason differs = recorddifference(first.record, second.record)) {
+        outcome = {Outcome::End::failure, std::move(differs)};
+    }
+    // The separator stands between two exchanges on the line; the vendor library's readings
+    // show none.
+    ReadingPass both = first;
+    const auto join = [](std::string& text, const std::string& then) {
+        if (!text.empty() || !then.empty()) text += std::string(passseparator) + then;
+    };
+    join(both.sent, second.sent);
+    join(both.received, second.received);
+    const bool agreed = outcome.normal();
+    FinishedReading r = finishpass(both, std::move(outcome));
+    r.report.verified = agreed;
+    return r;
+}
+
+FinishedReading ReadingSession::run(Driver& driver, std::string device, bool verify,
+                                    const std::function<void()>& between) {
     begin(std::move(device));
-    std::string record = driver.Getregisters();
-    return finish(driver, std::move(record), driver.outcome());
+    return finish(readingpasses(driver, verify, between));
+}
+
+ReadingPass lastpass(const Driver& driver, std::string record) {
+    return {std::move(record), driver.outcome(), driver.link().txtsend(), driver.link().txtrece()};
+}
+
+bool readsagain(const ReadingPass& first) {
+    return first.outcome.normal() && !first.outcome.reason;
+}
+
+ReadingPasses readingpasses(Driver& driver, bool verify, const std::function<void()>& between) {
+    ReadingPasses passes;
+    passes.verify = verify;
+    passes.first = lastpass(driver, driver.Getregisters());
+    if (!verify || !readsagain(passes.first)) return passes;
+    // The same reading again, as the window starts every reading: the pair stored afresh.
+    const AcquisitionState& s = driver.state();
+    if (driver.initport(s.iport, s.itype) != 1) {
+        passes.second = ReadingPass{{}, {Outcome::End::failure, Reason(ReasonCode::pair_refused,
+                                                                        s.iport)}, {}, {}};
+        return passes;
+    }
+    if (between) between();
+    passes.second = lastpass(driver, driver.Getregisters());
+    return passes;
+}
+
+Reason recorddifference(const std::string& first, const std::string& second) {
+    if (first == second) return {};
+    // The registers by their place in a record of 56 characters, as the window cuts them.
+    struct Field {
+        const char* name;
+        std::size_t at, length;
+    };
+    static constexpr Field fields[] = {{"total postage", 0, 12},
+                                       {"used postage", 12, 12},
+                                       {"unused postage", 24, 12},
+                                       {"total pieces", 36, 10},
+                                       {"meter head", 46, 10}};
+    if (first.size() == 56 && second.size() == 56)
+        for (const Field& f : fields)
+            if (first.compare(f.at, f.length, second, f.at, f.length) != 0)
+                return Reason(ReasonCode::readings_differ, f.name, first.substr(f.at, f.length),
+                              second.substr(f.at, f.length));
+    return Reason(ReasonCode::readings_differ, "registers", first, second);
 }
 
 } // namespace meter

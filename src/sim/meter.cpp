@@ -57,13 +57,17 @@ std::vector<Emission> Meter::receive(ByteView bytes, std::int64_t nowms) {
         bool waiting = false;
         bool taken = false;
         for (auto& family : families_) {
-            const Family::Take t = family->take(pending_, registers_, code_);
+            Family::Take t = family->take(pending_, registers_, code_);
             if (t.kind == Family::Take::Kind::notmine) continue;
             if (t.kind == Family::Take::Kind::needmore) {
                 waiting = true;
                 continue;
             }
             const std::size_t n = std::min(std::max<std::size_t>(t.consumed, 1), pending_.size());
+            // A request that begins another reading of a meter in use is answered from the
+            // registers as they are now: asked again of the same request.
+            if (t.kind == Family::Take::Kind::request && !t.reply.empty() && nextreading(t.note))
+                t = family->take(pending_, registers_, code_);
             pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
             taken = true;
             if (t.kind == Family::Take::Kind::rejected) {
@@ -95,6 +99,48 @@ std::vector<Emission> Meter::receive(ByteView bytes, std::int64_t nowms) {
         pending_.erase(pending_.begin());
     }
     return out;
+}
+
+bool Meter::nextreading(const std::string& note) {
+    if (faults_.inuse == 0 && later_.empty()) return false;
+    if (std::find(thisreading_.begin(), thisreading_.end(), note) == thisreading_.end()) {
+        thisreading_.push_back(note);
+        return false;
+    }
+    thisreading_.assign(1, note);
+    ++readings_;
+    if (!later_.empty()) {
+        registers_ = later_[std::min<std::size_t>(static_cast<std::size_t>(readings_ - 2),
+                                                  later_.size() - 1)];
+    } else {
+        registers_ = afteruse(registers_, faults_.inuse);
+    }
+    log("reading " + std::to_string(readings_) + ": used postage " + registers_.used +
+        ", unused postage " + registers_.unused);
+    return true;
+}
+
+Registers afteruse(Registers registers, long long amount) {
+    const auto value = [](const std::string& digits) {
+        unsigned long long v = 0;
+        for (const char c : digits) v = v * 10 + static_cast<unsigned long long>(c - '0');
+        return v;
+    };
+    const auto digits = [](unsigned long long v, std::size_t width) {
+        std::string out(width, '0');
+        for (std::size_t i = width; i-- > 0 && v != 0; v /= 10)
+            out[i] = static_cast<char>('0' + v % 10);
+        return out;
+    };
+    const unsigned long long unused = value(registers.unused);
+    const unsigned long long moved =
+        std::min(unused, amount < 0 ? 0ULL : static_cast<unsigned long long>(amount));
+    const unsigned long long usedvalue = value(registers.used);
+    // A used postage register full to its last digit stays as it is.
+    if (moved > 999999999999ULL - usedvalue) return registers;
+    registers.used = digits(usedvalue + moved, registers.used.size());
+    registers.unused = digits(unused - moved, registers.unused.size());
+    return registers;
 }
 
 std::vector<Emission> Meter::answer(Bytes reply, std::int64_t nowms) {

@@ -38,7 +38,15 @@ struct Faults {
     bool twice = false;  // every reply is sent twice
     int corrupt = -1;    // all bits of the reply byte at this position flipped (-1: none)
     int dropafter = 0;   // the line is dropped once this many requests came in (0: never)
+    // A meter in use: from its second reading on, each reading finds this much more used
+    // postage and as much less unused (0: the registers stay). A reading begins anew when a
+    // request that was answered already comes again.
+    int inuse = 0;
 };
+
+// The registers after `amount` more postage was used: used grows, unused shrinks by as much
+// (no further than to zero), the total stays.
+Registers afteruse(Registers registers, long long amount);
 
 // One protocol family's meter side.
 class Family {
@@ -102,6 +110,9 @@ class Meter : public Responder {
     void sent(ByteView bytes) const override;
 
     const Registers& registers() const { return registers_; }
+    // The registers the meter shows from its second reading on, one set per reading; the last
+    // stays. Until then, or when empty, the registers (and the in-use fault) apply.
+    void laterreadings(std::vector<Registers> later) { later_ = std::move(later); }
     // Every reason a family played cannot show the registers, one per line; empty when all can.
     std::string cannotshow() const;
     int requests() const { return requests_; }
@@ -111,6 +122,9 @@ class Meter : public Responder {
 
   private:
     std::vector<Emission> answer(Bytes reply, std::int64_t nowms);
+    // Notes a request about to be answered; one asked already in this reading begins the next,
+    // with the registers changed: true then.
+    bool nextreading(const std::string& note);
     void log(const std::string& line) const;
 
     Registers registers_;
@@ -124,6 +138,9 @@ class Meter : public Responder {
     std::int64_t busyuntil_ = 0;
     std::vector<std::string> taken_;
     std::vector<std::string> rejected_;
+    std::vector<std::string> thisreading_; // the requests answered in the reading under way
+    int readings_ = 1;
+    std::vector<Registers> later_;
     std::function<void(const std::string&)> log_;
 };
 

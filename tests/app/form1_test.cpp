@@ -219,6 +219,58 @@ class Form1Test : public QObject {
     }
     void init() { AppSettings().clear(); }
 
+    // 读取 → 核对读取（读两次）: remembered, shown on the status line while it is on. A verified
+    // reading reads twice and says so; a meter that changed in between fails it, naming the
+    // register with both values, the first reading's values greyed, the saved file saying so.
+    void verifiedReading_ReadsTwiceAndFailsOnADifference() {
+        {
+            Fixture f;
+            QVERIFY(!f.form->act_verify()->isChecked());
+            QVERIFY(f.form->statusmode().isEmpty());
+            f.form->act_verify()->trigger();
+            QCOMPARE(f.form->statusmode(), QStringLiteral("核对读取：读两次"));
+        }
+        Fixture f;
+        QVERIFY(f.form->act_verify()->isChecked());
+        QCOMPARE(f.form->statusmode(), QStringLiteral("核对读取：读两次"));
+        f.vendor->record = digits56.toStdString();
+        f.choose(QStringLiteral("3"), QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QVERIFY2(f.form->status().endsWith(QStringLiteral("；已核对：两次读取一致")),
+                 qPrintable(f.form->status()));
+        QCOMPARE(std::count(f.vendor->calls.begin(), f.vendor->calls.end(), "ReadRegister 3"), 2);
+        f.click(); // 结束
+
+        std::string changed = digits56.toStdString();
+        changed[23] = '9';
+        f.vendor->reads = 0;
+        f.vendor->later = {changed};
+        f.choose(QStringLiteral("3"), QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QVERIFY2(f.form->status().endsWith(
+                     QStringLiteral("两次读取的已用邮资不一致：000000987600 / 000000987609")),
+                 qPrintable(f.form->status()));
+        QCOMPARE(f.form->lbl_use()->text(), QStringLiteral("已用邮资：000000987600"));
+        QVERIFY(textcolour(f.form->lbl_use()) != textcolour(f.form->Label1()));
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("reading.csv"));
+        QCOMPARE(f.form->save(saved), QString());
+        const auto row = csvreading(slurp(saved));
+        QCOMPARE(row.at("verified"), std::string("false"));
+        QCOMPARE(row.at("reason_code"), std::string("readings_differ"));
+        f.click();
+
+        // Off again: one reading, nothing said of it.
+        f.form->act_verify()->trigger();
+        QVERIFY(f.form->statusmode().isEmpty());
+        QVERIFY(!verifiedreadings());
+        f.vendor->calls.clear();
+        f.choose(QStringLiteral("3"), QStringLiteral("copote"));
+        QVERIFY(f.click());
+        QCOMPARE(f.form->status().contains(QStringLiteral("已核对")), false);
+        QCOMPARE(std::count(f.vendor->calls.begin(), f.vendor->calls.end(), "ReadRegister 3"), 1);
+    }
+
     // The panel of the operator's controls fills the window, which grows it and never shrinks
     // it below the layout.
     void openedWindowHoldsThePanelAndOffersItsMenus() {
@@ -430,7 +482,9 @@ class Form1Test : public QObject {
             QCOMPARE(v.isDouble() ? QString::number(v.toInt()) : v.toString(),
                      QString::fromStdString(value));
         }
-        QCOMPARE(row.size(), std::size_t{17});
+        // The last column says nothing of a reading not asked to be verified, nor the JSON.
+        QCOMPARE(row.size(), std::size_t{18});
+        QCOMPARE(row["verified"], std::string());
         // The JSON meterread prints: the row's members, whether it was a demo, its time taken.
         QCOMPARE(j.size(), 19);
         QCOMPARE(j[QStringLiteral("demo")].toBool(), false);
@@ -1073,6 +1127,8 @@ class Form1Test : public QObject {
             QVERIFY(saved);
             return;
         }
+        // METERREADER_SCREENSHOT_VERIFY=1: with 读取 → 核对读取（读两次） on.
+        if (qgetenv("METERREADER_SCREENSHOT_VERIFY") == "1") form.act_verify()->setChecked(true);
         QSignalSpy done(&form, &Form1::readingfinished);
         QTest::mouseClick(form.cmd_begin(), Qt::LeftButton);
         if (state == QStringLiteral("reading")) {

@@ -49,11 +49,12 @@ TEST(Guide, CoversTheTechniciansTopicsWithItsPictures) {
     } guides[] = {
         {Language::zh,
          {"开始", "结束", "Esc", "读取 → 取消", "保存抓包", "选择设备", "导出 PDF", "没有应答",
-          "占用", "没有权限", "线路断开", "找不到厂商库", "journal.csv", "查看日志"}},
+          "占用", "没有权限", "线路断开", "找不到厂商库", "journal.csv", "查看日志",
+          "核对读取（读两次）"}},
         {Language::en,
          {"Start", "Clear", "Esc", "Reading → Cancel", "Save capture", "Choose Device",
           "Export PDF", "did not answer", "in use", "permission denied", "was lost",
-          "vendor library", "journal.csv", "View Journal"}},
+          "vendor library", "journal.csv", "View Journal", "Verify Reading (Read Twice)"}},
     };
     for (const auto& g : guides) {
         const QString file = Help::guidefile(g.language);

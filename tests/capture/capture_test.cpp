@@ -68,6 +68,20 @@ Capture sample() {
     return c;
 }
 
+// A verified reading's capture: both exchanges, the second after its "again" line.
+Capture verified() {
+    Capture c = sample();
+    c.header.version = captureversion;
+    c.header.verify = true;
+    c.again = true;
+    c.againms = 1003;
+    c.second = c.events;
+    for (CaptureEvent& e : c.second) e.ms += 1003;
+    c.outcome.ms = 2006;
+    c.outcome.verified = false;
+    return c;
+}
+
 TEST(Capture, WritesAndReadsBackEveryKindOfEventUnchanged) {
     for (const Capture& c : {sample(), [] {
                                  Capture copote = sample();
@@ -77,14 +91,18 @@ TEST(Capture, WritesAndReadsBackEveryKindOfEventUnchanged) {
                                  copote.events.clear();
                                  copote.outcome.ms = 0;
                                  return copote;
-                             }()}) {
+                             }(),
+                             verified()}) {
         const std::string text = capturetext(c);
         const CaptureRead read = parsecapture(text);
         ASSERT_TRUE(read.capture) << read.why.english();
         EXPECT_EQ(*read.capture, c);
         // One object per line, the outcome last, and nothing but UTF-8 in the file.
-        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + std::ssize(c.events));
-        EXPECT_TRUE(text.starts_with("{\"format\":\"meterreader-capture\",\"version\":1,"));
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
+                  2 + std::ssize(c.events) + c.again + std::ssize(c.second));
+        // A single reading's capture stays of the version every reader takes.
+        EXPECT_TRUE(text.starts_with("{\"format\":\"meterreader-capture\",\"version\":" +
+                                     std::string(c.header.verify ? "2" : "1") + ","));
         EXPECT_NE(text.rfind("{\"ms\":"), std::string::npos);
         EXPECT_EQ(capturetext(*read.capture), text);
     }
@@ -137,9 +155,19 @@ TEST(Capture, RefusesWhatIsNoCaptureWithItsLine) {
         {"a journal", "\xEF\xBB\xBF\"time\",\"port\"\r\n", ReasonCode::capture_not_capture, ""},
         {"another format", withline(1, R"({"format":"pcap","version":1})"),
          ReasonCode::capture_not_capture, ""},
-        {"newer version", withline(1, headerwith("\"version\":1", "\"version\":2")),
+        {"newer version", withline(1, headerwith("\"version\":1", "\"version\":3")),
          ReasonCode::capture_newer_version,
-         "line 1: the capture has format version 2; this program reads up to version 1"},
+         "line 1: the capture has format version 3; this program reads up to version 2"},
+        // Only a verified reading's capture holds a second reading, and only one.
+        {"again in a single reading", withline(3, R"({"ms":1000,"event":"again"})"),
+         ReasonCode::capture_unknown_event, "line 3: unknown event \"again\""},
+        {"again twice", [] {
+             std::string text = capturetext(verified());
+             const std::size_t at = text.find("{\"ms\":1003,\"event\":\"again\"}\n");
+             return text.insert(at, "{\"ms\":1003,\"event\":\"again\"}\n");
+         }(),
+         ReasonCode::capture_again_twice,
+         "line 11: a second \"again\" line (a capture holds two readings at most)"},
         {"unknown type", withline(1, headerwith("\"code\":12", "\"code\":99")),
          ReasonCode::capture_unknown_type, "line 1: machine type 99 is not known to this program"},
         {"type not a number", withline(1, headerwith("\"code\":12", "\"code\":\"12\"")),

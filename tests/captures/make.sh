@@ -5,6 +5,7 @@
 # --capture as TYPE-FAULT.jsonl. Real time: the silent 5400s take a minute; the types run side by
 # side.
 #   tests/captures/make.sh [BINDIR]        (default build/dev/bin)
+#   MAKE_ONLY='*-verified' tests/captures/make.sh   (only the captures whose name matches)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$(realpath "${1:-$here/../../build/dev/bin}")
@@ -22,24 +23,29 @@ types=(
     "5400-5|5400(5表头)"
     "copote|copote"
 )
-# File name, and metersim's options for the fault.
+# File name, metersim's options for the fault, and meterread's for the reading.
 faults=(
-    "good|"
-    "silent|--silent"
-    "delay|--delay 700"
-    "split|--split 3 --gap 40"
-    "noise|--noise 4"
-    "twice|--twice"
-    "corrupt|--corrupt 3"
-    "drop|--drop-after 1"
+    "good||"
+    "silent|--silent|"
+    "delay|--delay 700|"
+    "split|--split 3 --gap 40|"
+    "noise|--noise 4|"
+    "twice|--twice|"
+    "corrupt|--corrupt 3|"
+    "drop|--drop-after 1|"
+    "verified||--verify"
+    "inuse|--in-use 100|--verify"
 )
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# One reading of type $2 from a metersim with options $3, kept as $1.
+# One reading of type $2 from a metersim with options $3, by meterread with options $4, kept as
+# $1.
 capture() {
-    local out=$1 type=$2 options=$3 sim
+    local out=$1 type=$2 options=$3 reading=$4 sim
+    # shellcheck disable=SC2053 # a pattern
+    [[ $out == ${MAKE_ONLY:-*} ]] || return 0
     # shellcheck disable=SC2086 # the options are words
     "$bin/metersim" --type "$type" $options >"$scratch/$out.path" 2>/dev/null &
     sim=$!
@@ -49,7 +55,8 @@ capture() {
     done
     local device
     device=$(head -n 1 "$scratch/$out.path")
-    "$bin/meterread" --json --port 1 --type "$type" --device "1=$device" \
+    # shellcheck disable=SC2086 # the options are words
+    "$bin/meterread" --json --port 1 --type "$type" --device "1=$device" $reading \
         --capture "$here/$out.jsonl" >/dev/null 2>&1 || true
     kill "$sim" 2>/dev/null || true
     wait "$sim" 2>/dev/null || true
@@ -60,7 +67,8 @@ pids=()
 for t in "${types[@]}"; do
     (
         for f in "${faults[@]}"; do
-            capture "${t%%|*}-${f%%|*}" "${t#*|}" "${f#*|}"
+            rest=${f#*|}
+            capture "${t%%|*}-${f%%|*}" "${t#*|}" "${rest%%|*}" "${rest#*|}"
         done
     ) &
     pids+=($!)

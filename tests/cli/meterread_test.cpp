@@ -392,6 +392,61 @@ TEST(MeterRead, DemoWithoutPseudoTerminal_FailsWithExitOne) {
         << err.toStdString();
 }
 
+// A meter in use between the two readings of a verified reading, for a type of each family and
+// copote: the reading fails naming the used postage with both values, and its capture holds
+// both exchanges, so that it reads the same again offline and from metersim playing it.
+TEST(MeterRead, VerifyOnAMeterInUse_FailsNamingTheRegisterWithBothValues) {
+    const char* const types[] = {"5400(4表头)", "pitneybows 950", "pitneybows spark",
+                                 "neopost",     "高速机",         "copote"};
+    const QString reason =
+        QStringLiteral("the two readings' used postage differ: 000001234500 / 000001234600");
+    QTemporaryDir dir;
+    const auto capture = [&dir](std::size_t i) {
+        return dir.filePath(QString::number(i) + QStringLiteral(".jsonl"));
+    };
+    // Each stage reads every type side by side: the meter in use, then metersim playing the
+    // capture of that reading.
+    for (const bool replayed : {false, true}) {
+        std::vector<std::unique_ptr<MeterSim>> sims;
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (std::size_t i = 0; i < std::size(types); ++i) {
+            const QString type = QString::fromUtf8(types[i]);
+            sims.push_back(std::make_unique<MeterSim>(
+                replayed ? QStringList{QStringLiteral("--replay"), capture(i)}
+                         : QStringList{QStringLiteral("--type"), type, QStringLiteral("--in-use"),
+                                       QStringLiteral("100")}));
+            QStringList args = jsonreading(*sims.back(), type);
+            args << QStringLiteral("--verify") << QStringLiteral("--lang") << QStringLiteral("zh");
+            if (!replayed) args << QStringLiteral("--capture") << capture(i);
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->start(QStringLiteral(METERREAD_PATH), args);
+        }
+        for (std::size_t i = 0; i < std::size(types); ++i) {
+            SCOPED_TRACE(std::string(types[i]) + (replayed ? " replayed" : ""));
+            QProcess& p = *runs[i];
+            ASSERT_TRUE(p.waitForFinished(60000));
+            const QJsonObject j = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+            EXPECT_EQ(p.exitCode(), 1);
+            EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                            .contains(QStringLiteral(
+                                "两次读取的已用邮资不一致：000001234500 / 000001234600")));
+            EXPECT_EQ(j[QStringLiteral("verified")], QJsonValue(false));
+            EXPECT_EQ(j[QStringLiteral("status")].toString(), QStringLiteral("failed"));
+            EXPECT_EQ(j[QStringLiteral("reason_code")].toString(),
+                      QStringLiteral("readings_differ"));
+            EXPECT_EQ(j[QStringLiteral("reason")].toString(), reason);
+            EXPECT_EQ(j[QStringLiteral("used")].toString(), QStringLiteral("000001234500"));
+        }
+    }
+    // Offline, each capture agrees with what it recorded.
+    for (std::size_t i = 0; i < std::size(types); ++i) {
+        const ReadRun again = meterread({QStringLiteral("--replay"), capture(i),
+                                         QStringLiteral("--check"), QStringLiteral("--json")});
+        EXPECT_EQ(again.exitcode, 0) << types[i] << again.err.toStdString();
+        EXPECT_EQ(again.json[QStringLiteral("reason")].toString(), reason) << types[i];
+    }
+}
+
 TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
     // The demo meter answers 5400 requests in the 4-head scale (the requests of both 5400 types
     // are the same), so "5400(5表头)" shows its postage ten times larger.
@@ -409,54 +464,72 @@ TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
         {"copote", "5", values},         {"5400(4表头)", "6", values},
         {"5400(5表头)", "8", fivehead},
     };
-    // Each run has a demo meter of its own, so the seven readings run side by side, and all
-    // seven append to one journal at once.
+    // Each run has a demo meter of its own, so the readings run side by side, and all append
+    // to one journal at once: every type read once, and verified (read twice, both agreeing).
     QTemporaryDir dir;
     const QString journal = dir.filePath(QStringLiteral("journal.csv"));
     std::vector<std::unique_ptr<QProcess>> runs;
-    for (const auto& c : cases) {
+    const auto capturefile = [&dir, &cases](std::size_t run) {
+        return dir.filePath(QString::fromUtf8(cases[run / 2].port) +
+                            (run % 2 ? QStringLiteral("-verified") : QString()) +
+                            QStringLiteral(".jsonl"));
+    };
+    for (std::size_t run = 0; run < 2 * std::size(cases); ++run) {
+        const auto& c = cases[run / 2];
+        QStringList args{QStringLiteral("--demo"),   QStringLiteral("--json"),
+                         QStringLiteral("--type"),   QString::fromUtf8(c.type),
+                         QStringLiteral("--port"),   QString::fromUtf8(c.port),
+                         QStringLiteral("--journal"), journal,
+                         QStringLiteral("--capture"), capturefile(run)};
+        if (run % 2) args << QStringLiteral("--verify");
         runs.push_back(std::make_unique<QProcess>());
-        runs.back()->start(QStringLiteral(METERREAD_PATH),
-                           {QStringLiteral("--demo"), QStringLiteral("--json"),
-                            QStringLiteral("--type"), QString::fromUtf8(c.type),
-                            QStringLiteral("--port"), QString::fromUtf8(c.port),
-                            QStringLiteral("--journal"), journal, QStringLiteral("--capture"),
-                            dir.filePath(QString::fromUtf8(c.port) + QStringLiteral(".jsonl"))});
+        runs.back()->start(QStringLiteral(METERREAD_PATH), args);
     }
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        QProcess& p = *runs[i];
-        ASSERT_TRUE(p.waitForFinished(60000)) << cases[i].type;
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+        const auto& c = cases[run / 2];
+        const bool verify = run % 2;
+        SCOPED_TRACE(std::string(c.type) + (verify ? " verified" : ""));
+        QProcess& p = *runs[run];
+        ASSERT_TRUE(p.waitForFinished(60000));
         const QJsonObject j = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-        EXPECT_EQ(p.exitCode(), 0) << cases[i].type << p.readAllStandardError().toStdString();
-        EXPECT_EQ(j[QStringLiteral("type")].toString(), QString::fromUtf8(cases[i].type));
-        EXPECT_EQ(j[QStringLiteral("end")].toString(), QStringLiteral("normal")) << cases[i].type;
-        EXPECT_EQ(j[QStringLiteral("record")].toString(), cases[i].record) << cases[i].type;
-        EXPECT_EQ(j[QStringLiteral("demo")], QJsonValue(true)) << cases[i].type;
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_EQ(j[QStringLiteral("type")].toString(), QString::fromUtf8(c.type));
+        EXPECT_EQ(j[QStringLiteral("end")].toString(), QStringLiteral("normal"));
+        EXPECT_EQ(j[QStringLiteral("record")].toString(), c.record);
+        EXPECT_EQ(j[QStringLiteral("demo")], QJsonValue(true));
+        // "verified" only when asked.
+        EXPECT_EQ(j[QStringLiteral("verified")],
+                  verify ? QJsonValue(true) : QJsonValue(QJsonValue::Undefined));
+        EXPECT_EQ(j[QStringLiteral("sent")].toString().count(QStringLiteral(" ||")),
+                  verify && std::string(c.type) != "copote" ? 1 : 0);
         // Its capture reads again offline as it was read, traffic and all.
-        const ReadRun again =
-            meterread({QStringLiteral("--replay"),
-                       dir.filePath(QString::fromUtf8(cases[i].port) + QStringLiteral(".jsonl")),
-                       QStringLiteral("--check"), QStringLiteral("--json")});
-        EXPECT_EQ(again.exitcode, 0) << cases[i].type << again.err.toStdString();
-        for (const char* key : {"record", "end", "sent", "received", "type", "device"})
-            EXPECT_EQ(again.json[QString::fromUtf8(key)], j[QString::fromUtf8(key)])
-                << cases[i].type << " " << key;
+        const ReadRun again = meterread({QStringLiteral("--replay"), capturefile(run),
+                                         QStringLiteral("--check"), QStringLiteral("--json")});
+        EXPECT_EQ(again.exitcode, 0) << again.err.toStdString();
+        for (const char* key :
+             {"record", "end", "sent", "received", "type", "device", "verified"})
+            EXPECT_EQ(again.json[QString::fromUtf8(key)], j[QString::fromUtf8(key)]) << key;
     }
-    // One header and one whole row a reading, whatever the order they came in.
+    // One header and one whole row a reading, whatever the order they came in; a verified
+    // reading's says so in its last column.
     QFile file(journal);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines =
         QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 1 + std::ssize(cases));
-    EXPECT_TRUE(lines[0].contains(QStringLiteral("\"status\""))) << lines[0].toStdString();
+    ASSERT_EQ(lines.size(), 1 + std::ssize(runs));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("\"verified\""))) << lines[0].toStdString();
     for (const auto& c : cases) {
-        const auto rows = std::count_if(lines.begin() + 1, lines.end(), [&](const QString& row) {
-            return row.contains(QStringLiteral("\",\"") + QString::fromUtf8(c.type) +
-                                QStringLiteral("\",\"")) &&
-                   row.contains(c.record) && row.contains(QStringLiteral("\"read\"")) &&
-                   row.contains(QStringLiteral(",\"demo\","));
-        });
-        EXPECT_EQ(rows, 1) << c.type;
+        for (const char* last : {",\"\"", ",\"true\""}) {
+            const auto rows =
+                std::count_if(lines.begin() + 1, lines.end(), [&](const QString& row) {
+                    return row.contains(QStringLiteral("\",\"") + QString::fromUtf8(c.type) +
+                                        QStringLiteral("\",\"")) &&
+                           row.contains(c.record) && row.contains(QStringLiteral("\"read\"")) &&
+                           row.contains(QStringLiteral(",\"demo\",")) &&
+                           row.endsWith(QString::fromUtf8(last));
+                });
+            EXPECT_EQ(rows, 1) << c.type << last;
+        }
     }
 }
 

@@ -130,18 +130,25 @@ TEST(Journal, ReadsWhatTheFileHolds) {
     }
 }
 
-// A journal begun before reason_code reads the same, that column empty.
+// A journal begun before reason_code, or before verified, reads the same, those columns empty.
 TEST(Journal, ReadsTheOldColumns) {
-    const ReadingReport r = reading("", "the meter gave no register values");
-    std::string header = csvheader();
-    header.erase(header.rfind(",\"reason_code\""));
-    std::string row = csvrow(r);
-    row.erase(row.rfind(",\""));
-    const auto rows = parse(bom + header + "\r\n" + row + "\r\n");
-    ASSERT_EQ(rows.size(), 1U);
-    EXPECT_EQ(rows[0][JournalField::reason], r.reason);
-    EXPECT_EQ(rows[0][JournalField::received], r.received);
-    EXPECT_EQ(rows[0][JournalField::reasoncode], "");
+    ReadingReport r = reading("", "the meter gave no register values");
+    r.reasoncode = "no_register_values";
+    r.verified = false;
+    for (const std::string column : {",\"reason_code\"", ",\"verified\""}) {
+        SCOPED_TRACE(column);
+        std::string header = csvheader();
+        header.erase(header.rfind(column));
+        std::string row = csvrow(r);
+        const bool both = column == ",\"reason_code\"";
+        row.erase(both ? row.rfind(",\"", row.rfind(",\"") - 1) : row.rfind(",\""));
+        const auto rows = parse(bom + header + "\r\n" + row + "\r\n");
+        ASSERT_EQ(rows.size(), 1U);
+        EXPECT_EQ(rows[0][JournalField::reason], r.reason);
+        EXPECT_EQ(rows[0][JournalField::received], r.received);
+        EXPECT_EQ(rows[0][JournalField::reasoncode], both ? "" : r.reasoncode);
+        EXPECT_EQ(rows[0][JournalField::verified], "");
+    }
 }
 
 // No bytes make the parser fail or hold more than its bounds.

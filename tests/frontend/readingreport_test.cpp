@@ -24,9 +24,11 @@ using testing::parsecsv;
 
 const std::vector<std::string> header{
     "time", "port",   "device", "type",   "code",   "total", "used",     "unused",     "pieces",
-    "head", "record", "end",    "status", "reason", "sent",  "received", "reason_code"};
-// The columns of a journal begun before reason_code.
-const std::vector<std::string> oldheader(header.begin(), header.end() - 1);
+    "head", "record", "end",    "status", "reason", "sent",  "received", "reason_code",
+    "verified"};
+// The columns of a journal begun before verified, and before reason_code.
+const std::vector<std::string> codeheader(header.begin(), header.end() - 1);
+const std::vector<std::string> oldheader(header.begin(), header.end() - 2);
 
 #ifndef _WIN32
 std::string slurp(const std::filesystem::path& p) {
@@ -56,7 +58,7 @@ void settz(const std::string& tz) {
 #endif
 }
 
-// A reading, and the seventeen fields every format must give back for it.
+// A reading, and the eighteen fields every format must give back for it.
 struct Case {
     const char* name;
     ReadingReport report;
@@ -71,13 +73,13 @@ std::vector<Case> cases() {
           " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,", ""},
          {"2026-12-07T15:10:08+08:00", "3", "/dev/ttyUSB0", "5400(4表头)", "12", "000001234567",
           "000000987600", "000001234560", "0000030200", "0012345678", r56, "normal", "read", "",
-          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,", ""}},
+          " FE 1 6 7 4 D C B2 18 0 0,", " FE 1 2,", "", ""}},
         {"nothing read",
          {"t", 1, "COM1", "neopost", 11, std::string(56, '0'), true, "no reply, \"at all\"", "", "",
           "no_reply"},
          {"t", "1", "COM1", "neopost", "11", "000000000000", "000000000000", "000000000000",
           "0000000000", "0000000000", std::string(56, '0'), "normal", "nodata",
-          "no reply, \"at all\"", "", "", "no_reply"}},
+          "no reply, \"at all\"", "", "", "no_reply", ""}},
         // Whatever the vendor library returned: line breaks and quotes stay inside the field,
         // a byte of the line is read as Latin-1 (as the window shows it), a byte of our own
         // texts that is not UTF-8 becomes U+FFFD, a formula is not run by a spreadsheet.
@@ -86,12 +88,25 @@ std::vector<Case> cases() {
           "@cmd|' /C calc'!A0\nline 2", "", "", "system_message"},
          {"t", "-2", "a,b\r\nc\xEF\xBF\xBD", "copote", "51", "'=1+2\xC3\xBF", "", "", "", "",
           "'=1+2\xC3\xBF", "failure", "failed", "'@cmd|' /C calc'!A0\nline 2", "", "",
-          "system_message"}},
+          "system_message", ""}},
         // The demo meter's device is made anew for every run: the files say "demo".
         {"demo",
          {"t", 2, "/dev/pts/7", "copote", 51, r56, true, "", "", "", "", true},
          {"t", "2", "demo", "copote", "51", "000001234567", "000000987600", "000001234560",
-          "0000030200", "0012345678", r56, "normal", "read", "", "", "", ""}},
+          "0000030200", "0012345678", r56, "normal", "read", "", "", "", "", ""}},
+        // Asked to be verified: whether the two readings agreed, in the last column.
+        {"verified",
+         {"t", 4, "COM4", "高速机", 31, r56, true, "", " 1, || 1,", " 2, || 2,", "", false, 0,
+          true},
+         {"t", "4", "COM4", "高速机", "31", "000001234567", "000000987600", "000001234560",
+          "0000030200", "0012345678", r56, "normal", "read", "", " 1, || 1,", " 2, || 2,", "",
+          "true"}},
+        {"not verified",
+         {"t", 4, "COM4", "高速机", 31, r56, false, "the two readings' used postage differ", "",
+          "", "readings_differ", false, 0, false},
+         {"t", "4", "COM4", "高速机", "31", "000001234567", "000000987600", "000001234560",
+          "0000030200", "0012345678", r56, "failure", "failed",
+          "the two readings' used postage differ", "", "", "readings_differ", "false"}},
     };
 }
 
@@ -112,10 +127,14 @@ TEST(ReadingReport, Json_RoundTripsEveryField) {
         // meterread prints the same object on one line.
         EXPECT_EQ(nlohmann::json::parse(jsontext(c.report, -1)), j);
         EXPECT_EQ(jsontext(c.report, -1).find('\n'), jsontext(c.report, -1).size() - 1);
-        ASSERT_EQ(j.size(), header.size() + 2) << c.name;
+        // "verified" only for a reading asked to be verified.
+        ASSERT_EQ(j.size(), header.size() + 1 + c.report.verified.has_value()) << c.name;
         EXPECT_EQ(j.at("demo"), c.report.demo);
         EXPECT_EQ(j.at("elapsed_ms"), c.report.elapsedms);
-        for (std::size_t i = 0; i < header.size(); ++i) {
+        if (c.report.verified) {
+            EXPECT_EQ(j.at("verified"), *c.report.verified);
+        }
+        for (std::size_t i = 0; i + 1 < header.size(); ++i) {
             const auto& v = j.at(header[i]);
             // JSON needs no guard against formulas: it keeps the text as it was, but in UTF-8.
             std::string want = c.fields[i];
@@ -235,7 +254,7 @@ TEST(ReadingReport, JournalNotWritable_SaysWhyAndLeavesTheFileAlone) {
     }
 }
 
-// A journal begun before reason_code keeps its columns; any other gets them all.
+// A journal begun before reason_code or verified keeps its columns; any other gets them all.
 TEST(ReadingReport, JournalOfTheOldColumns_KeepsThem) {
     const std::string bom = "\xEF\xBB\xBF";
     const std::string oldhead = "\"time\",\"port\",\"device\",\"type\",\"code\",\"total\",\"used\","
@@ -243,6 +262,8 @@ TEST(ReadingReport, JournalOfTheOldColumns_KeepsThem) {
                                 "\"reason\",\"sent\",\"received\"\r\n";
     const std::string oldrow = "\"t0\",1,\"COM1\",\"copote\",51,\"\",\"\",\"\",\"\",\"\",\"\","
                                "\"failure\",\"failed\",\"old\",\"\",\"\"\r\n";
+    const std::string codehead = oldhead.substr(0, oldhead.size() - 2) + ",\"reason_code\"\r\n";
+    const std::string coderow = oldrow.substr(0, oldrow.size() - 2) + ",\"no_reply\"\r\n";
     const struct {
         const char* name;
         std::string before; // the journal's text before the appends; none: no file
@@ -252,8 +273,9 @@ TEST(ReadingReport, JournalOfTheOldColumns_KeepsThem) {
         {"old", bom + oldhead + oldrow, oldheader},
         {"old header only", bom + oldhead, oldheader},
         {"old header without its byte order mark", oldhead + oldrow, oldheader},
+        {"with reason_code", bom + codehead + coderow, codeheader},
     };
-    const Case reading = cases()[1];
+    const Case reading = cases()[5];
     for (const auto& j : journals) {
         TempDir dir;
         const std::string path = (dir.path / "journal.csv").string();

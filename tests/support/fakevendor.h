@@ -4,6 +4,7 @@
 #include "core/metererror.h"
 #include "vendorapi/vendorlibrary.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct FakeVendor : VendorLibrary {
     std::string raises;
     std::int32_t open = 1;
     std::string record = std::string(56, '7');
+    // The records of the second and later ReadRegister calls, the last one staying (empty:
+    // `record` every time), as a meter in use between readings gives them.
+    std::vector<std::string> later;
+    int reads = 0;
     std::int32_t close = 1;
     std::vector<std::string> calls;
 
@@ -26,7 +31,8 @@ struct FakeVendor : VendorLibrary {
     }
     std::string ReadRegister(std::int32_t port) override {
         calls.push_back("ReadRegister " + std::to_string(port));
-        return record;
+        const auto n = static_cast<std::size_t>(reads++);
+        return n == 0 || later.empty() ? record : later[std::min(n - 1, later.size() - 1)];
     }
     std::int32_t ComClose(std::int32_t port) override {
         calls.push_back("ComClose " + std::to_string(port));

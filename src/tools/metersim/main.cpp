@@ -53,6 +53,8 @@ serial device, until interrupted.
   --twice            send every reply twice
   --corrupt POS      flip all bits of byte POS (from 0) of each reply
   --drop-after K     drop the line once K requests came in, say so and end
+  --in-use N         a meter in use: each reading after the first finds N more used postage
+                     and N less unused (a reading begins when a request comes again)
   --verbose          log what is received and sent on stderr, with timestamps
   --replay FILE      play the meter recorded in a capture (meterread --capture): each chunk
                      it sent goes out again at its time after the write it followed; where
@@ -87,6 +89,8 @@ const char* const usagezh = R"USAGE(用法：metersim [选项]
   --twice            每次应答都发送两遍
   --corrupt 位置     把每次应答的第“位置”个字节（从 0 数起）的所有位取反
   --drop-after K     收到 K 个请求后断开线路，说明并结束
+  --in-use N         正在使用的邮资表：第一次之后的每次读取，已用邮资多 N，未用邮资少 N
+                     （同一个请求再次到来时，即开始新的一次读取）
   --verbose          在 stderr 上记录收发的内容，带时间
   --replay 文件      扮演抓包（meterread --capture）中录下的邮资表：它发出的每一块都在
                      它所跟随的那次写入之后按录下的时间再发出；读取程序发送的字节与录下的
@@ -176,7 +180,7 @@ LineSettings settingsof(std::int16_t code) {
 struct Options {
     std::string type = "auto", device, settings;
     std::string total, used, unused, pieces, head;
-    std::string delay, split, gap, noise, corrupt, dropafter;
+    std::string delay, split, gap, noise, corrupt, dropafter, inuse;
     std::string replay, lang;
     bool silent = false, twice = false, verbose = false;
     std::set<std::string, std::less<>> given;
@@ -216,6 +220,7 @@ Options parse(int argc, char** argv) {
         {"--delay", &o.delay},       {"--split", &o.split},
         {"--gap", &o.gap},           {"--noise", &o.noise},
         {"--corrupt", &o.corrupt},   {"--drop-after", &o.dropafter},
+        {"--in-use", &o.inuse},
         {"--replay", &o.replay},     {"--lang", &o.lang},
     };
     for (const auto& [name, value] : options)
@@ -281,6 +286,7 @@ sim::Faults faultsof(const Options& o) {
         {"--noise", &o.noise, &faults.noise},
         {"--corrupt", &o.corrupt, &faults.corrupt},
         {"--drop-after", &o.dropafter, &faults.dropafter},
+        {"--in-use", &o.inuse, &faults.inuse},
     };
     for (const auto& [name, text, field] : numbers)
         if (o.has(name)) *field = number(name, *text);
@@ -373,9 +379,12 @@ int serve(sim::Responder& meter, const Options& o, const LineSettings& settings)
 
 // The line as the capture recorded it: the reader's writes, its looks at the line, what its
 // reads returned, and where a read or write failed because the line went dead.
+// A verified reading's two exchanges follow one another, as they did on the line.
 std::vector<sim::Recorded> recordedline(const Capture& capture) {
     std::vector<sim::Recorded> line;
-    for (const CaptureEvent& e : capture.events) {
+    std::vector<CaptureEvent> events = capture.events;
+    events.insert(events.end(), capture.second.begin(), capture.second.end());
+    for (const CaptureEvent& e : events) {
         using Kind = CaptureEvent::Kind;
         if (e.kind == Kind::tx) line.push_back({sim::Recorded::Kind::write, e.ms, e.bytes});
         if (e.kind == Kind::rx) line.push_back({sim::Recorded::Kind::read, e.ms, e.bytes});
@@ -391,7 +400,7 @@ std::vector<sim::Recorded> recordedline(const Capture& capture) {
 int replay(const Options& o) {
     for (const char* option :
          {"--type", "--total", "--used", "--unused", "--pieces", "--head", "--delay", "--split",
-          "--gap", "--noise", "--corrupt", "--drop-after"})
+          "--gap", "--noise", "--corrupt", "--drop-after", "--in-use"})
         if (o.has(option))
             refuse(option + say(" 不适用于 --replay", " does not apply to --replay"));
     if (o.silent || o.twice)
@@ -407,8 +416,11 @@ int replay(const Options& o) {
     if (!capture.header.line) {
         // The vendor library's calls, not the line, are in the capture: a copote meter
         // showing the record the library returned stands in; without one it does not answer.
+        // A verified reading that failed because its two records differ showed the first.
         const std::string& record = capture.outcome.record;
-        const bool shown = capture.outcome.status == "read" && record.size() == 56 &&
+        const bool shown = (capture.outcome.status == "read" ||
+                            (capture.again && capture.outcome.reasoncode == "readings_differ")) &&
+                           record.size() == 56 &&
                            record.find_first_not_of("0123456789") == std::string::npos;
         sim::Registers registers;
         if (shown)
@@ -416,7 +428,19 @@ int replay(const Options& o) {
                          record.substr(36, 10), record.substr(46, 10)};
         sim::Faults faults;
         faults.silent = !shown;
+        // A verified reading's second record, as the library returned it, for the meter's
+        // second reading.
+        std::vector<sim::Registers> later;
+        if (capture.again)
+            for (const CaptureEvent& e : capture.second)
+                if (e.call == "ReadRegister" && !e.why && e.text.size() == 56 &&
+                    e.text.find_first_not_of("0123456789") == std::string::npos) {
+                    const std::string& r = e.text;
+                    later.push_back({r.substr(0, 12), r.substr(12, 12), r.substr(24, 12),
+                                     r.substr(36, 10), r.substr(46, 10)});
+                }
         sim::Meter meter(registers, faults, capture.header.code);
+        meter.laterreadings(std::move(later));
         const Reason what(shown ? ReasonCode::replay_vendor_record
                                 : ReasonCode::replay_vendor_silent);
         std::fprintf(stderr, "metersim: %s\n", what.text(language).c_str());
