@@ -142,6 +142,8 @@ enum class Language { zh, en };
       "端口 %1 没有设备（端口从 1 开始编号）")                                                                \
     X(port_no_device, "port {n} has no device", "端口 %1 没有设备")                                           \
     X(device_missing, "port {n} ({s}) does not exist", "端口 %1（%2）不存在")                                 \
+    X(device_is_folder, "port {n} ({s}) is a folder, not a serial device",                                    \
+      "端口 %1（%2）是文件夹，不是串口设备")                                                                  \
     X(device_permission,                                                                                      \
       "port {n} ({s}): permission denied; add the user to the dialout group (sudo usermod -aG "               \
       "dialout $USER) and log in again",                                                                      \
