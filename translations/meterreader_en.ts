@@ -577,4 +577,19 @@ Journal: %3</translation>
         <translation>Page %1 of %2</translation>
     </message>
 </context>
+<context>
+    <name>meter::Form1</name>
+    <message>
+        <source>已清空；端口 %1，%2</source>
+        <translation>Cleared; port %1, %2</translation>
+    </message>
+    <message>
+        <source>；按 Esc 或 读取 → 取消 可以停止</source>
+        <translation>; Esc or Reading → Cancel stops it</translation>
+    </message>
+    <message>
+        <source>日志文件未更换：%1</source>
+        <translation>Journal file not changed: %1</translation>
+    </message>
+</context>
 </TS>
