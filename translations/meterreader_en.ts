@@ -584,8 +584,8 @@ Journal: %3</translation>
         <translation>Cleared; port %1, %2</translation>
     </message>
     <message>
-        <source>；按 Esc 或 读取 → 取消 可以停止</source>
-        <translation>; Esc or Reading → Cancel stops it</translation>
+        <source>；停止：Esc 或 读取 → 取消</source>
+        <translation>; to stop: Esc or Reading → Cancel</translation>
     </message>
     <message>
         <source>日志文件未更换：%1</source>

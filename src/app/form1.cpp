@@ -268,7 +268,7 @@ void Form1::showprogress() {
     const std::int64_t limit = waiting_.isEmpty() ? 0 : waitlimitms(session_.code());
     const std::int64_t waited = waiting_.isEmpty() ? elapsed_.elapsed() : waited_.elapsed();
     status_.say(waittext(QString::fromStdString(session_.typetext()), waiting_, waited, limit) +
-                tr("；按 Esc 或 读取 → 取消 可以停止"));
+                tr("；停止：Esc 或 读取 → 取消"));
     status_.showprogress(waited, limit);
 }
 

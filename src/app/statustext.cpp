@@ -42,37 +42,52 @@ void StatusText::setmaxlines(int lines) {
     updateGeometry();
 }
 
+namespace {
+
+// How much of `text` fits on a line `width` wide, broken where a line may break (anywhere in a
+// run of Chinese); at least one character.
+qsizetype firstline(const QString& text, const QFont& font, int width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    qsizetype length = 1;
+    if (line.isValid()) {
+        line.setLineWidth(width);
+        length = std::max<qsizetype>(1, line.textLength());
+    }
+    layout.endLayout();
+    return length;
+}
+
+} // namespace
+
 void StatusText::elide() {
-    const QString line = oneline();
     const int width = contentsRect().width();
     QStringList shown;
     bool cut = false;
-    // The last line shown: the rest of the text, cut where it does not fit.
-    const auto last = [&](const QString& rest) {
-        shown << fontMetrics().elidedText(rest, mode_, width);
-        cut = shown.last() != rest;
-    };
-    if (maxlines_ > 1 && width > 0 && fontMetrics().horizontalAdvance(line) > width) {
-        // Wrapped where a line can break (anywhere in a run of Chinese), the last line cut.
-        QTextLayout layout(line, font());
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        for (int i = 0; i < maxlines_; ++i) {
-            QTextLine l = layout.createLine();
-            if (!l.isValid()) break;
-            l.setLineWidth(width);
-            const QString rest = line.mid(l.textStart());
-            if (i == maxlines_ - 1 || l.textStart() + l.textLength() >= line.size()) {
-                last(rest);
+    QString rest = oneline();
+    for (;;) {
+        if (static_cast<int>(shown.size()) >= maxlines_ - 1 || width <= 0 ||
+            fontMetrics().horizontalAdvance(rest) <= width) {
+            // The last line shown: the rest of the text, cut where it does not fit.
+            shown << fontMetrics().elidedText(rest, mode_, width);
+            cut = shown.last() != rest;
+            break;
+        }
+        qsizetype end = firstline(rest, font(), width);
+        // A clause ends a line rather than a word cut at the width: "…；" then "停止：…".
+        for (const QString& clause : {QStringLiteral("；"), QStringLiteral("; ")}) {
+            const qsizetype at = rest.lastIndexOf(clause, end - 1);
+            if (at >= end / 2 && at + clause.size() <= end) {
+                end = at + clause.size();
                 break;
             }
-            shown << line.mid(l.textStart(), l.textLength()).trimmed();
         }
-        layout.endLayout();
-    } else {
-        last(line);
+        shown << rest.left(end).trimmed();
+        rest = rest.mid(end).trimmed();
     }
     const QString text = shown.join(QLatin1Char('\n'));
     if (text != this->text()) {

@@ -976,7 +976,7 @@ class Form1Test : public QObject {
         QVERIFY(!f.form->cmd_begin()->isEnabled());
         QTRY_COMPARE(f.form->txt_send()->toPlainText(), QStringLiteral(" FE 1,"));
         QTRY_VERIFY(f.form->status().contains(
-            QStringLiteral("等待已用邮资（0 / 60 秒）；按 Esc 或 读取 → 取消 可以停止")));
+            QStringLiteral("等待已用邮资（0 / 60 秒）；停止：Esc 或 读取 → 取消")));
         QVERIFY(f.form->status().startsWith(QStringLiteral("正在读取 5400(4表头)")));
         QVERIFY(f.form->progressbar()->isVisible());
         QCOMPARE(f.form->progressbar()->maximum(), 60000);
