@@ -599,4 +599,19 @@ Journal: %3</translation>
         <translation>Verified: both readings agree</translation>
     </message>
 </context>
+<context>
+    <name>meter::Form1</name>
+    <message>
+        <source>已清空；端口 %1，%2</source>
+        <translation>Cleared; port %1, %2</translation>
+    </message>
+    <message>
+        <source>；停止：Esc 或 读取 → 取消</source>
+        <translation>; to stop: Esc or Reading → Cancel</translation>
+    </message>
+    <message>
+        <source>日志文件未更换：%1</source>
+        <translation>Journal file not changed: %1</translation>
+    </message>
+</context>
 </TS>

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,41 @@ QList<PresentDevice> presentdevices() {
 
 bool devicemissing(const QString& path) {
     return portmissing(path.toStdString());
+}
+
+namespace {
+
+// The device a path names, links followed; the path itself where it names no file (COM3).
+QString deviceof(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+QString shown(const PresentDevice& d) {
+    return d.description.isEmpty() ? d.path : d.path + QStringLiteral("   ") + d.description;
+}
+
+} // namespace
+
+QList<PickerEntry> pickerentries(const QList<PresentDevice>& present, const QString& standard,
+                                 bool standardthere, const QString& demodevice) {
+    QList<PickerEntry> out;
+    std::set<QString> seen;
+    if (!demodevice.isEmpty()) seen.insert(deviceof(demodevice));
+    if (standardthere) {
+        QString text = standard;
+        // The default's own description, where the system gives one.
+        for (const PresentDevice& d : present)
+            if (deviceof(d.path) == deviceof(standard)) {
+                text = shown(d);
+                break;
+            }
+        out.append({QString(), text});
+        seen.insert(deviceof(standard));
+    }
+    for (const PresentDevice& d : present)
+        if (seen.insert(deviceof(d.path)).second) out.append({d.path, shown(d)});
+    return out;
 }
 
 DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixed, QWidget* parent,
@@ -64,6 +100,8 @@ DevicePicker::DevicePicker(int port, const PortMap& current, const PortMap& fixe
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(again, &QPushButton::clicked, this, &DevicePicker::refresh);
+    // Each port has its own default device, listed once.
+    connect(portlist, &QComboBox::currentIndexChanged, this, &DevicePicker::refresh);
     connect(portlist, &QComboBox::currentIndexChanged, this, &DevicePicker::showport);
     connect(devicelist, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
         if (item) pathedit->setText(item->data(Qt::UserRole).toString());
@@ -84,20 +122,16 @@ QString DevicePicker::path() const {
 
 void DevicePicker::refresh() {
     devicelist->clear();
-    // The port's own device: picking it removes the choice made before.
-    auto* standard = new QListWidgetItem(
-        tr("默认设备（%1）").arg(QString::fromStdString(PortMap::defaultdevice(port()))),
-        devicelist);
-    standard->setData(Qt::UserRole, QString());
-    standard->setData(Qt::UserRole + 1, true);
-    const QList<PresentDevice> present = presentdevices();
-    for (const PresentDevice& d : present) {
+    const QString standard = QString::fromStdString(PortMap::defaultdevice(port()));
+    const QList<PickerEntry> entries =
+        pickerentries(presentdevices(), standard, !devicemissing(standard), demodevice_);
+    for (const PickerEntry& e : entries) {
+        // The port's own device: picking it removes the choice made before.
         auto* item = new QListWidgetItem(
-            d.description.isEmpty() ? d.path : d.path + QStringLiteral("   ") + d.description,
-            devicelist);
-        item->setData(Qt::UserRole, d.path);
+            e.path.isEmpty() ? tr("默认设备（%1）").arg(e.text) : e.text, devicelist);
+        item->setData(Qt::UserRole, e.path);
     }
-    if (present.isEmpty()) {
+    if (entries.isEmpty()) {
         auto* none = new QListWidgetItem(tr("（没有找到串口设备）"), devicelist);
         none->setFlags(Qt::NoItemFlags);
     }
@@ -108,9 +142,6 @@ void DevicePicker::showport() {
     const QString now = QString::fromStdString(current_.devicefor(p));
     const QString standard = QString::fromStdString(PortMap::defaultdevice(p));
     pathedit->setText(now == standard ? QString() : now);
-    if (QListWidgetItem* item = devicelist->count() ? devicelist->item(0) : nullptr;
-        item && item->data(Qt::UserRole + 1).toBool())
-        item->setText(tr("默认设备（%1）").arg(standard));
     QString note = tr("端口 %1 的默认设备：%2").arg(p).arg(standard);
     if (!demodevice_.isEmpty() && now == demodevice_)
         note += QLatin1Char('\n') + tr("演示：这个端口连着模拟的邮资表。");

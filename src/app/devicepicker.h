@@ -28,6 +28,18 @@ QList<PresentDevice> presentdevices();
 // are not device paths (a test's in-memory device) are never reported missing.
 bool devicemissing(const QString& path);
 
+// One line of the picker's list: the port's default device or another device present.
+struct PickerEntry {
+    QString path; // empty for the default device: picking it removes a choice made before
+    QString text; // as the list shows it, without the default's caption
+};
+
+// What the picker lists for a port whose default device is `standard` (there or not): the
+// default first while it is there, then every other device present once (a device is named
+// once however many names it has), never the demo meter's own device `demodevice`.
+QList<PickerEntry> pickerentries(const QList<PresentDevice>& present, const QString& standard,
+                                 bool standardthere, const QString& demodevice);
+
 // The dialog: a port number, the devices present, and the path to put behind the port (typed,
 // or taken from the list). An empty path stands for the port's default device.
 class DevicePicker : public QDialog {

@@ -8,6 +8,7 @@
 #include "app/language.h"
 #include "app/progress.h"
 #include "app/reportsheet.h"
+#include "frontend/journal.h"
 #include "frontend/keeping.h"
 #include "frontend/readingcapture.h"
 #include "frontend/readingsetup.h"
@@ -28,6 +29,7 @@
 #endif
 
 #include <filesystem>
+#include <utility>
 
 namespace meter {
 
@@ -43,6 +45,11 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
     createmenus();
     connect(panel_, &MeterPanel::startasked, this, &Form1::startreading);
     connect(panel_, &MeterPanel::cleared, this, &Form1::clearresult);
+    // 结束 puts the port and the type back to their first items: say so, so that the next
+    // 开始 reads nothing the operator did not see.
+    connect(panel_, &MeterPanel::cleared, this, [this] {
+        status_.say(tr("已清空；端口 %1，%2").arg(Combo1()->currentText(), Combo2()->currentText()));
+    });
     connectreading();
 
     // The device behind the port shows as the port is chosen; a USB adapter plugged in or
@@ -58,6 +65,8 @@ Form1::Form1(std::unique_ptr<SerialDevice> device, std::unique_ptr<VendorLibrary
 
     panel_->Form_Load();
     showdevice();
+    // Where the operator left the window.
+    restoreGeometry(AppSettings().value(QStringLiteral("window/geometry")).toByteArray());
 }
 
 // The echo, the progress and the end of a reading, from the reading's thread.
@@ -77,6 +86,18 @@ Form1::~Form1() {
 }
 
 namespace {
+
+// `text` with the access key `key`: its first letter `key` marked where it has one ("&Save…"),
+// else the key after it in brackets, before a closing ellipsis ("保存(&S)…").
+QString withaccesskey(const QString& text, char key) {
+    const QChar k = QLatin1Char(key);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i].toUpper() == k.toUpper()) return QString(text).insert(i, QLatin1Char('&'));
+    const QString mark = QStringLiteral("(&%1)").arg(k.toUpper());
+    const QChar ellipsis(0x2026);
+    if (text.endsWith(ellipsis)) return text.chopped(1) + mark + ellipsis;
+    return text + mark;
+}
 
 // A menu's item: its text, what it does, its object name and shortcut where it has them.
 template <typename Receiver, typename Slot>
@@ -142,6 +163,15 @@ void Form1::createmenus() {
     // Shortcuts of the menus work wherever the focus is in the window.
     for (QAction* a : {act_save_, act_copy_, act_cancel_, quit})
         a->setShortcutContext(Qt::WindowShortcut);
+
+    // Access keys: Alt, the menu's letter, then the item's.
+    const std::pair<QAction*, char> keys[] = {
+        {act_save_, 'S'},   {act_print_, 'P'},  {act_pdf_, 'E'},         {act_savecapture_, 'C'},
+        {act_journal_, 'K'}, {act_journalfile_, 'F'}, {act_viewjournal_, 'V'}, {quit, 'Q'},
+        {act_copy_, 'C'},   {act_cancel_, 'C'}, {act_device_, 'D'},      {act_manual_, 'U'},
+        {act_about_, 'A'}};
+    for (const auto& [action, key] : keys)
+        if (action) action->setText(withaccesskey(action->text(), key));
 }
 
 // The Start branch, once the panel is cleared: the choice checked, then the reading started.
@@ -251,7 +281,8 @@ void Form1::showprogress() {
     if (!reading_) return;
     const std::int64_t limit = waiting_.isEmpty() ? 0 : waitlimitms(session_.code());
     const std::int64_t waited = waiting_.isEmpty() ? elapsed_.elapsed() : waited_.elapsed();
-    status_.say(waittext(QString::fromStdString(session_.typetext()), waiting_, waited, limit));
+    status_.say(waittext(QString::fromStdString(session_.typetext()), waiting_, waited, limit) +
+                tr("；停止：Esc 或 读取 → 取消"));
     status_.showprogress(waited, limit);
 }
 
@@ -315,9 +346,20 @@ void Form1::choosejournal() {
         QFileDialog::getSaveFileName(this, tr("日志文件"), journal_.file(), tr("CSV 文件 (*.csv)"),
                                      nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
-    journal_.choose(path);
+    if (const QString refused = switchjournal(path); !refused.isEmpty())
+        status_.say(tr("日志文件未更换：%1").arg(refused), Look::failure);
+    else if (!journal_.fixed())
+        status_.say(tr("日志：每次读取都记在 %1").arg(journal_.file()));
+}
+
+QString Form1::switchjournal(const QString& path) {
+    // A file that is no journal is refused now, not at the next reading.
+    const QString native = QDir::toNativeSeparators(path);
+    if (const Reason why = journalrefusal(native.toStdString()))
+        return QString::fromStdString(why.text(windowlanguage()));
+    journal_.choose(native);
     showjournal();
-    if (!journal_.fixed()) status_.say(tr("日志：每次读取都记在 %1").arg(journal_.file()));
+    return {};
 }
 
 JournalView* Form1::journalview() const {
@@ -407,6 +449,7 @@ QString Form1::resultlines() const {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    AppSettings().setValue(QStringLiteral("window/geometry"), saveGeometry());
     // Ends a running reading at its next poll; the port is closed on the reading's thread.
     runner_.shutdown();
     event->accept();

@@ -57,6 +57,9 @@ class Form1 : public QMainWindow {
     // The journal is kept in `path` for this run (--journal), whatever is remembered.
     void usejournal(const QString& path);
     bool journalling() const;
+    // Keeps the journal in `path` from now on, as 日志文件… does; a file that is no journal of
+    // this program is refused. Returns why, empty when it was taken.
+    QString switchjournal(const QString& path);
     QString journalfile() const;
 
     // Writes the shown reading to `path`, as JSON for a .json name and as CSV otherwise.

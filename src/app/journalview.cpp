@@ -296,7 +296,7 @@ void JournalView::openjournal(const QString& path) {
     if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
     path_ = QFileInfo(path).absoluteFilePath();
     setWindowTitle(tr("日志 — %1").arg(QFileInfo(path_).fileName()));
-    file_ = std::make_unique<JournalFile>(path_.toStdString());
+    file_ = std::make_unique<JournalFile>(QDir::toNativeSeparators(path_).toStdString());
     model_->replace({});
     reload();
 }
@@ -330,10 +330,10 @@ void JournalView::showsummary() {
     else if (model_->rowCount() == 0)
         line = tr("%1：还没有读数").arg(QDir::toNativeSeparators(path_));
     else if (filter_->rowCount() == model_->rowCount())
-        line = tr("%1：%2 次读取").arg(path_).arg(model_->rowCount());
+        line = tr("%1：%2 次读取").arg(QDir::toNativeSeparators(path_)).arg(model_->rowCount());
     else
         line = tr("%1：%2 次读取，显示 %3 次")
-                   .arg(path_)
+                   .arg(QDir::toNativeSeparators(path_))
                    .arg(model_->rowCount())
                    .arg(filter_->rowCount());
     summary_->setText(line);

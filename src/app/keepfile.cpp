@@ -37,7 +37,8 @@ QString keepfile(QWidget* parent, StatusLine& status, const KeepFile& keep,
     usesuffix(keep.filters.section(QStringLiteral(";;"), 0, 0));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, usesuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    QString path = dialog.selectedFiles().front();
+    // The system's own separators: the path is shown, and named in reasons.
+    QString path = QDir::toNativeSeparators(dialog.selectedFiles().front());
     // A dialog of the system that leaves the name as typed: the suffix only where that replaces
     // nothing the operator was not asked about.
     if (const QString suffixed = withsuffix(path, dialog.selectedNameFilter());

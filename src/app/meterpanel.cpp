@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/meterpanel.h"
 
+#include "app/fonts.h"
 #include "core/machinetypes.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string_view>
+#include <utility>
 
 namespace meter {
 
@@ -128,6 +130,8 @@ QPlainTextEdit* trafficbox(QWidget* parent, const char* name) {
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The hex lines up byte under byte.
+    box->setFont(fixedfont());
     return box;
 }
 
@@ -172,6 +176,19 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent) {
     txt_send_ = trafficbox(this, "txt_send");
     Label4_ = label(this, "Label4", QT_TRANSLATE_NOOP("meter::Form1", "接收信息："));
     txt_rece_ = trafficbox(this, "txt_rece");
+    // A screen reader names the lists and the boxes by their captions (the result labels and
+    // the button by their own texts).
+    for (auto [caption, control] : {std::pair<QLabel*, QWidget*>{Label1_, Combo1_},
+                                    {Label2_, Combo2_},
+                                    {Label3_, txt_send_},
+                                    {Label4_, txt_rece_}}) {
+        caption->setBuddy(control);
+        QString name = caption->text();
+        while (name.endsWith(QChar(0xFF1A)) || name.endsWith(QLatin1Char(':')) ||
+               name.endsWith(QLatin1Char(' ')))
+            name.chop(1);
+        control->setAccessibleName(name);
+    }
     // The parts the operator works with, in tab order; the labels take no focus.
     setTabOrder(cmd_begin_, Combo1_);
     setTabOrder(Combo1_, Combo2_);

@@ -10,7 +10,7 @@
 
 namespace meter {
 
-// progresstext in the window's language: "正在读取 5400(4表头)：等待 表头（12 / 60 秒）"; without a
+// progresstext in the window's language: "正在读取 5400(4表头)：等待表头（12 / 60 秒）"; without a
 // limit only the seconds waited, without a register only the machine type and the seconds.
 QString waittext(const QString& typetext, const QString& waiting, std::int64_t waitedms,
                  std::int64_t limitms);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/reportsheet.h"
 
+#include "app/fonts.h"
 #include "app/language.h"
 #include "frontend/keeping.h"
 #include "frontend/language.h"
@@ -52,8 +53,8 @@ class Layout {
   public:
     Layout(const ReportSheet& sheet, QPagedPaintDevice& device, QPainter* painter, int pages)
         : sheet_(sheet), device_(device), p_(painter), pages_(pages) {
-        const QFont base = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        const QFont base = textfont();
+        const QFont fixed = fixedfont();
         title_ = sized(base, 17, true);
         text_ = sized(base, 10.5);
         label_ = sized(base, 10.5, true);

@@ -28,11 +28,13 @@ AppSettings::AppSettings()
     : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("meterreader"),
                 QStringLiteral("meterreader")) {}
 
-JournalSettings::JournalSettings() : on_(AppSettings().value(key(journalon), false).toBool()) {}
+// Kept from the first reading: a technician expects yesterday's readings to be there.
+JournalSettings::JournalSettings() : on_(AppSettings().value(key(journalon), true).toBool()) {}
 
 QString JournalSettings::file() const {
-    if (fixed_) return fixedfile_;
-    return AppSettings().value(key(journalpath), defaultfile()).toString();
+    // With the system's own separators: the path is shown, and named in reasons.
+    if (fixed_) return QDir::toNativeSeparators(fixedfile_);
+    return QDir::toNativeSeparators(AppSettings().value(key(journalpath), defaultfile()).toString());
 }
 
 void JournalSettings::fix(const QString& path) {
@@ -55,8 +57,9 @@ void JournalSettings::choose(const QString& path) {
 }
 
 QString JournalSettings::defaultfile() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .filePath(QStringLiteral("journal.csv"));
+    return QDir::toNativeSeparators(
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+            .filePath(QStringLiteral("journal.csv")));
 }
 
 bool verifiedreadings() {

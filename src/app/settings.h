@@ -21,11 +21,12 @@ class AppSettings : public QSettings {
 // command line) holds for that run only: nothing about it is remembered.
 class JournalSettings {
   public:
-    // As remembered.
+    // As remembered; on until the operator turns it off.
     JournalSettings();
 
     bool on() const { return on_; }
-    // This run's journal, else the one remembered, else the default.
+    // This run's journal, else the one remembered, else the default; with the system's own
+    // separators, as every path the window shows.
     QString file() const;
     bool fixed() const { return fixed_; }
     // The journal of this run, turned on.
@@ -35,7 +36,7 @@ class JournalSettings {
     // The operator names the journal's file, which turns the journal on.
     void choose(const QString& path);
 
-    // The default journal, in the user's data folder.
+    // The default journal, in the user's data folder (native separators).
     static QString defaultfile();
 
   private:

@@ -19,6 +19,8 @@ StatusLine::StatusLine(QStatusBar* bar, int devicewidth)
     icon_->setObjectName(QStringLiteral("statusicon"));
     text_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     text_->setObjectName(QStringLiteral("status"));
+    // A failure with its cause (a journal not written) wraps rather than losing its end.
+    text_->setmaxlines(3);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     progressbar_->setObjectName(QStringLiteral("progress"));
     progressbar_->setMaximumWidth(120);

@@ -2,6 +2,10 @@
 #include "app/statustext.h"
 
 #include <QFontMetrics>
+#include <QStringList>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace meter {
 
@@ -32,10 +36,66 @@ void StatusText::resizeEvent(QResizeEvent* event) {
     elide();
 }
 
+void StatusText::setmaxlines(int lines) {
+    maxlines_ = std::max(1, lines);
+    elide();
+    updateGeometry();
+}
+
+namespace {
+
+// How much of `text` fits on a line `width` wide, broken where a line may break (anywhere in a
+// run of Chinese); at least one character.
+qsizetype firstline(const QString& text, const QFont& font, int width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    qsizetype length = 1;
+    if (line.isValid()) {
+        line.setLineWidth(width);
+        length = std::max<qsizetype>(1, line.textLength());
+    }
+    layout.endLayout();
+    return length;
+}
+
+} // namespace
+
 void StatusText::elide() {
-    const QString shown = fontMetrics().elidedText(oneline(), mode_, contentsRect().width());
-    setText(shown);
-    setToolTip(shown == full_ ? QString() : full_);
+    const int width = contentsRect().width();
+    QStringList shown;
+    bool cut = false;
+    QString rest = oneline();
+    for (;;) {
+        if (static_cast<int>(shown.size()) >= maxlines_ - 1 || width <= 0 ||
+            fontMetrics().horizontalAdvance(rest) <= width) {
+            // The last line shown: the rest of the text, cut where it does not fit.
+            shown << fontMetrics().elidedText(rest, mode_, width);
+            cut = shown.last() != rest;
+            break;
+        }
+        qsizetype end = firstline(rest, font(), width);
+        // A clause ends a line rather than a word cut at the width: "…；" then "停止：…".
+        for (const QString& clause : {QStringLiteral("；"), QStringLiteral("; ")}) {
+            const qsizetype at = rest.lastIndexOf(clause, end - 1);
+            if (at >= end / 2 && at + clause.size() <= end) {
+                end = at + clause.size();
+                break;
+            }
+        }
+        shown << rest.left(end).trimmed();
+        rest = rest.mid(end).trimmed();
+    }
+    const QString text = shown.join(QLatin1Char('\n'));
+    if (text != this->text()) {
+        setText(text);
+        // A line more or less changes the height the bar needs.
+        updateGeometry();
+    }
+    setToolTip(cut ? full_ : QString());
 }
 
 } // namespace meter

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A status bar text that never widens the window: what does not fit is elided at the end, and
-// the whole text is in the tooltip.
+// A status bar text that never widens the window: what does not fit on its lines is elided at
+// the end, and the whole text is in the tooltip.
 #include <QLabel>
 
 namespace meter {
@@ -13,6 +13,8 @@ class StatusText : public QLabel {
     // whose end says most).
     explicit StatusText(Qt::TextElideMode mode = Qt::ElideRight, QWidget* parent = nullptr);
     void setfull(const QString& text);
+    // A text too long for one line wraps onto at most `lines` (1 by default) before it is cut.
+    void setmaxlines(int lines);
     const QString& full() const { return full_; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
@@ -24,6 +26,7 @@ class StatusText : public QLabel {
     void elide();
     QString oneline() const;
     Qt::TextElideMode mode_;
+    int maxlines_ = 1;
     QString full_;
 };
 

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/replay.h"
 
+#include "core/keptreason.h"
 #include "core/metererror.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace meter {
 
@@ -161,15 +163,34 @@ void CaptureReplay::Clock::sleep(int ms) {
     now_ += ms;
 }
 
+namespace {
+
+// How a reading ended, in words.
+Reason endwords(const std::string& end) {
+    if (end == "normal") return Reason(ReasonCode::capture_end_normal);
+    if (end == "failure") return Reason(ReasonCode::capture_end_failure);
+    if (end == "cancelled") return Reason(ReasonCode::capture_end_cancelled);
+    return Reason(ReasonCode::capture_end_other, end);
+}
+
+// The reason an outcome keeps, in words: read back from its code and English text; a reason
+// this version has no words for stays as it was kept.
+Reason reasonwords(const CaptureOutcome& outcome) {
+    if (outcome.reasoncode.empty()) return Reason(ReasonCode::capture_no_reason);
+    if (std::optional<Reason> why = keptreason(outcome.reasoncode, outcome.reason)) return *why;
+    return Reason(ReasonCode::system_message,
+                  outcome.reason.empty() ? outcome.reasoncode : outcome.reason);
+}
+
+} // namespace
+
 Reason outcomedifference(const CaptureOutcome& recorded, const CaptureOutcome& replayed) {
-    const auto named = [](const std::string& code) {
-        return code.empty() ? std::string("none") : code;
-    };
     if (recorded.end != replayed.end)
-        return Reason(ReasonCode::capture_differs_end, recorded.end, replayed.end);
+        return Reason(ReasonCode::capture_differs_end, endwords(recorded.end),
+                      endwords(replayed.end));
     if (recorded.reasoncode != replayed.reasoncode)
-        return Reason(ReasonCode::capture_differs_reason, named(recorded.reasoncode),
-                      named(replayed.reasoncode));
+        return Reason(ReasonCode::capture_differs_reason, reasonwords(recorded),
+                      reasonwords(replayed));
     if (recorded.record != replayed.record)
         return Reason(ReasonCode::capture_differs_record, recorded.record, replayed.record);
     return {};

@@ -395,6 +395,8 @@ int replay(const Options& o) {
                   replayed.difference.text(language) + "\n");
         return 1;
     }
+    print(Stream::err, zh ? "meterread: 重放与抓包一致（结束方式、原因和记录）\n"
+                          : "meterread: the replay matches the capture (end, reason and record)\n");
     return 0;
 }
 
@@ -407,7 +409,9 @@ int main(int argc, char** argv) {
     ReadingSession session;
     const std::int16_t code = typefromtext(o.type);
     const std::string typetext = code != 0 && !textfor(code).empty() ? textfor(code) : o.type;
-    if (const Reason why = session.check(o.port, code, typetext)) refuse(why);
+    if (const Reason why = session.check(o.port, code, typetext))
+        refuse(why.code() == ReasonCode::port_above_8 ? Reason(ReasonCode::port_above_8_reach, why)
+                                                      : why);
 
     // The demo meter stands behind every port but those --device names, as in the window.
     const RunStart run = startrun(o.demo, o.devices);
@@ -433,8 +437,10 @@ int main(int argc, char** argv) {
     if (const Reason why = session.take(driver)) refuse(why);
 
     if (run.demo && stderristerminal())
-        print(Stream::err,
-              "demo: the simulated meter on " + run.demo->path() + " stands behind every port\n");
+        print(Stream::err, language == Language::zh
+                               ? "演示：模拟的邮资表在 " + run.demo->path() + "，连在每个端口后面\n"
+                               : "demo: the simulated meter on " + run.demo->path() +
+                                     " stands behind every port\n");
     const Usage before = measure();
     recorder.begin();
     FinishedReading reading = session.run(driver, device->describe(session.port()), o.verify,

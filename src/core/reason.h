@@ -42,6 +42,11 @@ enum class Language { zh, en };
     X(second_reading_failed, "the second reading: {r}", "第二次读取：%1")                                     \
     /* Refused before a reading. */                                                                           \
     X(port_above_8, "port {n} is above 8", "端口 %1 大于 8")                                                  \
+    X(port_above_8_reach,                                                                                     \
+      "{r}; a port above 8 (COM9, say) is read by putting its device behind a port from 1 to 8: "            \
+      "--device 1=COM9, or the window's device picker",                                                       \
+      "%1；端口 8 以上的设备（例如 COM9）要放在 1 到 8 的某个端口后面读取：--device 1=COM9，"                 \
+      "或者用窗口里的“选择设备”")                                                                             \
     X(type_not_in_list, "machine type \"{s}\" is not in the list", "机器类型 \"%1\" 不在列表中")              \
     X(pair_refused, "port {n} or machine type refused", "端口 %1 或机器类型被拒绝")                           \
     X(port_text_empty, "the port text is empty; give a port from 1 to 8",                                     \
@@ -145,6 +150,8 @@ enum class Language { zh, en };
       "端口 %1 没有设备（端口从 1 开始编号）")                                                                \
     X(port_no_device, "port {n} has no device", "端口 %1 没有设备")                                           \
     X(device_missing, "port {n} ({s}) does not exist", "端口 %1（%2）不存在")                                 \
+    X(device_is_folder, "port {n} ({s}) is a folder, not a serial device",                                    \
+      "端口 %1（%2）是文件夹，不是串口设备")                                                                  \
     X(device_permission,                                                                                      \
       "port {n} ({s}): permission denied; add the user to the dialout group (sudo usermod -aG "               \
       "dialout $USER) and log in again",                                                                      \
@@ -252,10 +259,15 @@ enum class Language { zh, en };
       "读取调用了 %1，但抓包中没有更多的库调用")                                                              \
     X(capture_other_vendor_call, "the reading calls {s} where the capture holds {s}",                        \
       "读取调用了 %1，而抓包中此处是 %2")                                                                     \
-    X(capture_differs_end, "the end differs: recorded {s}, replayed {s}",                                    \
-      "结束方式不同：抓包中是 %1，重放得到 %2")                                                               \
-    X(capture_differs_reason, "the reason differs: recorded {s}, replayed {s}",                              \
-      "原因不同：抓包中是 %1，重放得到 %2")                                                                   \
+    X(capture_differs_end, "the end differs: the capture ended {r}, the replay {r}",                           \
+      "结束方式不同：抓包中%1，重放时%2")                                                                     \
+    X(capture_differs_reason, "the reason differs: the capture has \"{r}\", the replay \"{r}\"",               \
+      "原因不同：抓包中是“%1”，重放得到“%2”")                                                                 \
+    X(capture_end_normal, "normally", "正常结束")                                                             \
+    X(capture_end_failure, "in failure", "失败结束")                                                          \
+    X(capture_end_cancelled, "cancelled", "被取消")                                                           \
+    X(capture_end_other, "as \"{s}\"", "以“%1”结束")                                                          \
+    X(capture_no_reason, "no reason", "没有原因")                                                             \
     X(capture_differs_record, "the record differs: recorded \"{s}\", replayed \"{s}\"",                      \
       "记录不同：抓包中是 \"%1\"，重放得到 \"%2\"")                                                           \
     /* Our words for the system's error codes. */                                                             \

@@ -144,6 +144,26 @@ Reason appendjournal(const std::string& path, const ReadingReport& r) {
                   path, done.cause);
 }
 
+Reason journalrefusal(const std::string& path) {
+    switch (files::kindof(path)) {
+    case files::Kind::missing:
+        return {};
+    case files::Kind::folder:
+        return Reason(ReasonCode::journal_not_opened_detail, path,
+                      Reason(ReasonCode::file_is_folder));
+    case files::Kind::other:
+        return Reason(ReasonCode::journal_not_opened_detail, path,
+                      Reason(ReasonCode::file_not_regular));
+    case files::Kind::regular:
+        break;
+    }
+    std::string start;
+    if (Reason why = files::readstart(path, judgedlength(), start))
+        return Reason(ReasonCode::journal_not_opened_detail, path, std::move(why));
+    if (judge(start) == Kind::notours) return Reason(ReasonCode::journal_not_ours, path);
+    return {};
+}
+
 void JournalParser::feed(std::string_view bytes, std::vector<JournalRow>& out) {
     if (!started_) {
         // A byte order mark may arrive split like anything else.

@@ -65,6 +65,11 @@ std::string csvfile(const ReadingReport& r);
 // success.
 Reason appendjournal(const std::string& path, const ReadingReport& r);
 
+// Why appendjournal would refuse the file at `path` as it stands: a file that is no journal of
+// this program, a folder, a device; none for a journal, an empty file or nothing (the first
+// reading begins it). Only reads.
+Reason journalrefusal(const std::string& path);
+
 struct JournalRow {
     std::array<std::string, journalfields> fields;
     const std::string& operator[](JournalField f) const {

@@ -85,8 +85,12 @@ std::string progresstext(const std::string& typetext, const std::string& waiting
                          std::int64_t waitedms, Language language, std::int64_t limitms) {
     const bool en = language == Language::en;
     std::string text = (en ? "Reading " : "正在读取 ") + typetext;
-    if (!waiting.empty())
-        text += (en ? ": waiting for " : "：等待 ") + registertext(waiting, language);
+    if (!waiting.empty()) {
+        // Chinese runs on into a Chinese name; a Latin one ("copote") keeps its space.
+        const std::string name = registertext(waiting, language);
+        const bool latin = static_cast<unsigned char>(name.front()) < 0x80;
+        text += (en ? ": waiting for " : latin ? "：等待 " : "：等待") + name;
+    }
     std::string seconds = std::to_string(waitedms / 1000);
     // The poll that reaches the limit still takes its interval: never show more than the most.
     if (!waiting.empty() && limitms > 0)

@@ -60,7 +60,7 @@ RunStart startrun(bool demo, const std::vector<std::string>& devices);
 // One line on a running reading, as both front ends show it: the machine type, the register
 // waited for (named as the reading sequences name it: "表头"), the seconds waited and, with a
 // register and a limit, the most the wait can take; in Chinese or English.
-//   "正在读取 5400(4表头)：等待 表头（12 / 60 秒）"   "Reading neopost: waiting for total postage (12 s)"
+//   "正在读取 5400(4表头)：等待表头（12 / 60 秒）"   "Reading neopost: waiting for total postage (12 s)"
 std::string progresstext(const std::string& typetext, const std::string& waiting,
                          std::int64_t waitedms, Language language = Language::zh,
                          std::int64_t limitms = 0);

@@ -145,9 +145,12 @@ class PosixSerialDevice : public NativeSerialDevice {
             const int e = errno;
             switch (e) {
             case ENOENT:
+            case ENOTDIR:
             case ENODEV:
             case ENXIO:
                 throw MeterError(Reason(ReasonCode::device_missing, port, path));
+            case EISDIR:
+                throw MeterError(Reason(ReasonCode::device_is_folder, port, path));
             case EACCES:
             case EPERM:
                 throw MeterError(Reason(ReasonCode::device_permission, port, path));

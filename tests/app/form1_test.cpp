@@ -22,11 +22,13 @@
 
 #include "support/testfamily.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QJsonDocument>
@@ -36,10 +38,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
@@ -215,6 +219,9 @@ class Form1Test : public QObject {
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(settings_.isValid());
+        // A fresh home: the journal kept by default goes there, never into the user's.
+        qputenv("HOME", settings_.path().toLocal8Bit());
+        qunsetenv("XDG_DATA_HOME");
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_.path());
     }
     void init() { AppSettings().clear(); }
@@ -588,7 +595,8 @@ class Form1Test : public QObject {
                 QCOMPARE(textcolour(l), c.nodata ? grey : plain);
             QCOMPARE(textcolour(statusline) != plain, c.nodata);
             QCOMPARE(icon->isVisible(), c.nodata);
-            f.click(); // 结束
+            f.click(); // 结束: says what it put back
+            QCOMPARE(f.form->status(), QStringLiteral("已清空；端口 1，pitneybows 950"));
             QCOMPARE(textcolour(f.form->lbl_total()), plain);
             QVERIFY(!icon->isVisible());
         }
@@ -722,6 +730,7 @@ class Form1Test : public QObject {
     // the command line keeps its device, and one whose device is not there says so before
     // Start.
     void aPickedDeviceIsReadAndRemembered() {
+        QFile::remove(JournalSettings::defaultfile()); // as in a fresh home
         Demo demo;
         const QString picked = QString::fromStdString(demo.path());
         PortMap fixed;
@@ -759,9 +768,14 @@ class Form1Test : public QObject {
         QVERIFY(done.wait(10000));
         QVERIFY2(form->status().startsWith(QStringLiteral("读取完成")), qPrintable(form->status()));
         QCOMPARE(form->lbl_biao()->text(), QStringLiteral("表头：0000123456"));
+        // Kept in the journal from the first reading, in the default place.
+        QVERIFY(form->act_journal()->isChecked());
+        const auto row = csvreading(slurp(JournalSettings::defaultfile()));
+        QCOMPARE(row.count("head") ? row.at("head") : std::string(), std::string("0000123456"));
 
-        QVERIFY(!form->journalling());
+        // Turned off, it stays off.
         form->act_journal()->trigger();
+        QVERIFY(!form->journalling());
         savedevice(3, QStringLiteral("/dev/ttyUSB0"));
         form.reset();
 
@@ -771,8 +785,8 @@ class Form1Test : public QObject {
         QCOMPARE(device->full(), QStringLiteral("端口 2 → ") + picked);
         form->Combo1()->setEditText(QStringLiteral("3"));
         QVERIFY(device->full().contains(QString::fromLatin1(missingdevice)));
-        QVERIFY(form->journalling());
-        QCOMPARE(form->journalfile(), JournalSettings::defaultfile());
+        QVERIFY(!form->journalling());
+        QVERIFY(!form->act_journal()->isChecked());
     }
 
     // A journal that cannot be written: the reason in red on the status line, the reading
@@ -806,7 +820,10 @@ class Form1Test : public QObject {
                          f.form->status().contains(QStringLiteral("日志未写入")) &&
                          f.form->status().contains(c.says),
                      qPrintable(f.form->status()));
-            QVERIFY(textcolour(f.form->findChild<QLabel*>(QStringLiteral("status"))) != plain);
+            auto* statusline = f.form->findChild<QLabel*>(QStringLiteral("status"));
+            QVERIFY(textcolour(statusline) != plain);
+            // Shown whole, on more lines where it needs them.
+            QVERIFY2(statusline->toolTip().isEmpty(), qPrintable(statusline->text()));
             QCOMPARE(f.labels()[4], QStringLiteral("表头：0012345678"));
             QVERIFY(f.form->act_save()->isEnabled());
             const QString saved = dir.filePath(QStringLiteral("saved.csv"));
@@ -815,6 +832,129 @@ class Form1Test : public QObject {
         }
         QCOMPARE(slurp(notes), QByteArray("shopping list\n"));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+    }
+
+    // The picker names each device once, the default first while it is there, never the demo
+    // meter's own.
+    void thePickerListsEachDeviceOnce() {
+        const QString tty = QStringLiteral("/dev/ttyS0");
+        const QList<PresentDevice> present{{tty, QStringLiteral("16550A")},
+                                           {QStringLiteral("/dev/ttyUSB0"), {}},
+                                           {QStringLiteral("/dev/ttyUSB0"), {}},
+                                           {QStringLiteral("/dev/pts/7"), {}}};
+        const struct {
+            const char* what;
+            QString standard;
+            bool there;
+            QString demo;
+            QStringList paths; // in order; empty for the default
+            QString first;     // the first line's text
+        } cases[] = {
+            {"the default among the present", tty, true, {},
+             {QString(), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/pts/7")},
+             QStringLiteral("/dev/ttyS0   16550A")},
+            {"in a demo", tty, true, QStringLiteral("/dev/pts/7"),
+             {QString(), QStringLiteral("/dev/ttyUSB0")}, QStringLiteral("/dev/ttyS0   16550A")},
+            {"a default that is not there", QStringLiteral("COM3"), false, {},
+             {tty, QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/pts/7")},
+             QStringLiteral("/dev/ttyS0   16550A")},
+        };
+        for (const auto& c : cases) {
+            const QList<PickerEntry> entries = pickerentries(present, c.standard, c.there, c.demo);
+            QStringList paths;
+            for (const PickerEntry& e : entries) paths << e.path;
+            QVERIFY2(paths == c.paths, c.what);
+            QCOMPARE(entries.front().text, c.first);
+        }
+    }
+
+    // 日志文件… takes a journal, an empty file or a new one, and refuses anything else as it
+    // is chosen, keeping the journal it had.
+    void aChosenJournalFileThatIsNoJournalIsRefusedAtOnce() {
+        QTemporaryDir dir;
+        const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+        const QString journal = dir.filePath(QStringLiteral("j.csv"));
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("shopping list\n");
+        file.close();
+        Fixture f;
+        const struct {
+            QString path;
+            QString refused; // part of the reason; empty when taken
+        } cases[] = {
+            {journal, {}},
+            {notes, QStringLiteral("不是本程序的日志")},
+            {dir.path(), QStringLiteral("它是文件夹，不是文件")},
+#ifndef _WIN32
+            {QStringLiteral("/dev/null"), QStringLiteral("不是普通文件")},
+#endif
+            {journal, {}}, // begun by a reading below, still a journal
+        };
+        for (const auto& c : cases) {
+            const QString before = f.form->journalfile();
+            const QString refused = f.form->switchjournal(c.path);
+            QVERIFY2(c.refused.isEmpty() ? refused.isEmpty() : refused.contains(c.refused),
+                     qPrintable(c.path + QStringLiteral(": ") + refused));
+            QCOMPARE(f.form->journalfile(),
+                     c.refused.isEmpty() ? QDir::toNativeSeparators(c.path) : before);
+            if (c.path == journal && !QFileInfo::exists(journal)) {
+                f.choose(QStringLiteral("1"), QStringLiteral("copote"));
+                QVERIFY(f.click());
+                f.click(); // 结束
+            }
+        }
+        QCOMPARE(slurp(notes), QByteArray("shopping list\n"));
+    }
+
+    // Alt and a letter reach every menu item; a screen reader names the lists, the boxes, the
+    // button and the five values; the window opens where it was left.
+    void theWindowIsUsableWithoutAMouseAndRemembersItsPlace() {
+        QSize left;
+        {
+            Fixture f;
+            for (QAction* menu : f.form->menuBar()->actions()) {
+                QVERIFY2(menu->text().contains(QLatin1Char('&')), qPrintable(menu->text()));
+                QSet<QChar> keys;
+                for (QAction* a : menu->menu()->actions()) {
+                    if (a->isSeparator()) continue;
+                    const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+                    QVERIFY2(amp >= 0 && amp + 1 < a->text().size(), qPrintable(a->text()));
+                    const QChar key = a->text()[amp + 1].toUpper();
+                    QVERIFY2(!keys.contains(key), qPrintable(a->text()));
+                    keys.insert(key);
+                }
+            }
+            const auto name = [](QWidget* w) {
+                return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+            };
+            // Named, and labelled by their captions (where a list's name is its text).
+            const struct {
+                QWidget* control;
+                QLabel* caption;
+                QString name;
+            } named[] = {{f.form->Combo1(), f.form->Label1(), QStringLiteral("端口号")},
+                         {f.form->Combo2(), f.form->Label2(), QStringLiteral("机器类型")},
+                         {f.form->txt_send(), f.form->Label3(), QStringLiteral("发送信息")},
+                         {f.form->txt_rece(), f.form->Label4(), QStringLiteral("接收信息")}};
+            for (const auto& n : named) {
+                QCOMPARE(n.control->accessibleName(), n.name);
+                QCOMPARE(n.caption->buddy(), n.control);
+            }
+            QCOMPARE(name(f.form->cmd_begin()), QStringLiteral("开始"));
+            for (QLabel* l : {f.form->lbl_total(), f.form->lbl_use(), f.form->lbl_unuse(),
+                              f.form->lbl_num(), f.form->lbl_biao()})
+                QCOMPARE(name(l), l->text());
+            // The hex of the traffic lines up.
+            for (QWidget* box : {f.form->txt_send(), f.form->txt_rece()})
+                QVERIFY(QFontInfo(box->font()).fixedPitch());
+
+            f.form->resize(f.form->width() + 123, f.form->height() + 45);
+            left = f.form->size();
+            f.form->close();
+        }
+        Fixture again;
+        QCOMPARE(again.form->size(), left);
     }
 
     // In a demo the picker says the demo meter stands behind the port, and what is picked
@@ -846,8 +986,15 @@ class Form1Test : public QObject {
             int port;
             std::function<void(DevicePicker&)> choose;
         } picks[] = {
-            // The list's first entry, the port's default device.
-            {4, [](DevicePicker& p) { p.devicelist->setCurrentRow(0); }},
+            // The list's first entry, the port's default device (where it is there: else
+            // the empty path, as the picker says).
+            {4,
+             [](DevicePicker& p) {
+                 if (devicemissing(QString::fromStdString(PortMap::defaultdevice(4))))
+                     p.pathedit->clear();
+                 else
+                     p.devicelist->setCurrentRow(0);
+             }},
             // The default device's own path, typed.
             {3,
              [](DevicePicker& p) {
@@ -884,7 +1031,8 @@ class Form1Test : public QObject {
         QVERIFY(f.form->reading());
         QVERIFY(!f.form->cmd_begin()->isEnabled());
         QTRY_COMPARE(f.form->txt_send()->toPlainText(), QStringLiteral(" FE 1,"));
-        QTRY_VERIFY(f.form->status().contains(QStringLiteral("等待 已用邮资（0 / 60 秒）")));
+        QTRY_VERIFY(f.form->status().contains(
+            QStringLiteral("等待已用邮资（0 / 60 秒）；停止：Esc 或 读取 → 取消")));
         QVERIFY(f.form->status().startsWith(QStringLiteral("正在读取 5400(4表头)")));
         QVERIFY(f.form->progressbar()->isVisible());
         QCOMPARE(f.form->progressbar()->maximum(), 60000);
@@ -913,6 +1061,7 @@ class Form1Test : public QObject {
         auto* statusline = f.form->findChild<QLabel*>(QStringLiteral("status"));
         QVERIFY(f.form->status().endsWith(QString::fromStdString(longreason)));
         QVERIFY(statusline->text().endsWith(QChar(0x2026)));
+        QCOMPARE(statusline->text().count(QLatin1Char('\n')), 2); // three lines, then cut
         QVERIFY(statusline->text().size() < f.form->status().size());
         QCOMPARE(statusline->toolTip(), f.form->status());
         QVERIFY(f.form->width() < 800);
@@ -962,7 +1111,7 @@ class Form1Test : public QObject {
         QCOMPARE(waittext(QStringLiteral("copote"), QStringLiteral("copote"), 3500, 0),
                  QStringLiteral("正在读取 copote：等待 copote（3 秒）"));
         QCOMPARE(waittext(QStringLiteral("5400(4表头)"), QStringLiteral("表头"), 61000, 60000),
-                 QStringLiteral("正在读取 5400(4表头)：等待 表头（60 / 60 秒）"));
+                 QStringLiteral("正在读取 5400(4表头)：等待表头（60 / 60 秒）"));
     }
 
     // A vendor library that hangs in ReadRegister (port 2 of the test library) does not hold

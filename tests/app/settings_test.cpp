@@ -30,9 +30,9 @@ class Settings : public ::testing::Test {
 };
 
 TEST_F(Settings, JournalIsRememberedExceptForTheOneOfTheRun) {
-    const QString mine = QDir::current().absoluteFilePath(QStringLiteral("mine.csv"));
-    const QString run = QDir::current().absoluteFilePath(QStringLiteral("run.csv"));
-    const QString other = QDir::current().absoluteFilePath(QStringLiteral("other.csv"));
+    const QString mine = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QStringLiteral("mine.csv")));
+    const QString run = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QStringLiteral("run.csv")));
+    const QString other = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QStringLiteral("other.csv")));
     const QString standard = JournalSettings::defaultfile();
     struct Case {
         const char* what;
@@ -43,8 +43,10 @@ TEST_F(Settings, JournalIsRememberedExceptForTheOneOfTheRun) {
         QString filenextrun;
     };
     const Case cases[] = {
-        {"nothing done", [](JournalSettings&) {}, false, standard, false, standard},
-        {"turned on", [](JournalSettings& j) { j.turn(true); }, true, standard, true, standard},
+        {"nothing done", [](JournalSettings&) {}, true, standard, true, standard},
+        {"turned off", [](JournalSettings& j) { j.turn(false); }, false, standard, false, standard},
+        {"turned off and on", [](JournalSettings& j) { j.turn(false), j.turn(true); }, true,
+         standard, true, standard},
         {"turned on and off", [](JournalSettings& j) { j.turn(true), j.turn(false); }, false,
          standard, false, standard},
         {"a file chosen", [&](JournalSettings& j) { j.choose(mine); }, true, mine, true, mine},
@@ -52,13 +54,13 @@ TEST_F(Settings, JournalIsRememberedExceptForTheOneOfTheRun) {
          false, mine, false, mine},
         // The run's journal (relative on the command line) wins, and leaves no trace.
         {"the run's", [](JournalSettings& j) { j.fix(QStringLiteral("run.csv")); }, true, run,
-         false, standard},
+         true, standard},
         {"the run's, turned off",
          [](JournalSettings& j) { j.fix(QStringLiteral("run.csv")), j.turn(false); }, false, run,
-         false, standard},
+         true, standard},
         {"the run's, another chosen",
          [&](JournalSettings& j) { j.fix(QStringLiteral("run.csv")), j.choose(other); }, true,
-         other, false, standard},
+         other, true, standard},
     };
     for (const Case& c : cases) {
         AppSettings().clear();
@@ -70,7 +72,7 @@ TEST_F(Settings, JournalIsRememberedExceptForTheOneOfTheRun) {
         EXPECT_EQ(next.on(), c.onnextrun) << c.what;
         EXPECT_EQ(next.file(), c.filenextrun) << c.what;
     }
-    EXPECT_TRUE(standard.endsWith(QStringLiteral("/journal.csv")));
+    EXPECT_TRUE(standard.endsWith(QDir::toNativeSeparators(QStringLiteral("/journal.csv"))));
 }
 
 PortMap ports(const std::map<int, std::string>& overrides) {

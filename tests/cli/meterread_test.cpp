@@ -172,7 +172,8 @@ TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
     } refused[] = {
         {{QStringLiteral("--type"), QStringLiteral("Neopost")}, "not in the list"},
         {{QStringLiteral("--type"), QStringLiteral("14")}, "not in the list"},
-        {{QStringLiteral("--port"), QStringLiteral("9")}, "port 9 is above 8"},
+        {{QStringLiteral("--port"), QStringLiteral("9")}, "port 9 is above 8; a port above 8"},
+        {{QStringLiteral("--port"), QStringLiteral("9")}, "--device 1=COM9"},
         {{QStringLiteral("--port"), QStringLiteral("99999")}, "port 99999 is above 8"},
         {{QStringLiteral("--port"), QStringLiteral("x1")}, "give a port from 1 to 8"},
         {{QStringLiteral("--port"), QString()}, "empty"},
@@ -192,7 +193,7 @@ TEST(MeterRead, RefusedInput_ExitsWithTwoSayingWhy) {
         // In Chinese, the language of a Chinese locale and of none.
         {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--port"),
           QStringLiteral("9")},
-         "端口 9 大于 8"},
+         "端口 9 大于 8；端口 8 以上的设备"},
         {{QStringLiteral("--lang"), QStringLiteral("zh"), QStringLiteral("--type"),
           QStringLiteral("Neopost")},
          "机器类型 \"Neopost\" 不在列表中"},
@@ -506,6 +507,8 @@ TEST(MeterRead, Demo_ReadsEveryMachineTypeWithoutHardware) {
         const ReadRun again = meterread({QStringLiteral("--replay"), capturefile(run),
                                          QStringLiteral("--check"), QStringLiteral("--json")});
         EXPECT_EQ(again.exitcode, 0) << again.err.toStdString();
+        EXPECT_TRUE(again.err.contains(QStringLiteral("重放与抓包一致")))
+            << again.err.toStdString();
         for (const char* key :
              {"record", "end", "sent", "received", "type", "device", "verified"})
             EXPECT_EQ(again.json[QString::fromUtf8(key)], j[QString::fromUtf8(key)]) << key;

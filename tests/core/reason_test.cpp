@@ -14,7 +14,7 @@ namespace {
 const std::set<std::string> technical{
     "ETX",     "STX", "CRC",     "DTR",  "Windows", "ComOpen", "ReadRegister", "ComClose", "sudo",
     "usermod", "aG",  "dialout", "USER", "N",       "PATH",    "dev",          "ttyUSB",
-    "help",    "lang", "zh",     "en",      "again"};
+    "help",    "lang", "zh",     "en",      "again", "COM",     "device"};
 
 TEST(Reason, EveryCode_HasBothTextsWithTheSameSlots) {
     const std::regex slot("\\{([a-z])\\}"), word("[A-Za-z]+");

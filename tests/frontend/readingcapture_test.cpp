@@ -144,9 +144,15 @@ TEST(ReadingCapture, Replay_TellsTheFirstDifference) {
         std::string writedifference;
     } cases[] = {
         {"end", [](Capture& c) { c.outcome.end = "failure"; },
-         "the end differs: recorded failure, replayed normal", ""},
+         "the end differs: the capture ended in failure, the replay normally", ""},
         {"reason", [](Capture& c) { c.outcome.reasoncode = "no_reply"; },
-         "the reason differs: recorded no_reply, replayed none", ""},
+         "the reason differs: the capture has \"no_reply\", the replay \"no reason\"", ""},
+        {"reason in words",
+         [](Capture& c) {
+             c.outcome.reasoncode = "registers_all_zero";
+             c.outcome.reason = "the meter's registers are all zero";
+         },
+         "the reason differs: the capture has \"the meter's registers are all zero\"", ""},
         {"record", [](Capture& c) { c.outcome.record[0] = '9'; }, "the record differs", ""},
         {"a request byte",
          [](Capture& c) {
@@ -162,7 +168,7 @@ TEST(ReadingCapture, Replay_TellsTheFirstDifference) {
              std::erase_if(c.events,
                            [](const CaptureEvent& e) { return e.kind == CaptureEvent::Kind::rx; });
          },
-         "the reason differs: recorded none, replayed no_reply", "write 2 differs"},
+         "the reason differs: the capture has \"no reason\", the replay \"no reply to", "write 2 differs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -8,13 +8,14 @@ namespace {
 
 TEST(ReadingSetup, ProgressAndDeviceTexts_AsTheFrontEndsSayThem) {
     EXPECT_EQ(progresstext("高速机", "", 1999), "正在读取 高速机（1 秒）");
-    EXPECT_EQ(progresstext("neopost", "总邮资", 12000), "正在读取 neopost：等待 总邮资（12 秒）");
+    EXPECT_EQ(progresstext("neopost", "总邮资", 12000), "正在读取 neopost：等待总邮资（12 秒）");
     EXPECT_EQ(progresstext("neopost", "总邮资", 12000, Language::en),
               "Reading neopost: waiting for total postage (12 s)");
     // With a limit, the most the wait can take; the last poll's interval never shows above it.
     EXPECT_EQ(progresstext("5400(4表头)", "表头", 61000, Language::zh, 60000),
-              "正在读取 5400(4表头)：等待 表头（60 / 60 秒）");
+              "正在读取 5400(4表头)：等待表头（60 / 60 秒）");
     EXPECT_EQ(progresstext("copote", "", 3500, Language::en, 60000), "Reading copote (3 s)");
+    EXPECT_EQ(progresstext("copote", "copote", 3500, Language::zh), "正在读取 copote：等待 copote（3 秒）");
 
     PortMap ports;
     EXPECT_TRUE(applydevices(ports, {"2=/dev/ttyUSB0", "3=/tmp/x"}).empty());

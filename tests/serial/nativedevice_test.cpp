@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,29 +79,60 @@ TEST(NativeDevice, Openport_SetsEachTypesRawLineOnTheDevice) {
     EXPECT_FALSE(device->isopen());
 }
 
-TEST(NativeDevice, UnopenablePort_RefusedWithItsReason) {
+// Why `device` did not open `port`, in the technician's words.
+Reason whynotopened(SerialDevice& device, int port) {
+    try {
+        device.open(port);
+    } catch (const MeterError& e) {
+        return e.reason();
+    }
+    return {};
+}
+
+std::string bothlanguages(const Reason& why) {
+    return why.text(Language::en) + "\n" + why.text(Language::zh);
+}
+
+TEST(NativeDevice, UnopenablePort_RefusedInOurOwnWordsInBothLanguages) {
     Pty pty, held;
+    const std::string folder = ::testing::TempDir();
+    const std::string file = folder + "/meterreader-not-a-tty";
+    { std::ofstream(file) << "x"; }
     PortMap map;
     map.set(1, pty.path());
     map.set(2, "/dev/meterreader-no-such-device");
     map.set(3, "/dev/null");
     map.set(4, held.path());
+    map.set(5, "/meterreader-no-such-folder/ttyS0");
+    map.set(6, folder);
+    map.set(7, file);
+    map.set(8, file + "/ttyS0");
     auto holder = deviceon(held, 4);
     holder->open(4);
     auto device = makeserialdevice(map);
     // Not a permission problem for root; for anyone else the device is simply made unreadable.
     struct Case {
         int port;
-        const char* reason;
+        const char* english;
+        const char* chinese;
     } cases[] = {
-        {0, "port 0 has no device"},
-        {2, "port 2 (/dev/meterreader-no-such-device) does not exist"},
-        {3, "is not a serial device"},
-        {4, "is in use by another program"},
+        {0, "port 0 has no device", "端口 0 没有设备"},
+        {2, "port 2 (/dev/meterreader-no-such-device) does not exist", "不存在"},
+        {3, "is not a serial device", "不是串口设备"},
+        {4, "is in use by another program", "正被另一个程序占用"},
+        {5, "does not exist", "不存在"},
+        {6, "is a folder, not a serial device", "是文件夹，不是串口设备"},
+        {7, "is not a serial device", "不是串口设备"},
+        {8, "does not exist", "不存在"},
     };
     for (const auto& c : cases) {
-        EXPECT_NE(openfailure(*device, c.port).find(c.reason), std::string::npos)
-            << openfailure(*device, c.port);
+        const Reason why = whynotopened(*device, c.port);
+        EXPECT_NE(why.text(Language::en).find(c.english), std::string::npos)
+            << why.text(Language::en);
+        EXPECT_NE(why.text(Language::zh).find(c.chinese), std::string::npos)
+            << why.text(Language::zh);
+        // Our words, not the system's message in whatever language it has.
+        EXPECT_NE(why.code(), ReasonCode::device_not_opened) << why.text(Language::en);
         EXPECT_FALSE(device->isopen()) << c.port;
     }
     // The device held elsewhere opens as soon as it is given up.
@@ -113,7 +146,7 @@ TEST(NativeDevice, PermissionDenied_ReasonNamesTheDialoutGroup) {
     std::string reason;
     if (geteuid() != 0) {
         ASSERT_EQ(chmod(pty.path().c_str(), 0), 0);
-        reason = openfailure(*device, 1);
+        reason = bothlanguages(whynotopened(*device, 1));
     } else {
         // Root opens anything: try as an unprivileged user in a child process.
         const passwd* nobody = getpwnam("nobody");
@@ -125,7 +158,7 @@ TEST(NativeDevice, PermissionDenied_ReasonNamesTheDialoutGroup) {
         if (child == 0) {
             ::close(out[0]);
             if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(1);
-            const std::string r = openfailure(*device, 1);
+            const std::string r = bothlanguages(whynotopened(*device, 1));
             if (::write(out[1], r.data(), r.size()) < 0) _exit(1);
             _exit(0);
         }
@@ -139,6 +172,7 @@ TEST(NativeDevice, PermissionDenied_ReasonNamesTheDialoutGroup) {
     }
     EXPECT_NE(reason.find("permission denied"), std::string::npos) << reason;
     EXPECT_NE(reason.find("dialout"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("没有权限"), std::string::npos) << reason;
 }
 
 TEST(NativeDevice, EveryByteValue_CrossesBothWaysUnchanged) {

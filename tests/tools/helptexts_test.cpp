@@ -18,7 +18,9 @@ struct Outcome {
 Outcome run(const char* program, QStringList args, const QString& locale) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+    // No display either: the window's program answers without one, or says it needs one.
+    for (const char* name :
+         {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(name));
     env.insert(QStringLiteral("LANG"), locale);
     p.setProcessEnvironment(env);
@@ -64,7 +66,13 @@ TEST(ProgramTexts, HelpAndRefusalsInTheChosenLanguage) {
         {METERSIM_PATH, {QStringLiteral("--split"), QStringLiteral("0")}, 2},
         {METERSIM_PATH, {QStringLiteral("--settings"), QStringLiteral("9600,n,8,1")}, 2},
         {METERSIM_PATH, {QStringLiteral("--replay"), QStringLiteral("/nonexistent/c.jsonl")}, 2},
-        // meterreader takes its place here once its start-up follows the language.
+        {METERREADER_PATH, {QStringLiteral("--help")}, 0},
+        {METERREADER_PATH, {QStringLiteral("--colour")}, 2},
+        {METERREADER_PATH, {QStringLiteral("--device")}, 2},
+        {METERREADER_PATH, {QStringLiteral("--device"), QStringLiteral("x")}, 2},
+        {METERREADER_PATH, {QStringLiteral("--device"), QStringLiteral("9=/dev/null")}, 2},
+        // No display to open the window on.
+        {METERREADER_PATH, {}, 1},
     };
     // The language by the option, with a locale of the other; then by the locale alone.
     const struct {
@@ -92,7 +100,7 @@ TEST(ProgramTexts, HelpAndRefusalsInTheChosenLanguage) {
 // A --lang that is neither: refused in both languages under a Chinese locale, in English alone
 // under an English one.
 TEST(ProgramTexts, UnknownLanguageRefusedInBoth) {
-    for (const char* program : {METERREAD_PATH, METERSIM_PATH}) {
+    for (const char* program : {METERREAD_PATH, METERSIM_PATH, METERREADER_PATH}) {
         const Outcome zh = run(program, {QStringLiteral("--lang"), QStringLiteral("fr")},
                            QStringLiteral("zh_CN.UTF-8"));
         EXPECT_EQ(zh.exitcode, 2);
