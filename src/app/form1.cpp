@@ -168,7 +168,7 @@ void Form1::createmenus() {
     const std::pair<QAction*, char> keys[] = {
         {act_save_, 'S'},   {act_print_, 'P'},  {act_pdf_, 'E'},         {act_savecapture_, 'C'},
         {act_journal_, 'K'}, {act_journalfile_, 'F'}, {act_viewjournal_, 'V'}, {quit, 'Q'},
-        {act_copy_, 'C'},   {act_cancel_, 'C'}, {act_device_, 'D'},      {act_manual_, 'U'},
+        {act_copy_, 'C'},   {act_cancel_, 'C'}, {act_verify_, 'V'},       {act_device_, 'D'},      {act_manual_, 'U'},
         {act_about_, 'A'}};
     for (const auto& [action, key] : keys)
         if (action) action->setText(withaccesskey(action->text(), key));

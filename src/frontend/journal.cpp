@@ -160,7 +160,8 @@ Reason journalrefusal(const std::string& path) {
     std::string start;
     if (Reason why = files::readstart(path, judgedlength(), start))
         return Reason(ReasonCode::journal_not_opened_detail, path, std::move(why));
-    if (judge(start) == Kind::notours) return Reason(ReasonCode::journal_not_ours, path);
+    // An empty file becomes a journal with its first reading.
+    if (!start.empty() && !judge(start)) return Reason(ReasonCode::journal_not_ours, path);
     return {};
 }
 

@@ -83,7 +83,7 @@ ms=$(sed -n 's/^ended_ms //p' <<<"$out")
 echo "   Ctrl+C: exit $code in $ms ms"
 [ "$code" = 130 ] || fail "Ctrl+C: exit $code, not 130"
 [ -n "$ms" ] && [ "$ms" -lt 1000 ] || fail "Ctrl+C: ended after $ms ms"
-sed -n '/^-- screen before/,/^exit/p' <<<"$out" | grep -q '正在读取 5400(4表头)：等待 表头' ||
+sed -n '/^-- screen before/,/^exit/p' <<<"$out" | grep -q '正在读取 5400(4表头)：等待表头' ||
     fail "Ctrl+C: no progress line on the console"
 grep -q '读取失败：读取已取消' <<<"$out" || fail "Ctrl+C: the cancelled reading is not reported"
 [ -z "$xvfbpid" ] || kill "$xvfbpid" 2>/dev/null || true
