@@ -222,6 +222,7 @@ enum class Language { zh, en };
     X(file_not_capture, "it is not a capture of this program; it was left as it is",                          \
       "它不是本程序的抓包，保持原样")                                                                         \
     X(file_disk_full, "the disk is full", "磁盘已满")                                                         \
+    X(file_missing, "it does not exist", "它不存在")                                                          \
     X(journal_not_read, "cannot read the journal {s}", "无法读取日志 %1")                                     \
     X(not_a_journal, "{s} is not a journal: it does not begin with the journal's header",                     \
       "%1 不是日志：文件开头不是日志的表头")                                                                  \

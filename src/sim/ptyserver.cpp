@@ -39,6 +39,25 @@ Reason systemsays(int err) {
     return Reason(ReasonCode::system_message, strerror(err));
 }
 
+// Why a device could not be opened, in our words where the cause is a common one.
+Reason openfailure(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return Reason(ReasonCode::file_missing);
+    case ENOTDIR:
+        return Reason(ReasonCode::file_path_not_folder);
+    case EISDIR:
+        return Reason(ReasonCode::file_is_folder);
+    case EACCES:
+    case EPERM:
+        return Reason(ReasonCode::file_permission_denied);
+    default:
+        return Reason(ReasonCode::system_message_code, strerror(err), err);
+    }
+}
+
 // Raw bytes, and the line settings where given. Returns what went wrong with `device`; empty
 // when all is set.
 Reason makeraw(int fd, const std::string& device, const LineSettings* settings) {
@@ -102,7 +121,7 @@ PtyServer::PtyServer(Responder& meter, const std::string& device, const LineSett
     : meter_(meter), path_(device), device_(device), settings_(settings) {
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY);
     if (fd_ < 0)
-        throw ServerError(Reason(ReasonCode::sim_device_not_opened, device, systemsays(errno)));
+        throw ServerError(Reason(ReasonCode::sim_device_not_opened, device, openfailure(errno)));
     if (Reason why = makeraw(fd_, device, &settings_); !why.empty()) {
         closeall();
         throw ServerError(std::move(why));

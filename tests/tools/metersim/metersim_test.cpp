@@ -141,6 +141,32 @@ TEST(MeterSimProgram, SettingsOption_PutOnDeviceOrReportedIfRefused) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("line settings 9600,e,8,1"))) << r.err.toStdString();
 }
 
+// A device that cannot be opened is told in our words, in the chosen language; the system's
+// own text is not the message.
+TEST(MeterSimProgram, DeviceNotOpened_ToldInOurWords) {
+    const struct {
+        const char* device;
+        const char* en;
+        const char* zh;
+    } cases[] = {
+        {"/nonexistent/ttyS9", "it does not exist", "它不存在"},
+        {"/tmp", "it is a folder, not a file", "它是文件夹，不是文件"},
+        {"/etc/passwd/tty", "a part of the path is not a folder", "路径中有一部分不是文件夹"},
+    };
+    for (const auto& c : cases)
+        for (const bool zh : {false, true}) {
+            const SimRun r = metersim({QStringLiteral("--lang"),
+                                       zh ? QStringLiteral("zh") : QStringLiteral("en"),
+                                       QStringLiteral("--device"), QString::fromUtf8(c.device)});
+            EXPECT_EQ(r.exitcode, 1) << c.device;
+            const QString want = QString::fromUtf8(zh ? c.zh : c.en);
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.device) + (zh ? QStringLiteral("：")
+                                                                          : QStringLiteral(": ")) +
+                                       want))
+                << r.err.toStdString();
+        }
+}
+
 TEST(MeterSimProgram, DeviceHungUp_WaitsWithoutSpinning) {
     Pty pty;
     // Only the test holds the meter's end; a copy in the child would keep the line up.
