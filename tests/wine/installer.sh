@@ -12,7 +12,8 @@
 #     name; the demo meter is read too once meterread.exe serves it on Windows;
 #   - the installed window, when the tree holds one, comes up from its Start-menu entry on an X
 #     display (Xvfb when there is none) and closes again on Alt+F4;
-#   - Uninstall.exe /S leaves no file, shortcut or registry key behind.
+#   - Uninstall.exe /S leaves no file, shortcut or registry key behind, but the user's own
+#     settings and journal in their profile.
 # Called by scripts/test-windows.sh after its builds; builds what it needs when run alone.
 # Leaves no Wine process running.
 set -euo pipefail
@@ -274,8 +275,14 @@ wineserver -w
 # The registry as Wine keeps it on disk once its server has stopped, and the drive.
 leftkeys=$(grep -i -n -e meterreader -e 'Meter Reader' "$WINEPREFIX"/*.reg || true)
 [ -z "$leftkeys" ] || fail "registry entries left after uninstalling: $leftkeys"
-leftfiles=$(find "$drive" \( -iname '*meterreader*' -o -iname '*meter reader*' \) -print)
+# What the window keeps for its user (its settings, its journal) is the user's and stays, as
+# Windows uninstallers leave a profile's application data; nothing else may.
+userdata="$drive/users/*/AppData/*/meterreader"
+leftfiles=$(find "$drive" \( -iname '*meterreader*' -o -iname '*meter reader*' \) \
+            -not -path "$userdata" -not -path "$userdata/*" -print)
 [ -z "$leftfiles" ] || fail "files left after uninstalling: $leftfiles"
+kept=$(find "$drive"/users/*/AppData/*/meterreader -type f 2>/dev/null | sed "s|^$drive/||" || true)
+[ -z "$kept" ] || echo "    the user's own, kept: $(tr '\n' ' ' <<<"$kept")"
 
 if [ "$failures" -ne 0 ]; then
     echo "== installer: $failures check(s) FAILED ($((SECONDS - started)) s)" >&2
