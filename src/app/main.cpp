@@ -94,18 +94,6 @@ struct Options {
     std::string lang;
 };
 
-// The value of the last --lang, found before the command line is parsed; empty for none.
-std::string langoption(const std::vector<std::string>& arguments) {
-    std::string value;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == "--lang" && i + 1 < arguments.size())
-            value = arguments[++i];
-        else if (arguments[i].rfind("--lang=", 0) == 0)
-            value = arguments[i].substr(7);
-    }
-    return value;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -138,7 +126,7 @@ int main(int argc, char** argv) {
     cli.add_option("--lang", o.lang)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     // The language first, so that a command line that cannot be taken is refused in it.
-    const std::optional<meter::Language> chosen = meter::chooselanguage(langoption(arguments));
+    const std::optional<meter::Language> chosen = meter::chooselanguage(meter::langoption(arguments));
     const meter::Language language = chosen ? *chosen : meter::systemlanguage();
     if (const meter::Reason why = meter::parsecommandline(cli, arguments))
         return refuse(why, language);

@@ -256,18 +256,6 @@ struct Options {
     bool check = false;
 };
 
-// The value of the last --lang, found before the command line is parsed; empty for none.
-std::string langoption(const std::vector<std::string>& arguments) {
-    std::string value;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == "--lang" && i + 1 < arguments.size())
-            value = arguments[++i];
-        else if (arguments[i].rfind("--lang=", 0) == 0)
-            value = arguments[i].substr(7);
-    }
-    return value;
-}
-
 Options parse(const std::vector<std::string>& arguments) {
     Options o;
     bool help = false, version = false;

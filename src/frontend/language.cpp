@@ -101,4 +101,15 @@ std::string listtextof(std::string_view name) {
     return std::string(name);
 }
 
+std::string langoption(const std::vector<std::string>& arguments) {
+    std::string value;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--lang" && i + 1 < arguments.size())
+            value = arguments[++i];
+        else if (arguments[i].rfind("--lang=", 0) == 0)
+            value = arguments[i].substr(7);
+    }
+    return value;
+}
+
 } // namespace meter

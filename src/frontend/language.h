@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace meter {
 
@@ -24,6 +25,10 @@ Language systemlanguage(EnvironmentLookup lookup = nullptr);
 // The language asked for by `--lang` ("zh" or "en"; empty: the system's). Nullopt for any
 // other text.
 std::optional<Language> chooselanguage(std::string_view option, EnvironmentLookup lookup = nullptr);
+
+// The value of the last --lang among a program's arguments (the first is the program), found
+// before the command line is parsed; empty for none.
+std::string langoption(const std::vector<std::string>& arguments);
 
 // The five result labels' prefixes, as printed before each value.
 enum class ResultField { total, used, unused, pieces, head };
